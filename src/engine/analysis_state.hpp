@@ -1,0 +1,133 @@
+// The analysis state: the one record through which the batch input, the
+// regression engine, the front ends and the graphs share the current data
+// set, the model, the chosen path and every result. Names follow the labels
+// the program prints. Name arrays, column arrays and QWEIGHT are 1-based
+// (slot 0 unused) like the matrices.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "matrix/matrix.hpp"
+
+namespace tolvane {
+
+inline constexpr int kMaxVars = 50;
+inline constexpr int kMaxRawObs = 200;
+
+// The two output files of a batch input run. Closed (and flushed) when a new
+// run opens its own, by the CloseFiles command, and at program exit.
+struct OutputFiles {
+  std::FILE* SUMMFILE = nullptr;   // summary file (.syq)
+  std::FILE* TRACEFILE = nullptr;  // trace matrix file (.myq)
+  std::string SUMMNAME;            // summary file name, with ".syq"
+  std::string TRACENAME;           // trace matrix file name, with ".myq"
+
+  OutputFiles() = default;
+  OutputFiles(const OutputFiles&) = delete;
+  OutputFiles& operator=(const OutputFiles&) = delete;
+  ~OutputFiles() { closeBoth(); }
+
+  bool summOpen() const { return SUMMFILE != nullptr; }
+  bool traceOpen() const { return TRACEFILE != nullptr; }
+  void closeBoth();
+};
+
+// Dialog memories kept for the whole program run (never reset by a batch
+// input): the scaling dialog's button and first-observation text, the path
+// dialog's shape, steps and Q text, the line thickness choice.
+enum ScaleButton { kCenterOnly = 0, kCenterRescale = 1, kReExpress = 2 };
+enum ShapeButton { kShapeQ = 1003, kShapeGarrote = 1004, kShapeLasso = 1005, kShapeCrosr = 1006 };
+enum StepsButton { kStepsOne = 1013, kStepsFour = 1014, kStepsEight = 1015 };
+
+struct DialogMemory {
+  int SCALEBTN = kCenterRescale;
+  std::string N1TEXT = "1";
+  std::string N2TEXT = "9999";
+  int SHAPEBTN = kShapeQ;
+  int STEPSBTN = kStepsFour;
+  std::string QTEXT = "0.0";
+  int lineWidthChoice = 1003;
+};
+
+struct AnalysisState {
+  // Counts and model description.
+  int NVAR = 0;
+  int NOBS = 0;
+  int XPXFORM = 0;
+  std::array<std::string, kMaxVars + 1> VNAME{};  // at most 8 characters each
+  std::array<char, kMaxVars + 1> VROLE{};         // 'P', 'R' or 'I'
+  int P = 0;
+  std::array<int, kMaxVars + 1> XCOL{};
+  std::array<std::string, kMaxVars + 1> XNAME{};
+  int YCOL = 0;
+  std::string YNAME;
+  int N1 = 0, N2 = 0, N = 0;
+  int SCALECODE = 1;
+
+  // Data and model matrices.
+  MatrixRec DATA;
+  double SUMY = 0.0, SUMSQY = 0.0;
+  MatrixRec XMAT;
+  VectorRec YVEC;
+  MatrixRec XPX;
+  VectorRec XPY;
+  float YAVG = 0.0f, YSTD = 0.0f;
+  VectorRec XAVG, XSTD;
+  MatrixRec XCOR;
+
+  // Least squares and principal axes.
+  VectorRec MCOR, SVAL;
+  MatrixRec DCOS, PCOORD;
+  VectorRec EVAL;
+  int RANK = 0;
+  VectorRec UCOMP, PCOR, BOLS, RESID;
+  float TSS = 0.0f, S2OLS = 0.0f, PCSE = 0.0f, RSQ = 0.0f;
+  VectorRec PCTSTAT;
+  MatrixRec XPXINV;
+  VectorRec RELVAR, OLSTSTAT;
+  MatrixRec XPXFIT;
+  int EQUALSV = 0;
+  MatrixRec WORKMAT;
+
+  // Path and control settings.
+  float QSHAPE = 0.0f;
+  int SHAPECODE = 0;  // 0 Q-shape, 1 CROSR, 2 Garrote, 3 Lasso
+  int MSTEPS = 8;
+  int NSTEPS = 0;
+  std::array<double, kMaxVars + 1> QWEIGHT{};
+  float EPS = 1.0e-5f;
+  int NOTELEVEL = 1;
+  int LSPEND = 1;
+  int lineWidth = 0;
+
+  // Path results.
+  MatrixRec CYQ, RYQ, EYQ, IYQ, DYQ;
+  MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
+  MatrixRec KYQ;      // re-regression matrix: filled by no computation
+
+  // Files and dialogs.
+  std::string INNAME;  // input file name without directory
+  OutputFiles files;
+  int FILECHOICE = 1;
+  int NAMECANCEL = 0;
+  DialogMemory memory;
+
+  // Held by a batch input run for its whole length; Select Shape and the
+  // graph commands refuse to run while it is held.
+  std::mutex runMutex;
+
+  // First step of every batch input run: empties (and releases) every data
+  // and result object, sets lineWidth 1 and NAMECANCEL 0. Dialog memories and
+  // the output files are kept.
+  void reset();
+
+  // Settings made after the data are read, before the role dialog: QSHAPE,
+  // SHAPECODE, EQUALSV, NOTELEVEL, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and
+  // the default roles, EPS, MSTEPS.
+  void setDefaultsAfterRead();
+};
+
+}  // namespace tolvane

@@ -1,0 +1,45 @@
+// Eigen-decomposition (cyclic Jacobi) and singular value decomposition
+// (Golub-Reinsch), with their sorts and the inverse cross-product matrix.
+// The routines work on bare 1-based arrays; the caller allocates every output.
+#pragma once
+
+#include "matrix/matrix.hpp"
+
+namespace tolvane {
+
+// Scale of the SVD's negligibility tests: the largest |w[i]| + |e[i]| of the
+// bidiagonal form, set by SVDCMP. One per thread.
+extern thread_local double SVDNORM;
+
+// Eigenvalues of the symmetric n x n matrix a into d[1..n] (unsorted), the
+// normalised eigenvectors into the columns of v; nrot receives the number of
+// rotations. Reads the diagonal and the strict upper triangle of a and
+// destroys the latter; the diagonal and lower triangle are left unchanged.
+// Reports "JACOBI: Too many iterations" after 50 sweeps and returns its
+// current approximation.
+void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot);
+
+// Puts d[1..n] in descending order and moves the columns of v along; of equal
+// values the first stays in front.
+void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n);
+
+// A = U diag(w) V' for the m x n matrix a, in double precision: U replaces a,
+// w[1..n] receives the singular values (not sorted, not negative), v receives
+// V itself. Sets SVDNORM. With m < n it reports "SVDCMP: augment A with extra
+// zero rows" and completes the decomposition as if a had zero rows up to n,
+// without reading outside a (U then has only its first m rows in a).
+void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v);
+
+// Puts w[1..n] in descending order and moves the columns of u (rows 1..m) and
+// v (rows 1..n) along.
+void SVD_SORT(Rows1<float> u, Array1<float> w, Rows1<float> v, int m, int n);
+
+// c = V diag(t) V' with t[k] = 1 / w[k]^2, or 0 when w[k] is 0.
+void SVDCOVAR(Rows1<float> v, int n, Array1<float> w, Rows1<float> c);
+
+// sqrt(a^2 + b^2) without destructive overflow or underflow.
+double SAFE_HYPOT(double a, double b);
+// |a| when b >= 0, else -|a|.
+double COPY_SIGN(double a, double b);
+
+}  // namespace tolvane

@@ -1,0 +1,132 @@
+#include "report/report.hpp"
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace tolvane {
+
+const char BLANK_LINE[] = "    ";
+thread_local char REPORT_BUFFER[kReportBufferSize];
+
+const char* const kBannerLines[10] = {
+    "    ",
+    "    ================================================================",
+    "    Tolvane 1.0",
+    "    Maximum likelihood shrinkage (generalized ridge) regression.",
+    "    Reads a batch input file, fits least squares on principal axes,",
+    "    then traces the shrinkage path chosen from likelihood criteria.",
+    "    ================================================================",
+    "    ",
+    "    Start with File > Read Batch Input...",
+    "    ",
+};
+
+namespace {
+
+void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots,
+                ReportCounters& counters);
+
+struct Store {
+  std::mutex mutex;
+  std::array<std::array<char, kSlotChars + 1>, kStoreSlots> slots{};
+  ReportCounters counters;
+  std::function<void()> observer;
+  // Built on first use, so a line appended by any static initialiser
+  // already finds the banner in place.
+  Store() { resetSlots(slots, counters); }
+};
+
+Store& store() {
+  static Store s;
+  return s;
+}
+
+void copyInto(std::array<char, kSlotChars + 1>& slot, const char* text) {
+  std::size_t n = 0;
+  while (n < kSlotChars && text[n] != '\0' && text[n] != '\r' && text[n] != '\n' &&
+         text[n] != '!') {
+    ++n;
+  }
+  std::memcpy(slot.data(), text, n);
+  slot[n] = '\0';
+}
+
+void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots,
+                ReportCounters& counters) {
+  for (int k = 0; k < kStoreSlots; ++k) copyInto(slots[k], k < 10 ? kBannerLines[k] : BLANK_LINE);
+  counters = ReportCounters{9, 0, 10, 9, 0};
+}
+
+}  // namespace
+
+void REPORT_LINE(const char* text) {
+  if (text == nullptr) text = "";
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  ReportCounters& c = s.counters;
+  const int n = c.linesWritten + 1;
+  c.linesWritten = n;
+  c.firstLineNo = n - 499 > 0 ? n - 499 : 0;
+  c.linesShown = n - c.firstLineNo + 1;
+  c.newestSlot = n % kStoreSlots;
+  c.oldestSlot = c.newestSlot - c.linesShown + 1;
+  if (c.oldestSlot < 0) c.oldestSlot = c.newestSlot + 1;
+  copyInto(s.slots[c.newestSlot], text);
+}
+
+void reportLinef(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(REPORT_BUFFER, sizeof REPORT_BUFFER, format, args);
+  va_end(args);
+  REPORT_LINE(REPORT_BUFFER);
+}
+
+void REPORT_SHOW() {
+  std::function<void()> observer;
+  {
+    Store& s = store();
+    std::lock_guard lock(s.mutex);
+    observer = s.observer;
+  }
+  if (observer) observer();
+}
+
+ReportCounters reportCounters() {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  return s.counters;
+}
+
+std::string reportRow(int row) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  if (row < 0 || row >= s.counters.linesShown) return {};
+  int slot = s.counters.oldestSlot + row;
+  if (slot >= kStoreSlots) slot -= kStoreSlots;
+  return s.slots[slot].data();
+}
+
+std::string reportSlot(int slot) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  if (slot < 0 || slot >= kStoreSlots) return {};
+  return s.slots[slot].data();
+}
+
+void resetReportStore() {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  resetSlots(s.slots, s.counters);
+}
+
+void setReportObserver(std::function<void()> observer) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  s.observer = std::move(observer);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,64 @@
+// The report channel: the line store behind the report window.
+//
+// Every line a user reads on screen goes through REPORT_LINE into a ring of
+// the last 500 lines. The store is program-wide and guarded by a mutex: the
+// batch worker appends while the window paints. REPORT_SHOW tells whichever
+// front end registered an observer that new lines are there; without one it
+// does nothing.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tolvane {
+
+inline constexpr int kStoreSlots = 500;
+inline constexpr int kSlotChars = 80;
+inline constexpr int kReportBufferSize = 256;
+
+// Four spaces: the text of an empty report line.
+extern const char BLANK_LINE[];
+
+// Formatting buffer for one report line. One per thread, so that a click
+// read-out on the GUI thread cannot interleave with a worker's formatting.
+extern thread_local char REPORT_BUFFER[kReportBufferSize];
+
+// Appends one line. The text is cut at its first carriage return, line feed
+// or "!", and shortened to 80 characters; the caller's buffer is not changed.
+void REPORT_LINE(const char* text);
+
+// Formats with printf rules into REPORT_BUFFER and appends it.
+void reportLinef(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Asks the registered front end to scroll to the newest lines.
+void REPORT_SHOW();
+
+// Counters of the store, read together under the lock.
+struct ReportCounters {
+  int linesWritten = 0;  // N: lines appended, counting the banner as 9
+  int firstLineNo = 0;   // number shown beside display row 0
+  int linesShown = 0;    // display rows
+  int newestSlot = 0;
+  int oldestSlot = 0;
+};
+
+ReportCounters reportCounters();
+
+// Text of display row r (0 <= r < linesShown); empty outside that range.
+std::string reportRow(int row);
+
+// Text of slot k (0..499), for tests of the ring itself.
+std::string reportSlot(int slot);
+
+// Puts the store back to its start-up state: the ten-line banner in slots
+// 0..9, blank lines elsewhere. Runs once before main; tests call it again.
+void resetReportStore();
+
+// The front end's REPORT_SHOW hook. Called on the appending thread; a GUI
+// must hop to its own thread itself. Pass an empty function to remove it.
+void setReportObserver(std::function<void()> observer);
+
+// The ten banner lines (product name, version, purpose).
+extern const char* const kBannerLines[10];
+
+}  // namespace tolvane
