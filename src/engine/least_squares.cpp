@@ -45,7 +45,7 @@ bool stop(AnalysisState& s) {
   return false;
 }
 
-// Raw-data form, steps 1 to 8: the SVD of XMAT and its lack-of-fit test.
+// Raw data: the SVD of XMAT and its lack-of-fit test.
 // Returns false when the decomposition does not rebuild XMAT closely enough.
 bool decomposeRaw(AnalysisState& s, float* sseOut) {
   std::FILE* summ = s.files.SUMMFILE;
@@ -134,7 +134,7 @@ bool decomposeRaw(AnalysisState& s, float* sseOut) {
   return true;
 }
 
-// Cross-product form, steps 1x and 2x: the eigen-decomposition of XPX.
+// Cross-products: the eigen-decomposition of XPX.
 // Returns false when the eigenvalues are not finite numbers.
 bool decomposeCrossProducts(AnalysisState& s) {
   const int p = s.P;
@@ -195,7 +195,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   float sse = 0.0f;
   if (raw ? !decomposeRaw(s, &sse) : !decomposeCrossProducts(s)) return false;
 
-  // Step 9.
+  // The decomposition, as the summary file keeps it.
   if (s.files.summOpen()) {
     if (raw) {
       std::fputs("Principal Coordinates...\n", summ);
@@ -209,7 +209,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
       std::fprintf(summ, "XMAT SVD Error Sum-of-Squares = %13.6g\n", static_cast<double>(sse));
   }
 
-  // Step 10: principal correlations and uncorrelated components.
+  // Principal correlations and uncorrelated components.
   if (raw) {
     MVYQCORR(&s.PCOR, s.YVEC, s.WORKMAT);
     if (n == p) {
@@ -243,7 +243,8 @@ bool LEAST_SQUARES(AnalysisState& s) {
   if (s.files.summOpen())
     writeLabelledRow(summ, "Principal Correlations...\n", s.PCOR, 25, " %7.4f");
 
-  // Step 11: rank.
+  // Rank: an axis is dropped when its singular value is negligible in
+  // absolute terms or against the largest.
   s.RANK = 0;
   const double tiny = eps * eps * s.SVAL.data[1];
   for (int i = 1; i <= p; ++i) {
@@ -265,7 +266,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   }
   const int rank = s.RANK;
 
-  // Step 12.
+  // All kept singular values equal: only uniform shrinkage makes sense.
   if (toFloat(static_cast<double>(s.SVAL.data[rank]) / s.SVAL.data[1]) > 0.99f) {
     s.EQUALSV = 1;
     s.QSHAPE = 1.0f;
@@ -275,7 +276,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     s.EQUALSV = 0;
   }
 
-  // Step 13: the likelihood contour ellipsoid, then XPXFIT rebuilt from the
+  // The likelihood contour ellipsoid, then XPXFIT rebuilt from the
   // kept axes.
   MYQCONST(&s.XPXFIT, p, p, 0.0);
   if (!s.XPXFIT.exists()) return stop(s);
@@ -301,7 +302,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     }
   }
 
-  // Step 14.
+  // Coefficients back on the predictors.
   MYQBYVYQ(&s.BOLS, s.UCOMP, s.DCOS);
   if (s.BOLS.rows != p) return stop(s);
   if (s.files.summOpen()) {
@@ -310,7 +311,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     writeLabelledRow(summ, "Uncorrelated Components...\n", s.UCOMP, 18, " %13.6g");
   }
 
-  // Step 15: residual variance.
+  // Residual variance.
   const int df = n - rank - 1;
   if (raw) {
     MYQBYVYQ(&s.RESID, s.BOLS, s.XMAT);
@@ -344,7 +345,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     return stop(s);
   }
 
-  // Step 16.
+  // Component t-statistics.
   VYQCONST(&s.PCTSTAT, p, 0.0);
   if (!s.PCTSTAT.exists()) return stop(s);
   if (s.TSS <= eps) {
@@ -362,7 +363,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     writeLabelledRow(summ, "Component t-statistics...\n", s.PCTSTAT, 18, " %13.6g");
   }
 
-  // Step 17: component summary; R-squared is summed over the printed rows.
+  // Component summary; R-squared is summed over the printed rows.
   REPORT_LINE("    Component Summary Statistics:");
   REPORT_LINE(BLANK_LINE);
   REPORT_LINE("    Singular Uncorrelated  Principal    t-");
@@ -382,7 +383,8 @@ bool LEAST_SQUARES(AnalysisState& s) {
   REPORT_SHOW();
   REPORT_LINE(BLANK_LINE);
 
-  // Step 18.
+  // Inverse cross-products; re-expression puts coefficients and their
+  // relative variances on the scale of the input.
   MYQCONST(&s.XPXINV, p, p, 0.0);
   if (!s.XPXINV.exists()) return stop(s);
   SVDCOVAR(s.DCOS.data, p, s.SVAL.data, s.XPXINV.data);
@@ -400,7 +402,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   filef(summ, "R-squared Statistic = %6.4f\n", static_cast<double>(s.RSQ));
   filef(summ, "OLS Residual Variance = %g\n", static_cast<double>(s.S2OLS));
 
-  // Step 19: the OLS table with its sign-conflict marks.
+  // The OLS table with its sign-conflict marks.
   REPORT_LINE("    Ordinary Least Squares Summary:");
   REPORT_LINE(BLANK_LINE);
   REPORT_LINE("    Marginal      Regression    Relative      t-");
@@ -435,7 +437,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   REPORT_LINE(BLANK_LINE);
   filef(summ, "%d = Sign Conflicts between Corrs. & Coeffs.\n", conflicts);
 
-  // Step 20.
+  // The shape table, then the invitation to choose a path.
   QSHAPE_TABLE(s);
   REPORT_LINE("    You must now pick a shape for the Shrinkage Path.");
   REPORT_LINE("    You should read the above information before making this decision.");
