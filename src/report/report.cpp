@@ -56,7 +56,8 @@ void copyInto(std::array<char, kSlotChars + 1>& slot, const char* text) {
 
 void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots,
                 ReportCounters& counters) {
-  for (int k = 0; k < kStoreSlots; ++k) copyInto(slots[k], k < 10 ? kBannerLines[k] : BLANK_LINE);
+  for (int k = 0; k < kStoreSlots; ++k)
+    copyInto(slots[k], k < 10 ? kBannerLines[k] : BLANK_LINE);
   counters = ReportCounters{9, 0, 10, 9, 0};
 }
 
