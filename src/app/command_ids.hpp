@@ -3,28 +3,29 @@
 
 namespace tolvane {
 
-enum Command : int {
-  kCmdReadBatchInput = 5,
-  kCmdAbout = 6,
-  kCmdHelp = 7,
-  kCmdCreateReport = 11,
-  kCmdClose = 12,
-  kCmdExit = 13,
-  kCmdTile = 30,
-  kCmdCascade = 31,
-  kCmdCloseAll = 33,
-  kCmdCloseFiles = 34,
-  kCmdCoefficientTrace = 101,
-  kCmdRelativeRiskTrace = 102,
-  kCmdExcessEigenvalueTrace = 103,
-  kCmdInferiorDirectionTrace = 104,
-  kCmdShrinkageFactorTrace = 105,
-  kCmdInferenceIntervals = 107,
-  kCmdPrintGraph = 108,
-  kCmdVisualReRegression = 110,
-  kCmdCopyToClipboard = 111,
-  kCmdLineThickness = 112,
-  kCmdSelectShape = 113,
-};
+// In a namespace of their own: the graph layer names its commands too.
+namespace cmd {
+inline constexpr int kReadBatchInput = 5;
+inline constexpr int kAbout = 6;
+inline constexpr int kHelp = 7;
+inline constexpr int kCreateReport = 11;
+inline constexpr int kClose = 12;
+inline constexpr int kExit = 13;
+inline constexpr int kTile = 30;
+inline constexpr int kCascade = 31;
+inline constexpr int kCloseAll = 33;
+inline constexpr int kCloseFiles = 34;
+inline constexpr int kCoefficientTrace = 101;
+inline constexpr int kRelativeRiskTrace = 102;
+inline constexpr int kExcessEigenvalueTrace = 103;
+inline constexpr int kInferiorDirectionTrace = 104;
+inline constexpr int kShrinkageFactorTrace = 105;
+inline constexpr int kInferenceIntervals = 107;
+inline constexpr int kPrintGraph = 108;
+inline constexpr int kVisualReRegression = 110;
+inline constexpr int kCopyToClipboard = 111;
+inline constexpr int kLineThickness = 112;
+inline constexpr int kSelectShape = 113;
+}  // namespace cmd
 
 }  // namespace tolvane

@@ -16,32 +16,32 @@ constexpr unsigned kAnalysed = kOnPath | kOnGraph;
 using K = MenuItemKind;
 
 const MenuRow kRows[] = {
-    {kAll, "&File", K::Command, kCmdReadBatchInput, "&Read Batch Input"},
+    {kAll, "&File", K::Command, cmd::kReadBatchInput, "&Read Batch Input"},
     {kAll, "&File", K::Separator, 0, nullptr},
-    {kAnalysed, "&File", K::Command, kCmdCloseFiles, "&CloseFiles"},
-    {kAll, "&File", K::Command, kCmdExit, "E&xit"},
+    {kAnalysed, "&File", K::Command, cmd::kCloseFiles, "&CloseFiles"},
+    {kAll, "&File", K::Command, cmd::kExit, "E&xit"},
     {kOnScroll, "&Path", K::GreyedTopLevel, 0, nullptr},
-    {kAnalysed, "&Path", K::Command, kCmdSelectShape, "&Select Shape"},
+    {kAnalysed, "&Path", K::Command, cmd::kSelectShape, "&Select Shape"},
     {kOnScroll | kOnPath, "&Visualize", K::GreyedTopLevel, 0, nullptr},
-    {kOnGraph, "&Visualize", K::Command, kCmdCoefficientTrace, "&Coefficient TRACE"},
-    {kOnGraph, "&Visualize", K::Command, kCmdRelativeRiskTrace, "&Relative Risk TRACE"},
-    {kOnGraph, "&Visualize", K::Command, kCmdExcessEigenvalueTrace, "&Excess Eigenvalue TRACE"},
-    {kOnGraph, "&Visualize", K::Command, kCmdInferiorDirectionTrace, "&Inferior Direction TRACE"},
-    {kOnGraph, "&Visualize", K::Command, kCmdShrinkageFactorTrace, "&Shrinkage Factor TRACE"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kCoefficientTrace, "&Coefficient TRACE"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kRelativeRiskTrace, "&Relative Risk TRACE"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kExcessEigenvalueTrace, "&Excess Eigenvalue TRACE"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kInferiorDirectionTrace, "&Inferior Direction TRACE"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kShrinkageFactorTrace, "&Shrinkage Factor TRACE"},
     {kOnGraph, "&Visualize", K::Separator, 0, nullptr},
-    {kOnGraph, "&Visualize", K::Command, kCmdVisualReRegression, "&Visual Re-Regression"},
-    {kOnGraph, "&Visualize", K::Command, kCmdInferenceIntervals, "&Display Inference Intervals"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kVisualReRegression, "&Visual Re-Regression"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kInferenceIntervals, "&Display Inference Intervals"},
     {kOnGraph, "&Visualize", K::Separator, 0, nullptr},
-    {kOnGraph, "&Visualize", K::Command, kCmdLineThickness, "Line &Thickness"},
-    {kOnGraph, "&Visualize", K::Command, kCmdClose, "C&lose"},
-    {kOnGraph, "&Visualize", K::Command, kCmdCopyToClipboard, "Copy to Clip&Board"},
-    {kOnGraph, "&Visualize", K::Command, kCmdPrintGraph, "&Print Graph"},
-    {kAll, "&Window", K::Command, kCmdCascade, "&Cascade\tShift+F5"},
-    {kAll, "&Window", K::Command, kCmdTile, "&Tile\tShift+F4"},
-    {kOnScroll | kOnPath, "&Window", K::Command, kCmdClose, "&Close"},
-    {kOnGraph, "&Window", K::Command, kCmdClose, "C&lose"},
-    {kAll, "&Help", K::Command, kCmdHelp, "&Help"},
-    {kAll, "&Help", K::Command, kCmdAbout, "&About Tolvane..."},
+    {kOnGraph, "&Visualize", K::Command, cmd::kLineThickness, "Line &Thickness"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kClose, "C&lose"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kCopyToClipboard, "Copy to Clip&Board"},
+    {kOnGraph, "&Visualize", K::Command, cmd::kPrintGraph, "&Print Graph"},
+    {kAll, "&Window", K::Command, cmd::kCascade, "&Cascade\tShift+F5"},
+    {kAll, "&Window", K::Command, cmd::kTile, "&Tile\tShift+F4"},
+    {kOnScroll | kOnPath, "&Window", K::Command, cmd::kClose, "&Close"},
+    {kOnGraph, "&Window", K::Command, cmd::kClose, "C&lose"},
+    {kAll, "&Help", K::Command, cmd::kHelp, "&Help"},
+    {kAll, "&Help", K::Command, cmd::kAbout, "&About Tolvane..."},
 };
 
 unsigned bitOf(MenuStage stage) {
@@ -93,7 +93,8 @@ QMenuBar* buildMenuBar(MenuStage stage, QWidget* parent, const std::function<voi
   }
   if (stage == MenuStage::Graph && windowList) {
     QMenu* window = menus["&Window"];
-    QObject::connect(window, &QMenu::aboutToShow, window, [window, windowList] { windowList(window); });
+    QObject::connect(window, &QMenu::aboutToShow, window,
+                     [window, windowList] { windowList(window); });
   }
   return bar;
 }

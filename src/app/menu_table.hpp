@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QMenu;
 class QMenuBar;
 class QWidget;
 
@@ -37,6 +38,6 @@ const MenuRow* menuRows(int* count);
 // graph bar's "&Window" menu lists the MDI children when it opens, through
 // `windowList` (may be empty).
 QMenuBar* buildMenuBar(MenuStage stage, QWidget* parent, const std::function<void(int)>& dispatch,
-                       const std::function<void(class QMenu*)>& windowList = {});
+                       const std::function<void(QMenu*)>& windowList = {});
 
 }  // namespace tolvane

@@ -28,6 +28,8 @@ void LineThicknessDialog::click(int button) {
   state_.lineWidth = width;
 }
 
-void LineThicknessDialog::ok() { state_.memory.lineWidthChoice = choice_; }
+void LineThicknessDialog::ok() {
+  state_.memory.lineWidthChoice = choice_;
+}
 
 }  // namespace tolvane
