@@ -89,6 +89,9 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
 }
 
 MainFrame::~MainFrame() {
+  // Children closing during the base class's destruction must not reach
+  // this half-destroyed frame.
+  disconnect(mdi_, nullptr, this, nullptr);
   // A run still going on answers its dialogs as closed and is waited for
   // before the hooks that point at this frame go away.
   BatchRunner::dialogsWithdrawn() = true;
