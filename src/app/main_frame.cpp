@@ -22,6 +22,11 @@
 #include "input/line_thickness_dialog.hpp"
 #include "report/report.hpp"
 
+#if TOLVANE_HAVE_GRAPH
+#include "graph/child_list.hpp"
+#include "graph/graph_commands.hpp"
+#endif
+
 namespace tolvane {
 
 namespace {
@@ -35,6 +40,8 @@ const char kExitDuringRun[] =
     "A batch input run is still in progress. Wait until it has finished before leaving "
     "Tolvane.";
 }  // namespace
+
+static void greyUnofferedCommands(QMenuBar* bar);
 
 MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
     : QMainWindow(parent),
@@ -107,6 +114,7 @@ void MainFrame::setStage(MenuStage stage) {
   QMenuBar* bar = buildMenuBar(
       stage, this, [this](int id) { command(id); }, [this](QMenu* menu) { fillWindowList(menu); });
   bar->setObjectName(QStringLiteral("menuBar"));
+  greyUnofferedCommands(bar);
   setMenuBar(bar);  // the previous bar is deleted by the frame
   emit stageChanged(stage);
 }
@@ -233,6 +241,9 @@ void MainFrame::createReportWindow() {
   sub->setWindowIcon(smallIcon());
   sub->setObjectName(QStringLiteral("reportSubWindow"));
   reportWindow_ = report;
+#if TOLVANE_HAVE_GRAPH
+  registerChild(report, QStringLiteral("Scroll Window"));
+#endif
   sub->resize(sub->sizeHint());
   sub->show();
 }
@@ -269,13 +280,42 @@ void MainFrame::lineThickness() {
 
 void MainFrame::selectShape() {}
 
-void MainFrame::openGraph(int) {}
+#if TOLVANE_HAVE_GRAPH
+void MainFrame::openGraph(int id) {
+  openGraphWindow(mdi_, id, state_);
+}
 
-void MainFrame::forwardToActiveChild(int) {}
+void MainFrame::forwardToActiveChild(int id) {
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  if (active != nullptr) graphWindowCommand(active, id);
+}
 
 bool MainFrame::isGraphChild(QMdiSubWindow* window) const {
-  return window != nullptr && qobject_cast<ReportWindow*>(window->widget()) == nullptr;
+  return window != nullptr && isGraphWindow(window);
 }
+
+// Greys the window commands the graph layer does not offer, with its reason.
+static void greyUnofferedCommands(QMenuBar* bar) {
+  for (QAction* top : bar->actions()) {
+    if (top->menu() == nullptr) continue;
+    top->menu()->setToolTipsVisible(true);
+    for (QAction* a : top->menu()->actions()) {
+      QString why;
+      if (a->data().isValid() && !graphCommandEnabled(a->data().toInt(), &why)) {
+        a->setEnabled(false);
+        a->setToolTip(why);
+      }
+    }
+  }
+}
+#else
+void MainFrame::openGraph(int) {}
+void MainFrame::forwardToActiveChild(int) {}
+bool MainFrame::isGraphChild(QMdiSubWindow*) const {
+  return false;
+}
+static void greyUnofferedCommands(QMenuBar*) {}
+#endif
 
 void MainFrame::subWindowActivated(QMdiSubWindow* window) {
   // A graph window gaining or losing activation installs the graph bar; the
