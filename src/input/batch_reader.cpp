@@ -40,9 +40,9 @@ class Reader {
 
  private:
   // Reports bad input at `line` and remembers it as the result.
-  bool bad(int line, const std::string& what) {
+  bool bad(int line, const std::string& what, const char* joint = ": ") {
     result_ =
-        stopRun(BatchRunStatus::kStopped, label_ + " line " + std::to_string(line) + ": " + what);
+        stopRun(BatchRunStatus::kStopped, label_ + " line " + std::to_string(line) + joint + what);
     return false;
   }
 
@@ -51,23 +51,23 @@ class Reader {
     if (in_.next()) return true;
     const int line = in_.lineNumber();
     if (in_.tooLong()) {
-      return bad(line, "the line is longer than " + std::to_string(BatchLineReader::kMaxLineBytes) +
+      return bad(line, "longer than " + std::to_string(BatchLineReader::kMaxLineBytes) +
                            " characters; expected " + expected + ".");
     }
-    if (in_.readError()) return bad(line, "the file could not be read; expected " + expected + ".");
-    return bad(line, "expected " + expected + ", found the end of the file.");
+    if (in_.readError()) return bad(line, "the file cannot be read; expected " + expected + ".");
+    return bad(line, "the file ends; expected " + expected + ".");
   }
 
   bool readCounts() {
     s_.XPXFORM = 0;
     s_.NVAR = 2;
-    if (!nextLine("the number of variables (NVAR)")) return false;
+    if (!nextLine("the number of variables")) return false;
     if (const std::optional<int> v = firstInteger(in_.text()))
       s_.NVAR = std::clamp(*v, 2, kMaxVars);
     reportLinef("    Number of Variables = %3d.", s_.NVAR);
     writeSummary(s_, "%4d = NVAR, Number of Variables (Columns)\n", s_.NVAR);
 
-    if (!nextLine("the number of observations (NOBS)")) return false;
+    if (!nextLine("the number of observations")) return false;
     if (const std::optional<int> v = firstInteger(in_.text())) s_.NOBS = *v;
     if (s_.NOBS < 0) {
       s_.XPXFORM = 1;
@@ -93,7 +93,7 @@ class Reader {
       }
       // The first token of a continuation line is a name, whatever it says.
       if (c >= 2 && token == kNextLine) {
-        const std::string expected = "the name of column " + std::to_string(c) + " after NEXTLINE";
+        const std::string expected = "name " + std::to_string(c) + " after NEXTLINE";
         if (!nextLine(expected)) return false;
         names = Tokenizer(in_.text(), kNameSeparators);
         if (!names.next(token)) return bad(in_.lineNumber(), "expected " + expected + ".");
@@ -149,15 +149,18 @@ class Reader {
     for (int k = 0; k < count; ++k) {
       std::string_view token;
       if (!fields.next(token)) {
-        return bad(in_.lineNumber(), "expected " + std::to_string(count) + " numbers for " + what +
-                                         ", found " + std::to_string(k) + ".");
+        return bad(in_.lineNumber(), "expected " + std::to_string(count) + " numbers (" + what +
+                                         "), found " + std::to_string(k) + ".");
       }
       const int column = first + k;
-      const float value = toFloat(textToDouble(token));
+      const double read = textToDouble(token);
+      const float value = toFloat(read);
       if (!std::isfinite(value)) {
-        return bad(in_.lineNumber(), "column " + std::to_string(column) + " (" +
-                                         columnName(column) + "): " + quoted(token) +
-                                         " is not a finite single-precision number.");
+        return bad(
+            in_.lineNumber(),
+            std::to_string(column) + " (" + columnName(column) + "): value " + quoted(token) +
+                (std::isfinite(read) ? " is beyond single precision." : " is not a finite number."),
+            ", column ");
       }
       s_.DATA.data[row][column] = value;
     }
@@ -179,8 +182,8 @@ class Reader {
     for (int b = 1; b <= blocks; ++b) {
       const int first = (b - 1) * kBlockColumns + 1;
       const int width = std::min(kBlockColumns, cols - first + 1);
-      const std::string block = "cross-product block " + std::to_string(b);
-      if (!nextLine("the heading line of " + block)) return false;
+      const std::string block = "block " + std::to_string(b);
+      if (!nextLine("the heading of " + block)) return false;
       for (int i = 1; i <= rows; ++i) {
         const std::string what = "row " + std::to_string(i) + " of " + block;
         if (!nextLine(what) || !readNumbers(i, first, width, what)) return false;
@@ -199,7 +202,7 @@ class Reader {
     sum = textToDouble(token);
     if (!std::isfinite(sum)) {
       return bad(in_.lineNumber(),
-                 std::string(name) + " " + quoted(token) + " is not a finite number.");
+                 std::string(name) + " value " + quoted(token) + " is not a finite number.");
     }
     reportLinef(echo, sum);
     return true;
