@@ -265,7 +265,8 @@ TEST(OutputFiles, AMissingDirectoryIsReported) {
   Opening o;
   o.s->INNAME = "SALES.AYQ";
   o.s->files.directory = o.dir.file("no/such/dir");
-  EXPECT_EQ(openOutputFiles(*o.s, o.dialogs, 0).status, BatchRunStatus::kStopped);
+  o.result = openOutputFiles(*o.s, o.dialogs, 0);
+  EXPECT_EQ(o.result.status, BatchRunStatus::kStopped);
   EXPECT_EQ(o.s->files.SUMMNAME, "");
   EXPECT_EQ(o.result.reason, "Cannot open output file " + o.dir.file("no/such/dir/SALES.syq") +
                                  ": No such file or directory.");
