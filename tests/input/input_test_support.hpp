@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +142,65 @@ struct ScriptedDialogs : BatchDialogs {
     return true;
   }
 };
+
+// The Hald cement data as raw observations.
+inline const std::string kHaldRaw =
+    "5\n13\nx1 x2 x3 x4 y\n"
+    "7 26 6 60 78.5\n1 29 15 52 74.3\n11 56 8 20 104.3\n11 31 8 47 87.6\n7 52 6 33 95.9\n"
+    "11 55 9 22 109.2\n3 71 17 6 102.7\n1 31 22 44 72.5\n2 54 18 22 93.1\n21 47 4 26 115.9\n"
+    "1 40 23 34 83.8\n11 66 9 12 113.3\n10 68 8 12 109.4\n";
+
+// The cross-product form of a data set: its sums computed here in double
+// precision and written with 17 significant digits, in blocks of 8 columns.
+inline std::string crossProducts(const std::vector<std::string>& names,
+                                 const std::vector<std::vector<double>>& rows) {
+  const int nvar = static_cast<int>(names.size()), p = nvar - 1;
+  std::vector<std::vector<double>> m(p, std::vector<double>(nvar + 1, 0.0));
+  double sy = 0, syy = 0;
+  for (const auto& row : rows) {
+    for (int i = 0; i < p; ++i) {
+      for (int j = 0; j < nvar; ++j)
+        m[i][j] += row[i] * row[j];
+      m[i][nvar] += row[i];
+    }
+    sy += row[p];
+    syy += row[p] * row[p];
+  }
+  std::string text = std::to_string(nvar) + "\n-" + std::to_string(rows.size()) + "\n";
+  for (const std::string& n : names)
+    text += n + " ";
+  text += "\n";
+  char num[64];
+  for (int first = 0; first < nvar + 1; first += 8) {
+    text += "heading\n";
+    for (const auto& r : m) {
+      for (int j = first; j < std::min(first + 8, nvar + 1); ++j) {
+        std::snprintf(num, sizeof num, "%.17g ", r[j]);
+        text += num;
+      }
+      text += "\n";
+    }
+  }
+  std::snprintf(num, sizeof num, "%.17g\n%.17g\n", sy, syy);
+  return text + num;
+}
+
+// The same for a raw batch input text with its names on one line.
+inline std::string crossProducts(const std::string& raw) {
+  std::istringstream in(raw);
+  int nvar = 0, nobs = 0;
+  std::string line;
+  in >> nvar >> nobs;
+  std::vector<std::string> names(nvar);
+  for (std::string& n : names)
+    in >> n;
+  std::vector<std::vector<double>> rows(nobs, std::vector<double>(nvar));
+  for (auto& row : rows) {
+    for (double& v : row)
+      in >> v;
+  }
+  return crossProducts(names, rows);
+}
 
 inline std::string sourceFile(const std::string& relative) {
   return std::string(TOLVANE_SOURCE_DIR) + "/" + relative;

@@ -48,44 +48,6 @@ const std::string kSeven =
     "3\n7\nA B Y\n"
     "1 2 5\n2 0 4\n3 2 9\n4 0 7\n5 2 12\n6 0 9\n7 2 15\n";
 
-// The Hald cement data as raw observations.
-const std::string kHaldRaw =
-    "5\n13\nx1 x2 x3 x4 y\n"
-    "7 26 6 60 78.5\n1 29 15 52 74.3\n11 56 8 20 104.3\n11 31 8 47 87.6\n7 52 6 33 95.9\n"
-    "11 55 9 22 109.2\n3 71 17 6 102.7\n1 31 22 44 72.5\n2 54 18 22 93.1\n21 47 4 26 115.9\n"
-    "1 40 23 34 83.8\n11 66 9 12 113.3\n10 68 8 12 109.4\n";
-
-// The same data as cross-products, the sums computed here in double.
-std::string haldCrossProducts() {
-  const double x[13][5] = {{7, 26, 6, 60, 78.5},   {1, 29, 15, 52, 74.3}, {11, 56, 8, 20, 104.3},
-                           {11, 31, 8, 47, 87.6},  {7, 52, 6, 33, 95.9},  {11, 55, 9, 22, 109.2},
-                           {3, 71, 17, 6, 102.7},  {1, 31, 22, 44, 72.5}, {2, 54, 18, 22, 93.1},
-                           {21, 47, 4, 26, 115.9}, {1, 40, 23, 34, 83.8}, {11, 66, 9, 12, 113.3},
-                           {10, 68, 8, 12, 109.4}};
-  std::string text = "5\n-13\nx1 x2 x3 x4 y\nXPX XPY XP1\n";
-  char num[64];
-  for (int i = 0; i < 4; ++i) {
-    double sums[6] = {};
-    for (const auto& row : x) {
-      for (int j = 0; j < 5; ++j)
-        sums[j] += row[i] * row[j];
-      sums[5] += row[i];
-    }
-    for (double v : sums) {
-      std::snprintf(num, sizeof num, "%.10g ", v);
-      text += num;
-    }
-    text += "\n";
-  }
-  double sy = 0, syy = 0;
-  for (const auto& row : x) {
-    sy += row[4];
-    syy += row[4] * row[4];
-  }
-  std::snprintf(num, sizeof num, "%.10g\n%.10g\n", sy, syy);
-  return text + num;
-}
-
 TEST(ObservationRange, FirstAndLastFollowTheCorrectionRules) {
   AnalysisState s;
   s.NOBS = 30;
@@ -107,7 +69,7 @@ TEST(ObservationRange, FirstAndLastFollowTheCorrectionRules) {
 }
 
 TEST(ModelSetup, RescaledRawModelIsCentredWithUnitDeviations) {
-  Model m(kHaldRaw);
+  Model m(test::kHaldRaw);
   ASSERT_TRUE(m.setUp().completed()) << m.result.reason;
   const AnalysisState& s = *m.s;
   ASSERT_EQ(s.XMAT.rows, 13);
@@ -253,7 +215,7 @@ TEST(ModelSetup, ScalingDialogRemembersItsChoiceOnlyThroughOk) {
 
 TEST(ModelSetup, CrossProductsGiveTheSameModelAsRawData) {
   for (int button : {kCenterOnly, kCenterRescale}) {
-    Model raw(kHaldRaw), xpx(haldCrossProducts());
+    Model raw(test::kHaldRaw), xpx(test::crossProducts(test::kHaldRaw));
     for (Model* m : {&raw, &xpx}) {
       m->dialogs.onScaling = [button](ScalingDialogModel& d) {
         d.clickButton(button);
