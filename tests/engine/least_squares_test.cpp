@@ -716,6 +716,26 @@ TEST_F(LeastSquaresTest, SquarePredictorMatrixUsesTransposeForComponents) {
   }
 }
 
+// Fewer observations than predictors: the SVD completes as if padded with
+// zero rows, centring leaves rank N - 1 and no residual degree of freedom.
+TEST_F(LeastSquaresTest, FewerObservationsThanPredictorsStopsSafely) {
+  Lcg rng(11);
+  Columns x(6, std::vector<double>(4));
+  for (auto& col : x) {
+    for (double& v : col)
+      v = rng.next();
+  }
+  testing::setUpRawModel(s, x, {0.3, -0.2, 0.8, 0.1}, 1);
+  EXPECT_FALSE(LEAST_SQUARES(s));
+  EXPECT_EQ(s.LSPEND, 1);
+  EXPECT_EQ(s.RANK, 3);
+  const auto lines = capture.lines();
+  EXPECT_GE(findLine(lines, "SVDCMP: augment A with extra zero rows"), 0);
+  EXPECT_GE(findLine(lines, "    Rank of Predictor Matrix = 3, not 6."), 0);
+  EXPECT_GE(findLine(lines, "    Residual Degrees of Freedom = 0 (N - Rank - 1)."), 0);
+  EXPECT_EQ(pathMenu.calls, 0);
+}
+
 // A decomposition that cannot rebuild XMAT (values too large for single
 // precision to carry the centred detail) stops before any result.
 TEST_F(LeastSquaresTest, LackOfFitStopsTheAnalysis) {
