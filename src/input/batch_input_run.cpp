@@ -47,15 +47,9 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
   return {};
 }
 
-}  // namespace
-
-BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
-  InFile infile(input.file);
-  std::unique_lock lock(s.runMutex, std::try_to_lock);
-  if (!lock.owns_lock()) {
-    return stopRun(BatchRunStatus::kBusy,
-                   "A batch input is already running; wait until it has finished.");
-  }
+// The run proper, once the lock is held.
+BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile,
+                       BatchDialogs& dialogs) {
   if (!infile) {
     return stopRun(BatchRunStatus::kStopped,
                    "The batch input file " + input.path + " is not open. Batch input stopped.");
@@ -72,6 +66,23 @@ BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& d
   }
   s.files.flushBoth();
   return result;
+}
+
+}  // namespace
+
+BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  InFile infile(input.file);
+  std::unique_lock lock(s.runMutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    return stopRun(BatchRunStatus::kBusy,
+                   "A batch input is already running; wait until it has finished.");
+  }
+  return runHeld(s, input, infile, dialogs);
+}
+
+BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  InFile infile(input.file);
+  return runHeld(s, input, infile, dialogs);
 }
 
 }  // namespace tolvane

@@ -42,4 +42,10 @@ struct BatchInput {
 // A cancelled run leaves the state reset with no file open.
 BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
 
+// The same run for a front end that holds s.runMutex itself for the whole
+// run (for example a worker wrapper that locks it before calling). Calling
+// runBatchInput there instead would try to lock a mutex the thread already
+// holds.
+BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
+
 }  // namespace tolvane

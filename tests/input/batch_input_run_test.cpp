@@ -340,6 +340,11 @@ TEST(BatchInputRun, OnlyOneRunAtATime) {
   EXPECT_TRUE(*r.closed);
   EXPECT_EQ(r.s->NVAR, 7);
   EXPECT_EQ(r.dialogs.fileNameCalls, 0);
+  // A front end that holds the lock itself runs through the other entry.
+  test::TrackedFile f = test::trackedFile(test::kHaldRaw);
+  EXPECT_TRUE(
+      runBatchInputHoldingLock(*r.s, {f.file, "HALD.AYQ", r.dir.path(), 0}, r.dialogs).completed());
+  EXPECT_TRUE(*f.closed);
   held.unlock();
   EXPECT_FALSE(r.s->runInProgress());
   EXPECT_TRUE(r.run(test::kHaldRaw).completed());
