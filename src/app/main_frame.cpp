@@ -14,6 +14,7 @@
 #include "app/app_icons.hpp"
 #include "app/batch_runner.hpp"
 #include "app/command_ids.hpp"
+#include "app/gui_batch_dialogs.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
 #include "app/report_window.hpp"
@@ -86,10 +87,9 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
         Qt::QueuedConnection);
   });
 
-  batchRun_ = [](AnalysisState&, std::FILE* infile) {
-    std::fclose(infile);
-    reportLinef("    This build of Tolvane cannot read batch input files.");
-    REPORT_SHOW();
+  batchRun_ = [this](AnalysisState& s, BatchInput input) {
+    GuiBatchDialogs dialogs([this] { return dialogOwner(); });
+    runBatchInputHoldingLock(s, std::move(input), dialogs);
   };
 
   command(cmd::kCreateReport);
@@ -210,7 +210,7 @@ void MainFrame::readBatchInput() {
     box.exec();
     return;
   }
-  const QString path = chooseBatchInputFile(this);
+  const QString path = chooseBatchInputFile(this, lastDirectory_);
   if (path.isEmpty()) return;
   startBatchInput(path);
 }
@@ -220,13 +220,15 @@ bool MainFrame::startBatchInput(const QString& path) {
   const QFileInfo info(path);
   std::FILE* infile = std::fopen(QFile::encodeName(info.absoluteFilePath()).constData(), "r");
   if (infile == nullptr) return false;
-  // The output files are named without a directory and land beside the
-  // batch input file, as with a dialog that moves the working directory.
-  QDir::setCurrent(info.absolutePath());
-  state_.INNAME = info.fileName().toStdString();
+  lastDirectory_ = info.absolutePath();
+  BatchInput input;
+  input.file = infile;
+  input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
+  // Output file names carry no directory: they land beside the input file.
+  input.outputDirectory = QFile::encodeName(info.absolutePath()).toStdString();
   BatchInputRun run = batchRun_;
   AnalysisState* state = &state_;
-  if (!runner_->start([run, state, infile] { run(*state, infile); })) {
+  if (!runner_->start([run, state, input] { run(*state, input); })) {
     std::fclose(infile);
     return false;
   }

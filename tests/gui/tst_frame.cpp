@@ -72,8 +72,8 @@ struct HeldRun {
   std::atomic<bool> entered{false};
   std::atomic<int> lines{0};
   MainFrame::BatchInputRun run() {
-    return [this](AnalysisState&, std::FILE* in) {
-      std::fclose(in);
+    return [this](AnalysisState&, BatchInput in) {
+      std::fclose(in.file);
       entered = true;
       while (!release) {
         reportLinef("    worker line %d", ++lines);
