@@ -112,8 +112,12 @@ void RoleView::redraw() {
       {response_, List::kResponse}, {predictors_, List::kPredictors}, {leftOut_, List::kLeftOut}};
   for (const auto& l : lists) {
     QStringList names;
-    for (const RoleDialogModel::Entry& e : model_.entries(l.list)) {
-      names << QString::fromStdString(e.name);
+    if (l.list == List::kResponse) {
+      names << QString::fromStdString(model_.response().name);
+    } else {
+      for (const RoleDialogModel::Entry& e : model_.entries(l.list)) {
+        names << QString::fromStdString(e.name);
+      }
     }
     QStringList shown;
     for (int i = 0; i < l.widget->count(); ++i)

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <clocale>
 #include <thread>
 
 #include "app/application.hpp"
@@ -104,6 +105,15 @@ class TestFrame : public QObject {
   }
 
   void init() { resetReportStore(); }
+
+  void numbersAreWrittenInTheCLocale() {
+    std::setlocale(LC_NUMERIC, "C.UTF-8");
+    prepareApplication();
+    QCOMPARE(QByteArray(std::setlocale(LC_NUMERIC, nullptr)), QByteArray("C"));
+    char text[16];
+    std::snprintf(text, sizeof text, "%5.2f", 2.5);
+    QCOMPARE(QByteArray(text), QByteArray(" 2.50"));
+  }
 
   void startsWithTheBannerAndTheScrollBar() {
     AnalysisState state;
