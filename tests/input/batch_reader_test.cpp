@@ -196,6 +196,10 @@ struct BadCase {
   std::string message;
 };
 
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
 class BatchReaderBadInput : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BatchReaderBadInput, IsReportedWithFileLineAndExpectation) {
