@@ -56,14 +56,31 @@ void copyInto(std::array<char, kSlotChars + 1>& slot, const char* text) {
 
 void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots,
                 ReportCounters& counters) {
-  for (int k = 0; k < kStoreSlots; ++k) copyInto(slots[k], k < 10 ? kBannerLines[k] : BLANK_LINE);
+  for (int k = 0; k < kStoreSlots; ++k)
+    copyInto(slots[k], k < 10 ? kBannerLines[k] : BLANK_LINE);
   counters = ReportCounters{9, 0, 10, 9, 0};
 }
 
 }  // namespace
 
+namespace {
+thread_local std::vector<std::string>* captureTarget = nullptr;
+}  // namespace
+
+ReportCapture::ReportCapture(std::vector<std::string>* lines) : previous_(captureTarget) {
+  captureTarget = lines;
+}
+
+ReportCapture::~ReportCapture() {
+  captureTarget = previous_;
+}
+
 void REPORT_LINE(const char* text) {
   if (text == nullptr) text = "";
+  if (captureTarget != nullptr) {
+    captureTarget->emplace_back(text);
+    return;
+  }
   Store& s = store();
   std::lock_guard lock(s.mutex);
   ReportCounters& c = s.counters;
