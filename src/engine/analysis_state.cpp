@@ -44,7 +44,8 @@ void AnalysisState::setDefaultsAfterRead() {
   YCOL = P + 1;
   VROLE[YCOL] = 'R';
   YNAME = VNAME[YCOL];
-  for (int c = YCOL + 1; c <= NVAR; ++c) VROLE[c] = 'I';
+  for (int c = YCOL + 1; c <= NVAR; ++c)
+    VROLE[c] = 'I';
   EPS = 1.0e-5f;
   MSTEPS = 8;
 }

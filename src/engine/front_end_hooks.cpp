@@ -26,7 +26,11 @@ void setFrontEndHooks(FrontEndHooks h) {
   hooks() = std::move(h);
 }
 
-void offerPathMenu() { call(&FrontEndHooks::offerPathMenu); }
-void offerVisualizeMenu() { call(&FrontEndHooks::offerVisualizeMenu); }
+void offerPathMenu() {
+  call(&FrontEndHooks::offerPathMenu);
+}
+void offerVisualizeMenu() {
+  call(&FrontEndHooks::offerVisualizeMenu);
+}
 
 }  // namespace tolvane

@@ -40,7 +40,8 @@ Rows1<T> allocMatrix(int nr, int nc, const char* rowFailure, const char* colFail
     MEMORY_ERROR(rowFailure);
     return {};
   }
-  const std::size_t count = nc > 0 ? static_cast<std::size_t>(nr) * static_cast<std::size_t>(nc) : 0;
+  const std::size_t count =
+      nc > 0 ? static_cast<std::size_t>(nr) * static_cast<std::size_t>(nc) : 0;
   T* block = allocBlock<T>(count);
   if (block == nullptr) {
     MEMORY_ERROR(colFailure);
@@ -48,7 +49,8 @@ Rows1<T> allocMatrix(int nr, int nc, const char* rowFailure, const char* colFail
     return {};
   }
   // Rows lie end to end, so a row is one contiguous run.
-  for (int i = 0; i < nr; ++i) table[i] = block + static_cast<std::size_t>(i) * nc;
+  for (int i = 0; i < nr; ++i)
+    table[i] = block + static_cast<std::size_t>(i) * nc;
   return Rows1<T>(table);
 }
 
@@ -66,8 +68,12 @@ inline float addRounded(float element, double term) {
 
 }  // namespace
 
-Array1<float> VECTOR(int n) { return allocVector<float>(n, "VECTOR: allocation failure"); }
-Array1<double> DVECTOR(int n) { return allocVector<double>(n, "DVECTOR: allocation failure"); }
+Array1<float> VECTOR(int n) {
+  return allocVector<float>(n, "VECTOR: allocation failure");
+}
+Array1<double> DVECTOR(int n) {
+  return allocVector<double>(n, "DVECTOR: allocation failure");
+}
 
 Rows1<float> MATRIX(int nr, int nc) {
   return allocMatrix<float>(nr, nc, "MATRIX: row allocation failure",
@@ -79,10 +85,18 @@ Rows1<double> DATRIX(int nr, int nc) {
                              "DATRIX: column allocation failure");
 }
 
-void VECTOR_FREE(Array1<float> v) { delete[] v.first(); }
-void DVECTOR_FREE(Array1<double> v) { delete[] v.first(); }
-void MATRIX_FREE(Rows1<float> m, int /*nr*/) { freeMatrix(m); }
-void DATRIX_FREE(Rows1<double> m, int /*nr*/) { freeMatrix(m); }
+void VECTOR_FREE(Array1<float> v) {
+  delete[] v.first();
+}
+void DVECTOR_FREE(Array1<double> v) {
+  delete[] v.first();
+}
+void MATRIX_FREE(Rows1<float> m, int /*nr*/) {
+  freeMatrix(m);
+}
+void DATRIX_FREE(Rows1<double> m, int /*nr*/) {
+  freeMatrix(m);
+}
 
 MatrixRec::MatrixRec(MatrixRec&& other) noexcept
     : rows(std::exchange(other.rows, 0)),
@@ -241,7 +255,8 @@ void MYQCONST(MatrixRec* out, int rows, int cols, double value) {
   const float v = toFloat(value);
   for (int i = 1; i <= rows; ++i) {
     float* oi = out->data.row(i);
-    for (int j = 0; j < cols; ++j) oi[j] = v;
+    for (int j = 0; j < cols; ++j)
+      oi[j] = v;
   }
 }
 
@@ -254,7 +269,8 @@ void VYQCONST(VectorRec* out, int rows, double value) {
   out->release();
   if (!out->allocate(rows)) return;
   const float v = toFloat(value);
-  for (int i = 1; i <= rows; ++i) out->data[i] = v;
+  for (int i = 1; i <= rows; ++i)
+    out->data[i] = v;
 }
 
 void MYQ_COPY(MatrixRec* out, const MatrixRec& A) {
@@ -268,7 +284,8 @@ void MYQ_COPY(MatrixRec* out, const MatrixRec& A) {
   for (int i = 1; i <= A.rows; ++i) {
     const float* ai = A.data.row(i);
     float* oi = out->data.row(i);
-    for (int j = 0; j < A.cols; ++j) oi[j] = ai[j];
+    for (int j = 0; j < A.cols; ++j)
+      oi[j] = ai[j];
   }
 }
 
@@ -284,7 +301,8 @@ void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
     for (int i = 1; i <= A.rows; ++i) {
       const float* ai = A.data.row(i);
       float e = 0.0f;
-      for (int j = 1; j <= A.cols; ++j) e = addRounded(e, static_cast<double>(ai[j - 1]) * v.data[j]);
+      for (int j = 1; j <= A.cols; ++j)
+        e = addRounded(e, static_cast<double>(ai[j - 1]) * v.data[j]);
       out->data[i] = e;
     }
   } else if (v.rows == A.rows) {
@@ -292,7 +310,8 @@ void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
     if (!out->allocate(A.cols)) return;
     for (int i = 1; i <= A.cols; ++i) {
       float e = 0.0f;
-      for (int j = 1; j <= A.rows; ++j) e = addRounded(e, static_cast<double>(A.data[j][i]) * v.data[j]);
+      for (int j = 1; j <= A.rows; ++j)
+        e = addRounded(e, static_cast<double>(A.data[j][i]) * v.data[j]);
       out->data[i] = e;
     }
   } else {
@@ -321,11 +340,13 @@ void MVYQCORR(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
     return;
   }
   float m = 0.0f;
-  for (int i = 1; i <= n; ++i) m = addRounded(m, v.data[i]);
+  for (int i = 1; i <= n; ++i)
+    m = addRounded(m, v.data[i]);
   m = toFloat(static_cast<double>(m) / n);
   for (int j = 1; j <= p; ++j) {
     float c = 0.0f;
-    for (int k = 1; k <= n; ++k) c = addRounded(c, A.data[k][j]);
+    for (int k = 1; k <= n; ++k)
+      c = addRounded(c, A.data[k][j]);
     colMean[j] = toFloat(static_cast<double>(c) / n);
   }
   float ss = 0.0f;
@@ -341,7 +362,8 @@ void MVYQCORR(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
       e = addRounded(e, (static_cast<double>(v.data[k]) - m) * dx);
       t = addRounded(t, dx * dx);
     }
-    out->data[j] = toFloat(static_cast<double>(e) / (static_cast<double>(s) * std::sqrt(static_cast<double>(t))));
+    out->data[j] = toFloat(static_cast<double>(e) /
+                           (static_cast<double>(s) * std::sqrt(static_cast<double>(t))));
   }
   VECTOR_FREE(colMean);
 }
@@ -355,7 +377,8 @@ void MYQTRANS(MatrixRec* out, const MatrixRec& A) {
   out->release();
   if (!out->allocate(A.cols, A.rows)) return;
   for (int i = 1; i <= A.rows; ++i) {
-    for (int j = 1; j <= A.cols; ++j) out->data[j][i] = A.data[i][j];
+    for (int j = 1; j <= A.cols; ++j)
+      out->data[j][i] = A.data[i][j];
   }
 }
 
@@ -368,7 +391,8 @@ void VYQDIAGN(VectorRec* out, const MatrixRec& A) {
   const int n = std::min(A.rows, A.cols);
   out->release();
   if (!out->allocate(n)) return;
-  for (int i = 1; i <= n; ++i) out->data[i] = A.data[i][i];
+  for (int i = 1; i <= n; ++i)
+    out->data[i] = A.data[i][i];
 }
 
 void VYQTOMYQ(const VectorRec& v, MatrixRec* out) {
@@ -379,7 +403,8 @@ void VYQTOMYQ(const VectorRec& v, MatrixRec* out) {
   }
   out->release();
   if (!out->allocate(1, v.rows)) return;
-  for (int i = 1; i <= v.rows; ++i) out->data[1][i] = v.data[i];
+  for (int i = 1; i <= v.rows; ++i)
+    out->data[1][i] = v.data[i];
 }
 
 }  // namespace tolvane

@@ -104,7 +104,9 @@ void RUN_ERROR(const char* message);
 void MEMORY_ERROR(const char* message);
 
 // Rounds a double to single precision: the one place every store goes through.
-inline float toFloat(double x) { return static_cast<float>(x); }
+inline float toFloat(double x) {
+  return static_cast<float>(x);
+}
 
 // The algebra. Element (i, j) of a sum is set to 0 and each term added in
 // turn, k rising, the element being rounded to float after every addition.

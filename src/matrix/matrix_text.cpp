@@ -24,18 +24,17 @@ void writeRow(std::FILE* file, const float* row, int count, int perLine, const c
 
 }  // namespace
 
-void MYQWRITE(std::FILE* file, const MatrixRec& A, int perLine, const char* format,
-              int closeFlag) {
+void MYQWRITE(std::FILE* file, const MatrixRec& A, int perLine, const char* format, int closeFlag) {
   if (!A.exists()) RUN_ERROR("MYQWRITE: matrix does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
-    for (int i = 1; i <= A.rows; ++i) writeRow(file, A.data.row(i), A.cols, w, format);
+    for (int i = 1; i <= A.rows; ++i)
+      writeRow(file, A.data.row(i), A.cols, w, format);
     if (closeFlag != 0) std::fclose(file);
   }
 }
 
-void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* format,
-              int closeFlag) {
+void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* format, int closeFlag) {
   if (!v.exists()) RUN_ERROR("VYQWRITE: vector does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
@@ -59,7 +58,8 @@ void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* cor
   }
   for (int j = 1; j <= p; ++j) {
     float s = 0.0f;
-    for (int i = 1; i <= n; ++i) s = toFloat(static_cast<double>(s) + X.data[i][j]);
+    for (int i = 1; i <= n; ++i)
+      s = toFloat(static_cast<double>(s) + X.data[i][j]);
     mean->data[j] = toFloat(static_cast<double>(s) / n);
   }
   for (int i = 1; i <= p; ++i) {

@@ -1,0 +1,131 @@
+#include "matrix/matrix_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "report/report.hpp"
+
+namespace tolvane {
+namespace {
+
+std::string written(const std::function<void(std::FILE*)>& write) {
+  std::FILE* f = std::tmpfile();
+  write(f);
+  std::fflush(f);
+  std::rewind(f);
+  std::string text;
+  for (int c; (c = std::fgetc(f)) != EOF;)
+    text.push_back(static_cast<char>(c));
+  std::fclose(f);
+  return text;
+}
+
+MatrixRec counting(int r, int c) {
+  MatrixRec m;
+  m.allocate(r, c);
+  for (int i = 1; i <= r; ++i)
+    for (int j = 1; j <= c; ++j)
+      m.data[i][j] = static_cast<float>((i - 1) * c + j);
+  return m;
+}
+
+// Numbers on each text line of `text`.
+std::vector<int> countsPerLine(const std::string& text) {
+  std::vector<int> counts;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    int n = 0;
+    bool inNumber = false;
+    for (std::size_t i = start; i < end; ++i) {
+      const bool digit = text[i] != ' ';
+      if (digit && !inNumber) ++n;
+      inNumber = digit;
+    }
+    counts.push_back(n);
+    start = end + 1;
+  }
+  return counts;
+}
+
+TEST(MatrixText, RowsWrapAtTheNumbersPerLineWithAFloorOfFive) {
+  const std::string twoByThree =
+      written([](std::FILE* f) { MYQWRITE(f, counting(2, 3), 18, " %13.6g", 0); });
+  EXPECT_EQ(twoByThree,
+            "             1             2             3\n"
+            "             4             5             6\n");
+
+  EXPECT_EQ(countsPerLine(written([](std::FILE* f) { MYQWRITE(f, counting(1, 12), 3, " %g", 0); })),
+            (std::vector<int>{5, 5, 2}));
+  EXPECT_EQ(
+      countsPerLine(written([](std::FILE* f) { MYQWRITE(f, counting(1, 40), 18, " %g", 0); })),
+      (std::vector<int>{18, 18, 4}));
+  EXPECT_EQ(
+      countsPerLine(written([](std::FILE* f) { MYQWRITE(f, counting(1, 20), 18, " %g", 0); })),
+      (std::vector<int>{18, 2}));
+
+  VectorRec v;
+  VYQCONST(&v, 7, 0.5);
+  EXPECT_EQ(written([&](std::FILE* f) { VYQWRITE(f, v, 5, " %7.4f", 0); }),
+            "  0.5000  0.5000  0.5000  0.5000  0.5000\n  0.5000  0.5000\n");
+}
+
+TEST(MatrixText, MissingObjectsAreReportedAndWriteNothing) {
+  resetReportStore();
+  MatrixRec none;
+  EXPECT_EQ(written([&](std::FILE* f) { MYQWRITE(f, none, 18, " %g", 0); }), "");
+  EXPECT_EQ(reportRow(12), "MYQWRITE: matrix does not exist.");
+  VectorRec noVec;
+  EXPECT_EQ(written([&](std::FILE* f) { VYQWRITE(f, noVec, 18, " %g", 0); }), "");
+  EXPECT_EQ(reportRow(15), "VYQWRITE: vector does not exist.");
+}
+
+TEST(MatrixText, ColumnStatistics) {
+  MatrixRec x;
+  x.allocate(4, 3);
+  const float values[4][3] = {{1, 2, 0.1f}, {2, 4, 0.7f}, {3, 6, 0.2f}, {4, 8.5f, 0.9f}};
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 3; ++j)
+      x.data[i + 1][j + 1] = values[i][j];
+  VectorRec mean, sd;
+  MatrixRec corr;
+  MYQ_STAT(x, &mean, &sd, &corr);
+  ASSERT_EQ(mean.rows, 3);
+  ASSERT_EQ(corr.rows, 3);
+  EXPECT_FLOAT_EQ(mean.data[1], 2.5f);
+  EXPECT_FLOAT_EQ(sd.data[1], static_cast<float>(std::sqrt(5.0 / 3.0)));
+  // The diagonal is exactly 1, whatever the ratio would have rounded to.
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(corr.data[i][i], 1.0f);
+  EXPECT_FLOAT_EQ(corr.data[1][2], corr.data[2][1]);
+  // Independent double computation of r(1, 2).
+  double m1 = 2.5, m2 = (2 + 4 + 6 + 8.5) / 4.0, sxy = 0, sxx = 0, syy = 0;
+  for (auto& row : values) {
+    sxy += (row[0] - m1) * (row[1] - m2);
+    sxx += (row[0] - m1) * (row[0] - m1);
+    syy += (row[1] - m2) * (row[1] - m2);
+  }
+  EXPECT_NEAR(corr.data[1][2], sxy / std::sqrt(sxx * syy), 1e-6);
+}
+
+TEST(MatrixText, StatisticsOfTooFewRowsAreReportedNotHidden) {
+  resetReportStore();
+  MatrixRec x;
+  x.allocate(1, 2);
+  x.data[1][1] = 1;
+  x.data[1][2] = 2;
+  VectorRec mean, sd;
+  MatrixRec corr;
+  MYQ_STAT(x, &mean, &sd, &corr);
+  EXPECT_EQ(reportRow(12), "MYQ_STAT: too few observations in input matrix.");
+  ASSERT_EQ(sd.rows, 2);
+  // One row: the divisor n - 1 is 0 and the spread 0/0 is not a number.
+  EXPECT_TRUE(std::isnan(sd.data[1]));
+}
+
+}  // namespace
+}  // namespace tolvane
