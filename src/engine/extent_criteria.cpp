@@ -138,21 +138,38 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   tab[1][4] = toFloat(1.1 * maxRcoef);
   tab[1][5] = toFloat(1.1 * maxEbays);
 
-  // Minima; of tied CLIK minima the lowest step stands. When nothing lies
-  // below the column maximum, step 2 is taken as the minimum.
-  float minClik = maxClik, minRcoef = maxRcoef, minEbays = maxEbays;
-  int rstar = 2;
-  for (int step = 2; step <= nsteps; ++step) {
-    if (tab[step][3] < minClik) {
-      minClik = tab[step][3];
-      rstar = step;
-    }
-    if (tab[step][4] < minRcoef) minRcoef = tab[step][4];
-    if (tab[step][5] < minEbays) minEbays = tab[step][5];
-  }
-  int gup = 2 * (rstar - 1) / R + 1;
-  if (gup > nsteps) gup = nsteps;
+  reportExtentTable(s, extentMinima(s.THREEYQ, R));
+}
 
+ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {
+  ExtentMinima m;
+  const int nsteps = threeYQ.rows;
+  const Rows1<float> tab = threeYQ.data;
+  m.clik = m.rcoef = m.ebays = 0.0f;
+  for (int step = 2; step <= nsteps; ++step) {
+    if (tab[step][3] > m.clik) m.clik = tab[step][3];
+    if (tab[step][4] > m.rcoef) m.rcoef = tab[step][4];
+    if (tab[step][5] > m.ebays) m.ebays = tab[step][5];
+  }
+  m.clikStep = 2;
+  for (int step = 2; step <= nsteps; ++step) {
+    if (tab[step][3] < m.clik) {
+      m.clik = tab[step][3];
+      m.clikStep = step;
+    }
+    if (tab[step][4] < m.rcoef) m.rcoef = tab[step][4];
+    if (tab[step][5] < m.ebays) m.ebays = tab[step][5];
+  }
+  m.gupStep = 2 * (m.clikStep - 1) / rank + 1;
+  if (m.gupStep > nsteps) m.gupStep = nsteps;
+  return m;
+}
+
+void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
+  const int nsteps = s.THREEYQ.rows;
+  const Rows1<float> tab = s.THREEYQ.data;
+  const float minClik = minima.clik, minRcoef = minima.rcoef, minEbays = minima.ebays;
+  const int gup = minima.gupStep;
   bothf(s, "       MCAL        CLIK           EBAYS           RCOEF");
   bothf(s, "      0.000     +infinity       +infinity       +infinity");
   for (int step = 2; step <= nsteps; ++step) {

@@ -15,4 +15,22 @@ namespace tolvane {
 // DYQ and THREEYQ as they were.
 void EXTENT_CRITERIA(AnalysisState& s);
 
+// The minima of the three criteria over steps 2..NSTEPS of THREEYQ and the
+// GUP step derived from the CLIK minimum.
+struct ExtentMinima {
+  float clik = 0.0f, rcoef = 0.0f, ebays = 0.0f;
+  int clikStep = 2;  // r*: the lowest step holding the CLIK minimum
+  int gupStep = 1;   // 2 (r* - 1) / RANK + 1, at most NSTEPS
+};
+
+// Each search starts from the column maximum (0 when no row is positive), so
+// a value must lie strictly below it to count; of tied CLIK minima the lowest
+// step stands, and with none below the maximum r* is step 2. THREEYQ must
+// have at least 2 rows and RANK must be at least 1.
+ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank);
+
+// The table of THREEYQ with its "<<<" and "GUP" marks (report window and
+// summary file), the NOTE lines, and the "3YQ" block of the trace matrix file.
+void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima);
+
 }  // namespace tolvane
