@@ -1,0 +1,88 @@
+#include "graph/graph_window.hpp"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <mutex>
+
+#include "graph/child_list.hpp"
+#include "graph/click_readout.hpp"
+#include "graph/copy_graph.hpp"
+#include "graph/graph_commands.hpp"
+#include "graph/plot_trace.hpp"
+#include "graph/print_graph.hpp"
+#include "graph/trace_chart.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+GraphWindow::GraphWindow(TraceKind kind, AnalysisState& state, QWidget* parent)
+    : QWidget(parent), kind_(kind), state_(state), chart_(TraceChart::createInWindow(this)) {
+  setWindowTitle(traceTitle(kind));
+  chart_->notifyClicks(
+      [this](int point, int series) { clickReadout(this, point, series + 1, state_); });
+}
+
+const GraphWindow* graphWindowOf(const QWidget* w) {
+  if (const auto* g = qobject_cast<const GraphWindow*>(w)) return g;
+  if (const auto* sub = qobject_cast<const QMdiSubWindow*>(w)) {
+    return qobject_cast<const GraphWindow*>(sub->widget());
+  }
+  return nullptr;
+}
+
+GraphWindow* graphWindowOf(QWidget* w) {
+  return const_cast<GraphWindow*>(graphWindowOf(static_cast<const QWidget*>(w)));
+}
+
+bool isOpenGraphCommand(int commandId) {
+  TraceKind kind;
+  return traceKindOf(commandId, &kind);
+}
+
+QWidget* openGraphWindow(QMdiArea* area, int commandId, AnalysisState& state) {
+  TraceKind kind;
+  if (area == nullptr || !traceKindOf(commandId, &kind)) return nullptr;
+  std::unique_lock lock(state.runMutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    REPORT_LINE("    A batch input is running: open the graph when it has finished.");
+    REPORT_SHOW();
+    return nullptr;
+  }
+  auto* window = new GraphWindow(kind, state);
+  QMdiSubWindow* sub = area->addSubWindow(window);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  registerChild(window, traceTitle(kind));
+  plotTrace(window->chart(), kind, traceMatrix(state, kind), state);
+  window->show();
+  return window;
+}
+
+bool isGraphWindow(const QWidget* window) {
+  return graphWindowOf(window) != nullptr;
+}
+
+bool graphWindowCommand(QWidget* window, int commandId) {
+  GraphWindow* g = graphWindowOf(window);
+  if (g == nullptr) return false;
+  switch (commandId) {
+    case kCmdPrintGraph:
+      printGraph(g->chart(), g);
+      return true;
+    case kCmdCopyGraph:
+      copyGraph(g->chart());
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool graphCommandEnabled(int commandId, QString* whyNot) {
+  if (commandId != kCmdInferenceIntervals) return true;
+  if (whyNot != nullptr) {
+    *whyNot = QStringLiteral(
+        "Not available: Tolvane computes no interval estimates along a shrinkage path.");
+  }
+  return false;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,396 @@
+#include "graph/trace_chart.hpp"
+
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFont>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QImage>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tolvane {
+
+namespace {
+
+// Ten colours that stay apart on screen and on paper; past ten the dash
+// pattern changes so that series 1 and 11 differ.
+const QColor kPalette[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
+                           QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e),
+                           QColor(0x94, 0x67, 0xbd), QColor(0x8c, 0x56, 0x4b),
+                           QColor(0xe3, 0x77, 0xc2), QColor(0x7f, 0x7f, 0x7f),
+                           QColor(0xbc, 0xbd, 0x22), QColor(0x17, 0xbe, 0xcf)};
+const Qt::PenStyle kDashes[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                Qt::DashDotDotLine};
+constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
+constexpr int kDashCount = sizeof(kDashes) / sizeof(kDashes[0]);
+
+// A press counts as on a line when it is this close to it, in pixels, plus
+// half the line's width.
+constexpr double kHitTolerance = 6.0;
+
+double distanceToSegment(QPointF p, QPointF a, QPointF b) {
+  const double dx = b.x() - a.x();
+  const double dy = b.y() - a.y();
+  const double len2 = dx * dx + dy * dy;
+  double t = 0.0;
+  if (len2 > 0.0) t = std::clamp(((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / len2, 0.0, 1.0);
+  const double ex = a.x() + t * dx - p.x();
+  const double ey = a.y() + t * dy - p.y();
+  return std::sqrt(ex * ex + ey * ey);
+}
+
+double distance(QPointF p, QPointF q) {
+  return std::hypot(p.x() - q.x(), p.y() - q.y());
+}
+
+// Rounds the axis ends outward to whole steps of 1, 2 or 5 times a power of
+// ten, with about five intervals.
+void niceRange(double lo, double hi, double* outLo, double* outHi, int* ticks) {
+  const double span = hi - lo;
+  const double rough = span / 5.0;
+  const double mag = std::pow(10.0, std::floor(std::log10(rough)));
+  double step = mag;
+  for (double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+    step = f * mag;
+    if (rough <= step) break;
+  }
+  *outLo = std::floor(lo / step) * step;
+  *outHi = std::ceil(hi / step) * step;
+  *ticks = static_cast<int>(std::lround((*outHi - *outLo) / step)) + 1;
+}
+
+}  // namespace
+
+TraceChart* TraceChart::createInWindow(QWidget* window) {
+  auto* c = new TraceChart();
+  c->setParent(window);
+  c->view_ = new QChartView(c->chart_, window);
+  c->view_->setRenderHint(QPainter::Antialiasing);
+  c->view_->viewport()->installEventFilter(c);
+  c->ownsView_ = false;  // the window's layout owns it
+  auto* layout = new QVBoxLayout(window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(c->view_);
+  return c;
+}
+
+TraceChart::TraceChart() {
+  chart_ = new QChart();
+  chart_->setAnimationOptions(QChart::NoAnimation);
+  QFont f = chart_->titleFont();
+  f.setBold(true);
+  f.setPointSizeF(f.pointSizeF() * 1.2);
+  chart_->setTitleFont(f);
+  emptyItem_ = new QGraphicsSimpleTextItem(chart_);
+  emptyItem_->setVisible(false);
+  connect(chart_, &QChart::plotAreaChanged, this, [this] { placeEmptyText(); });
+}
+
+TraceChart::~TraceChart() {
+  // A view in a window deletes its chart with itself; a chart without a view
+  // is ours.
+  if (view_ == nullptr) delete chart_;
+}
+
+void TraceChart::setDataBlock(int rows, int cols, const double* block) {
+  rows_ = std::max(rows, 0);
+  cols_ = std::max(cols, 0);
+  if (rows_ == 0 || cols_ == 0 || block == nullptr) {
+    rows_ = 0;
+    block_.clear();
+    return;
+  }
+  block_.assign(block, block + static_cast<std::size_t>(rows_) * cols_);
+}
+
+void TraceChart::setAbscissae(int rows, const double* x) {
+  x_.assign(static_cast<std::size_t>(std::max(rows, 0)), 0.0);
+  if (x != nullptr) std::copy(x, x + x_.size(), x_.begin());
+}
+
+void TraceChart::setTitle(const QString& title) {
+  title_ = title;
+}
+
+void TraceChart::setAxisTitles(const QString& xTitle, const QString& yTitle) {
+  xTitle_ = xTitle;
+  yTitle_ = yTitle;
+}
+
+void TraceChart::setSeriesNames(const QStringList& names) {
+  names_ = names;
+}
+
+void TraceChart::setLineWidths(int cols, const int* widths) {
+  widths_.assign(static_cast<std::size_t>(std::max(cols, 0)), 1);
+  if (widths != nullptr) std::copy(widths, widths + widths_.size(), widths_.begin());
+}
+
+void TraceChart::setEmptyText(const QString& text) {
+  emptyText_ = text;
+}
+
+void TraceChart::notifyClicks(ClickHandler handler) {
+  onClick_ = std::move(handler);
+}
+
+QString TraceChart::seriesName(int col) const {
+  if (col >= 0 && col < names_.size()) return names_[col];
+  return QString::number(col + 1);
+}
+
+int TraceChart::seriesCount() const {
+  return static_cast<int>(series_.size());
+}
+
+void TraceChart::finishSetup() {
+  chart_->removeAllSeries();
+  for (QAbstractAxis* axis : chart_->axes()) {
+    chart_->removeAxis(axis);
+    delete axis;
+  }
+  series_.clear();
+  plottedRows_.clear();
+  chart_->setTitle(title_);
+
+  const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
+  double xLo = 0.0, xHi = 1.0;
+  double yLo = std::numeric_limits<double>::infinity();
+  double yHi = -yLo;
+  if (rows > 0) {
+    xLo = *std::min_element(x_.begin(), x_.begin() + rows);
+    xHi = *std::max_element(x_.begin(), x_.begin() + rows);
+  }
+
+  for (int j = 0; j < cols_ && rows > 0; ++j) {
+    auto* s = new QLineSeries();
+    s->setName(seriesName(j));
+    QList<QPointF> points;
+    std::vector<int> plotted;
+    for (int i = 0; i < rows; ++i) {
+      const double y = value(i, j);
+      if (!std::isfinite(y) || !std::isfinite(x_[i])) continue;
+      points.append(QPointF(x_[i], y));
+      plotted.push_back(i);
+      yLo = std::min(yLo, y);
+      yHi = std::max(yHi, y);
+    }
+    s->replace(points);
+    QPen pen(kPalette[j % kPaletteSize]);
+    pen.setStyle(kDashes[(j / kPaletteSize) % kDashCount]);
+    const int w = j < static_cast<int>(widths_.size()) ? widths_[j] : 1;
+    pen.setWidthF(std::max(w, 1));
+    s->setPen(pen);
+    chart_->addSeries(s);
+    series_.push_back(s);
+    plottedRows_.push_back(std::move(plotted));
+  }
+
+  if (!(yLo <= yHi)) {
+    yLo = 0.0;
+    yHi = 1.0;
+  }
+  if (yHi - yLo < 1e-12 * std::max(1.0, std::fabs(yHi))) {
+    const double pad = std::max(1e-3, std::fabs(yHi) * 0.1);
+    yLo -= pad;
+    yHi += pad;
+  }
+  if (!(xHi > xLo)) xHi = xLo + 1.0;
+
+  auto* xAxis = new QValueAxis();
+  xAxis->setTitleText(xTitle_);
+  xAxis->setRange(xLo, xHi);
+  // Whole MCAL values are the natural marks: one per unit while that stays
+  // readable.
+  if (xLo == 0.0 && xHi == std::floor(xHi) && xHi <= 10.0) {
+    xAxis->setTickCount(static_cast<int>(xHi) + 1);
+    xAxis->setLabelFormat("%.0f");
+  } else {
+    double lo, hi;
+    int ticks;
+    niceRange(xLo, xHi, &lo, &hi, &ticks);
+    xAxis->setRange(lo, hi);
+    xAxis->setTickCount(ticks);
+    xAxis->setLabelFormat("%.3g");
+  }
+  auto* yAxis = new QValueAxis();
+  yAxis->setTitleText(yTitle_);
+  {
+    double lo, hi;
+    int ticks;
+    niceRange(yLo, yHi, &lo, &hi, &ticks);
+    yAxis->setRange(lo, hi);
+    yAxis->setTickCount(ticks);
+    yAxis->setLabelFormat("%.4g");
+  }
+  chart_->addAxis(xAxis, Qt::AlignBottom);
+  chart_->addAxis(yAxis, Qt::AlignLeft);
+  for (QLineSeries* s : series_) {
+    s->attachAxis(xAxis);
+    s->attachAxis(yAxis);
+  }
+
+  chart_->legend()->setVisible(!series_.empty());
+  chart_->legend()->setAlignment(series_.size() > 12 ? Qt::AlignRight : Qt::AlignBottom);
+
+  emptyItem_->setText(emptyText_);
+  emptyItem_->setVisible(series_.empty() && !emptyText_.isEmpty());
+  emptyItem_->setZValue(100);
+  placeEmptyText();
+}
+
+void TraceChart::placeEmptyText() {
+  if (emptyItem_ == nullptr || !emptyItem_->isVisible()) return;
+  const QRectF area = chart_->plotArea();
+  const QRectF box = emptyItem_->boundingRect();
+  emptyItem_->setPos(area.center().x() - box.width() / 2, area.center().y() - box.height() / 2);
+}
+
+QSizeF TraceChart::chartSize() const {
+  return chart_->size();
+}
+
+void TraceChart::printInto(QPainter& painter, const QRectF& target) const {
+  QGraphicsScene* scene = chart_->scene();
+  if (scene == nullptr) return;
+  scene->render(&painter, target, chart_->sceneBoundingRect(), Qt::IgnoreAspectRatio);
+}
+
+QImage TraceChart::toImage() const {
+  const QSize size = chartSize().toSize();
+  QImage image(size.isEmpty() ? QSize(1, 1) : size, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  printInto(painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
+  return image;
+}
+
+void TraceChart::layOutAt(QSize size) const {
+  if (view_ != nullptr) return;  // a window decides its chart's size
+  if (chart_->scene() == nullptr) {
+    auto* scene = new QGraphicsScene(const_cast<TraceChart*>(this));
+    scene->addItem(chart_);
+  }
+  chart_->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
+  // Qt Charts finishes a layout on posted events.
+  QCoreApplication::sendPostedEvents();
+}
+
+bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize size,
+                              QString* error) const {
+  layOutAt(size);
+  const QSizeF s = chartSize();
+  const QRectF target(QPointF(0, 0), s);
+  auto fail = [&](const QString& what) {
+    if (error != nullptr) *error = what;
+    return false;
+  };
+  switch (format) {
+    case ChartFileFormat::Png: {
+      if (!toImage().save(path, "PNG")) return fail(QStringLiteral("cannot write ") + path);
+      return true;
+    }
+    case ChartFileFormat::Svg: {
+      QSvgGenerator svg;
+      svg.setFileName(path);
+      svg.setSize(s.toSize());
+      svg.setViewBox(target);
+      svg.setTitle(title_);
+      QPainter painter;
+      if (!painter.begin(&svg)) return fail(QStringLiteral("cannot write ") + path);
+      printInto(painter, target);
+      painter.end();
+      return true;
+    }
+    case ChartFileFormat::Pdf: {
+      QPdfWriter pdf(path);
+      pdf.setTitle(title_);
+      pdf.setResolution(72);
+      pdf.setPageLayout(QPageLayout(QPageSize(s, QPageSize::Point), QPageLayout::Portrait,
+                                    QMarginsF(0, 0, 0, 0)));
+      QPainter painter;
+      if (!painter.begin(&pdf)) return fail(QStringLiteral("cannot write ") + path);
+      printInto(painter, QRectF(0, 0, pdf.width(), pdf.height()));
+      painter.end();
+      return true;
+    }
+  }
+  return fail(QStringLiteral("unknown file format"));
+}
+
+std::optional<TraceChart::Hit> TraceChart::pointAt(QPointF viewPos) const {
+  if (view_ == nullptr) return std::nullopt;
+  const QPointF at = chart_->mapFromScene(view_->mapToScene(viewPos.toPoint()));
+  int bestSeries = -1;
+  double bestDistance = std::numeric_limits<double>::infinity();
+  std::vector<QPointF> drawn;
+  for (int k = 0; k < seriesCount(); ++k) {
+    const std::vector<int>& plotted = plottedRows_[k];
+    if (plotted.empty()) continue;
+    const double tolerance = kHitTolerance + series_[k]->pen().widthF() / 2.0;
+    QPointF prev = chart_->mapToPosition(QPointF(x_[plotted[0]], value(plotted[0], k)), series_[k]);
+    double d = distance(at, prev);
+    for (std::size_t n = 1; n < plotted.size(); ++n) {
+      const QPointF next =
+          chart_->mapToPosition(QPointF(x_[plotted[n]], value(plotted[n], k)), series_[k]);
+      d = std::min(d, distanceToSegment(at, prev, next));
+      prev = next;
+    }
+    if (d <= tolerance && d < bestDistance) {
+      bestDistance = d;
+      bestSeries = k;
+    }
+  }
+  if (bestSeries < 0) return std::nullopt;
+  const std::vector<int>& plotted = plottedRows_[bestSeries];
+  int bestRow = plotted[0];
+  double nearest = std::numeric_limits<double>::infinity();
+  for (int row : plotted) {
+    const QPointF p =
+        chart_->mapToPosition(QPointF(x_[row], value(row, bestSeries)), series_[bestSeries]);
+    const double d = distance(at, p);
+    if (d < nearest) {
+      nearest = d;
+      bestRow = row;
+    }
+  }
+  return Hit{bestRow, bestSeries};
+}
+
+QPointF TraceChart::viewPosOf(int point, int series) const {
+  if (view_ == nullptr || series < 0 || series >= seriesCount() || point < 0 || point >= rows_)
+    return QPointF(-1, -1);
+  const QPointF inChart =
+      chart_->mapToPosition(QPointF(x_[point], value(point, series)), series_[series]);
+  return QPointF(view_->mapFromScene(chart_->mapToScene(inChart)));
+}
+
+bool TraceChart::eventFilter(QObject* watched, QEvent* event) {
+  if (view_ != nullptr && watched == view_->viewport() &&
+      event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton && onClick_) {
+      if (const std::optional<Hit> hit = pointAt(mouse->position())) {
+        onClick_(hit->point, hit->series);
+      }
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,128 @@
+// One chart of lines against a common abscissa, drawn with Qt Charts.
+//
+// The operations follow the life of a plot: create the chart (inside a
+// window, or alone for a file), hand it the data block and the abscissae,
+// the titles, the series names and the line widths, ask for click
+// notification, then finishSetup() builds what is shown. The chart copies
+// everything it is given; callers may release their buffers afterwards.
+// Printing and file output render the chart's scene, so they stay vector
+// graphics in PDF and SVG.
+#pragma once
+
+#include <QObject>
+#include <QPointF>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QChart;
+class QImage;
+class QChartView;
+class QGraphicsSimpleTextItem;
+class QLineSeries;
+class QPainter;
+class QWidget;
+
+namespace tolvane {
+
+enum class ChartFileFormat { Png, Svg, Pdf };
+
+class TraceChart : public QObject {
+  Q_OBJECT
+
+ public:
+  // Receives a click on a plotted point: point index and series index, both
+  // from 0.
+  using ClickHandler = std::function<void(int point, int series)>;
+
+  struct Hit {
+    int point = 0;   // from 0
+    int series = 0;  // from 0
+  };
+
+  // A chart whose view fills `window` (the window gets a layout holding the
+  // view). The window owns the view; the chart object is a child of window.
+  static TraceChart* createInWindow(QWidget* window);
+
+  // A chart without a window, for rendering to files. Needs a QApplication.
+  TraceChart();
+  ~TraceChart() override;
+
+  // rows x cols values, stored row by row: value (i, j) at block[i * cols + j].
+  // Column j becomes series j.
+  void setDataBlock(int rows, int cols, const double* block);
+  // One abscissa per row.
+  void setAbscissae(int rows, const double* x);
+  void setTitle(const QString& title);
+  void setAxisTitles(const QString& xTitle, const QString& yTitle);
+  void setSeriesNames(const QStringList& names);
+  // One pen width in pixels per series; missing entries are 1.
+  void setLineWidths(int cols, const int* widths);
+  // Text shown in the plot area when there are no rows.
+  void setEmptyText(const QString& text);
+  void notifyClicks(ClickHandler handler);
+  // Builds the series and axes from everything set so far.
+  void finishSetup();
+
+  int rows() const { return rows_; }
+  int cols() const { return cols_; }
+  double value(int row, int col) const { return block_[row * cols_ + col]; }
+  double abscissa(int row) const { return x_[row]; }
+  QString seriesName(int col) const;
+  QString title() const { return title_; }
+  int seriesCount() const;  // series shown on the chart
+
+  // The chart's current size in pixels (the window's, for a chart in one).
+  QSizeF chartSize() const;
+  // Draws the chart scaled into target (its proportions are the caller's).
+  void printInto(QPainter& painter, const QRectF& target) const;
+  // The chart as it is drawn now, as an image.
+  QImage toImage() const;
+  // Lays the chart out at size and writes it as PNG, SVG or PDF.
+  bool renderToFile(const QString& path, ChartFileFormat format, QSize size, QString* error) const;
+
+  // Which plotted point a press at viewPos (view viewport coordinates) hits:
+  // the series whose line passes nearest, within a few pixels, and on it the
+  // nearest plotted point.
+  std::optional<Hit> pointAt(QPointF viewPos) const;
+  // Where point (point, series) is drawn, in viewport coordinates.
+  QPointF viewPosOf(int point, int series) const;
+
+  QChart* chart() const { return chart_; }
+  QChartView* view() const { return view_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void layOutAt(QSize size) const;
+  void placeEmptyText();
+
+  QChart* chart_ = nullptr;
+  QChartView* view_ = nullptr;
+  bool ownsView_ = false;
+  QGraphicsSimpleTextItem* emptyItem_ = nullptr;
+
+  int rows_ = 0;
+  int cols_ = 0;
+  std::vector<double> block_;
+  std::vector<double> x_;
+  QString title_;
+  QString xTitle_;
+  QString yTitle_;
+  QString emptyText_;
+  QStringList names_;
+  std::vector<int> widths_;
+  ClickHandler onClick_;
+
+  // Per shown series: the row index of each plotted point (points with a
+  // value that is not finite are left out of the line).
+  std::vector<QLineSeries*> series_;
+  std::vector<std::vector<int>> plottedRows_;
+};
+
+}  // namespace tolvane

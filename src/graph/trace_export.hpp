@@ -1,0 +1,39 @@
+// Trace charts written to files without a window, for the batch tool. The
+// charts are titled and labelled as in the graph windows. This header uses
+// no Qt types, so a caller need not include Qt.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+
+namespace tolvane {
+
+enum class PlotFormat { Png, Svg, Pdf };
+
+// "png", "svg" or "pdf" (any case); false for anything else.
+bool parsePlotFormat(const std::string& text, PlotFormat* format);
+
+// "png", "svg" or "pdf".
+const char* plotFormatExtension(PlotFormat format);
+
+// Size of a written chart: pixels for PNG, points for SVG and PDF.
+inline constexpr int kPlotWidth = 800;
+inline constexpr int kPlotHeight = 560;
+
+// Writes the chart of graph command commandId (101 to 105, 110) over the
+// state's current traces to path. Creates an offscreen QApplication when none
+// exists. False with *error set when the id is no graph command or the file
+// cannot be written.
+bool writeTraceChart(const AnalysisState& state, int commandId, const std::string& path,
+                     PlotFormat format, std::string* error);
+
+// Writes the five trace charts of the current path (commands 101 to 105) into
+// directory dir (created when missing) as <stem>-coef, -risk, -exev, -infd and
+// -factor with the format's extension, appending each written path to
+// *written. Stops at the first failure: false with *error naming the file.
+bool writeTracePlots(const AnalysisState& state, const std::string& dir, const std::string& stem,
+                     PlotFormat format, std::vector<std::string>* written, std::string* error);
+
+}  // namespace tolvane

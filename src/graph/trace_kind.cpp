@@ -1,0 +1,80 @@
+#include "graph/trace_kind.hpp"
+
+namespace tolvane {
+
+namespace {
+constexpr TraceKind kKinds[] = {TraceKind::Coefficients,      TraceKind::RelativeRisks,
+                                TraceKind::ExcessEigenvalues, TraceKind::InferiorDirection,
+                                TraceKind::ShrinkageFactors,  TraceKind::ReRegression};
+}  // namespace
+
+bool traceKindOf(int commandId, TraceKind* kind) {
+  for (TraceKind k : kKinds) {
+    if (static_cast<int>(k) == commandId) {
+      *kind = k;
+      return true;
+    }
+  }
+  return false;
+}
+
+QString traceTitle(TraceKind kind) {
+  switch (kind) {
+    case TraceKind::Coefficients:
+      return QStringLiteral("Shrinkage Coefficients");
+    case TraceKind::RelativeRisks:
+      return QStringLiteral("Relative Risks");
+    case TraceKind::ExcessEigenvalues:
+      return QStringLiteral("Excess Eigenvalues");
+    case TraceKind::InferiorDirection:
+      return QStringLiteral("Inferior Direction");
+    case TraceKind::ShrinkageFactors:
+      return QStringLiteral("Shrinkage Factors");
+    case TraceKind::ReRegression:
+      return QStringLiteral("Visual Re-Regression");
+  }
+  return QString();
+}
+
+bool traceKindOfTitle(const QString& title, TraceKind* kind) {
+  for (TraceKind k : kKinds) {
+    if (traceTitle(k) == title) {
+      *kind = k;
+      return true;
+    }
+  }
+  return false;
+}
+
+const MatrixRec& traceMatrix(const AnalysisState& state, TraceKind kind) {
+  switch (kind) {
+    case TraceKind::Coefficients:
+      return state.CYQ;
+    case TraceKind::RelativeRisks:
+      return state.RYQ;
+    case TraceKind::ExcessEigenvalues:
+      return state.EYQ;
+    case TraceKind::InferiorDirection:
+      return state.IYQ;
+    case TraceKind::ShrinkageFactors:
+      return state.DYQ;
+    case TraceKind::ReRegression:
+      break;
+  }
+  return state.KYQ;
+}
+
+QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int cols) {
+  const bool byAxis = kind == TraceKind::ExcessEigenvalues || kind == TraceKind::ShrinkageFactors;
+  QStringList names;
+  for (int j = 1; j <= cols; ++j) {
+    if (byAxis || j > kMaxVars) {
+      names << QStringLiteral("Axis %1").arg(j);
+    } else {
+      names << QString::fromStdString(state.XNAME[j]);
+    }
+  }
+  return names;
+}
+
+}  // namespace tolvane

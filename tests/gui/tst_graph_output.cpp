@@ -1,0 +1,199 @@
+// Output of a chart: printing at 90 percent of the page, and chart files in
+// PNG, SVG and PDF written without a window.
+#include <QChart>
+#include <QImage>
+#include <QMdiArea>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "graph/graph_commands.hpp"
+#include "graph/graph_window.hpp"
+#include "graph/print_graph.hpp"
+#include "graph/trace_chart.hpp"
+#include "graph/trace_export.hpp"
+#include "trace_fixture.hpp"
+
+using namespace tolvane;
+using tolvane::testing::fillSmallPath;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+// Pixels that are neither white nor nearly so.
+int inkedPixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 200) ++n;
+  return n;
+}
+
+}  // namespace
+
+class GraphOutputTest : public QObject {
+  Q_OBJECT
+
+ private:
+  AnalysisState state;
+  QTemporaryDir dir;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir.isValid());
+    fillSmallPath(state);
+  }
+
+  void printRectKeepsProportionsAtNinetyPercent() {
+    // A wide page: the height is the tighter dimension.
+    PrintRect r = printRect(600, 400, 2000, 1000);
+    QCOMPARE(r.height, 900.0);
+    QCOMPARE(r.width, 1350.0);
+    QCOMPARE(r.left, 325.0);
+    QCOMPARE(r.top, 50.0);
+    // A tall page: the width is.
+    r = printRect(600, 400, 1000, 2000);
+    QCOMPARE(r.width, 900.0);
+    QCOMPARE(r.height, 600.0);
+    QCOMPARE(r.left, 50.0);
+    QCOMPARE(r.top, 700.0);
+    // A chart without a size (never shown) still gets a sane rectangle.
+    r = printRect(0, 0, 1000, 1000);
+    QVERIFY(r.width > 0 && r.height > 0 && r.width <= 900.0 && r.height <= 900.0);
+  }
+
+  void printingToAPdfFileDrawsTheChart() {
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    auto* g = graphWindowOf(openGraphWindow(&area, kCmdCoefficientTrace, state));
+    QVERIFY(g != nullptr);
+    g->parentWidget()->resize(600, 420);
+    QCoreApplication::processEvents();
+
+    const QString chartPdf = dir.filePath("chart.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(chartPdf);
+    QVERIFY(printChartTo(g->chart(), printer));
+
+    // The same printer set-up with nothing drawn, to compare with.
+    const QString blankPdf = dir.filePath("blank.pdf");
+    QPrinter blank(QPrinter::HighResolution);
+    blank.setOutputFormat(QPrinter::PdfFormat);
+    blank.setOutputFileName(blankPdf);
+    QPainter p(&blank);
+    p.end();
+
+    const QByteArray chart = readAll(chartPdf);
+    QVERIFY(chart.startsWith("%PDF"));
+    QVERIFY2(chart.size() > readAll(blankPdf).size() + 2000,
+             qPrintable(QString("chart %1 bytes").arg(chart.size())));
+  }
+
+  void printingAnEmptyChartWorks() {
+    QMdiArea area;
+    area.show();
+    auto* g = graphWindowOf(openGraphWindow(&area, kCmdVisualReRegression, state));
+    QVERIFY(g != nullptr);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("empty.pdf"));
+    QVERIFY(printChartTo(g->chart(), printer));
+    QVERIFY(readAll(dir.filePath("empty.pdf")).startsWith("%PDF"));
+  }
+
+  void pngFileShowsTheChart() {
+    const QString path = dir.filePath("coef.png");
+    std::string error;
+    QVERIFY(writeTraceChart(state, 101, path.toStdString(), PlotFormat::Png, &error));
+    QImage image(path);
+    QCOMPARE(image.size(), QSize(kPlotWidth, kPlotHeight));
+    // Lines, axes and text leave ink; a blank image would have none.
+    QVERIFY(inkedPixels(image) > 2000);
+  }
+
+  void svgFileCarriesTitlesAndLegend() {
+    const QString path = dir.filePath("risk.svg");
+    std::string error;
+    QVERIFY(writeTraceChart(state, 102, path.toStdString(), PlotFormat::Svg, &error));
+    const QByteArray svg = readAll(path);
+    QVERIFY(svg.contains("<svg"));
+    QVERIFY(svg.contains("Relative Risks"));
+    QVERIFY(svg.contains("MCAL Shrinkage Extent"));
+    QVERIFY(svg.contains("TRACE"));
+    QVERIFY(svg.contains("GAMMA"));
+  }
+
+  void fiveTracePlotsInEachFormat_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("png") << "png";
+    QTest::newRow("svg") << "SVG";
+    QTest::newRow("pdf") << "pdf";
+  }
+  void fiveTracePlotsInEachFormat() {
+    QFETCH(QString, format);
+    PlotFormat f;
+    QVERIFY(parsePlotFormat(format.toStdString(), &f));
+    std::vector<std::string> written;
+    std::string error;
+    const QString sub = dir.filePath("plots/" + format);  // made on the way
+    QVERIFY2(writeTracePlots(state, sub.toStdString(), "hald", f, &written, &error), error.c_str());
+    QCOMPARE(written.size(), std::size_t(5));
+    const char* tags[] = {"coef", "risk", "exev", "infd", "factor"};
+    for (int k = 0; k < 5; ++k) {
+      const QString expected =
+          QDir(sub).filePath(QString("hald-%1.%2").arg(tags[k], plotFormatExtension(f)));
+      QCOMPARE(QString::fromStdString(written[k]), expected);
+      QVERIFY(QFileInfo(expected).size() > 1000);
+    }
+    QVERIFY(
+        readAll(QString::fromStdString(written[0]))
+            .left(8)
+            .contains(f == PlotFormat::Pdf ? "%PDF" : (f == PlotFormat::Png ? "PNG" : "<?xml")));
+  }
+
+  void badFormatsAndPathsAreRefused() {
+    PlotFormat f;
+    QVERIFY(!parsePlotFormat("jpeg", &f));
+    QVERIFY(!parsePlotFormat("", &f));
+    std::string error;
+    QVERIFY(
+        !writeTraceChart(state, 106, dir.filePath("x.png").toStdString(), PlotFormat::Png, &error));
+    QVERIFY(!error.empty());
+    for (PlotFormat bad : {PlotFormat::Png, PlotFormat::Svg, PlotFormat::Pdf}) {
+      error.clear();
+      const std::string path = dir.filePath("missing/dir/x").toStdString();
+      QVERIFY(!writeTraceChart(state, 101, path, bad, &error));
+      QVERIFY(!error.empty());
+    }
+    // A plain file where the directory should be.
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    std::vector<std::string> written;
+    QVERIFY(!writeTracePlots(state, blocker.fileName().toStdString(), "x", PlotFormat::Png,
+                             &written, &error));
+    QVERIFY(written.empty());
+  }
+
+  void emptyTracesWriteAnEmptyChart() {
+    AnalysisState empty;  // nothing traced yet
+    std::string error;
+    const QString path = dir.filePath("none.png");
+    QVERIFY(writeTraceChart(empty, 101, path.toStdString(), PlotFormat::Png, &error));
+    QVERIFY(writeTraceChart(empty, 110, dir.filePath("kyq.svg").toStdString(), PlotFormat::Svg,
+                            &error));
+    QVERIFY(readAll(dir.filePath("kyq.svg")).contains("No data"));
+  }
+};
+
+QTEST_MAIN(GraphOutputTest)
+#include "tst_graph_output.moc"
