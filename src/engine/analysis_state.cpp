@@ -2,6 +2,17 @@
 
 namespace tolvane {
 
+std::string OutputFiles::pathOf(const std::string& name) const {
+  if (directory.empty() || (!name.empty() && name.front() == '/')) return name;
+  if (directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+void OutputFiles::flushBoth() {
+  if (SUMMFILE != nullptr) std::fflush(SUMMFILE);
+  if (TRACEFILE != nullptr) std::fflush(TRACEFILE);
+}
+
 void OutputFiles::closeBoth() {
   if (SUMMFILE != nullptr) std::fclose(SUMMFILE);
   if (TRACEFILE != nullptr) std::fclose(TRACEFILE);
@@ -10,6 +21,7 @@ void OutputFiles::closeBoth() {
 }
 
 void AnalysisState::reset() {
+  // Emptying releases the storage: a record with rows 0 owns nothing.
   for (MatrixRec* m : {&XCOR, &XPXFIT, &WORKMAT, &DATA, &XMAT, &XPX, &DCOS, &PCOORD, &XPXINV, &CYQ,
                        &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &KYQ}) {
     m->release();
@@ -18,10 +30,27 @@ void AnalysisState::reset() {
                        &UCOMP, &BOLS, &RESID, &RELVAR}) {
     v->release();
   }
+  QWEIGHT.fill(0.0);
   RANK = 0;
   NSTEPS = 0;
+  LSPEND = 1;
   lineWidth = 1;
   NAMECANCEL = 0;
+}
+
+AnalysisStage AnalysisState::stage() const {
+  const bool modelBuilt =
+      XPXFORM == 0 ? XMAT.exists() && YVEC.exists() : XPX.exists() && XPY.exists();
+  if (!modelBuilt) return AnalysisStage::kEmpty;
+  if (LSPEND != 0) return AnalysisStage::kDataRead;
+  if (NSTEPS > 0 && CYQ.exists()) return AnalysisStage::kPathChosen;
+  return AnalysisStage::kAnalysed;
+}
+
+bool AnalysisState::runInProgress() {
+  if (!runMutex.try_lock()) return true;
+  runMutex.unlock();
+  return false;
 }
 
 void AnalysisState::setDefaultsAfterRead() {

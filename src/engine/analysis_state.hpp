@@ -22,8 +22,11 @@ inline constexpr int kMaxRawObs = 200;
 struct OutputFiles {
   std::FILE* SUMMFILE = nullptr;   // summary file (.syq)
   std::FILE* TRACEFILE = nullptr;  // trace matrix file (.myq)
-  std::string SUMMNAME;            // summary file name, with ".syq"
-  std::string TRACENAME;           // trace matrix file name, with ".myq"
+  std::string SUMMNAME;            // summary file name, with ".syq", as the user gave it
+  std::string TRACENAME;           // trace matrix file name, with ".myq", as the user gave it
+  // Where names without a directory are opened; empty means the current
+  // directory. The names above are shown in reports, the paths are opened.
+  std::string directory;
 
   OutputFiles() = default;
   OutputFiles(const OutputFiles&) = delete;
@@ -32,6 +35,13 @@ struct OutputFiles {
 
   bool summOpen() const { return SUMMFILE != nullptr; }
   bool traceOpen() const { return TRACEFILE != nullptr; }
+  // The path a name is opened at: the name itself when it is absolute or no
+  // directory is set, else directory/name.
+  std::string pathOf(const std::string& name) const;
+  // Pushes what is buffered to disk, so that other programs can read the
+  // files while they stay open.
+  void flushBoth();
+  // Flushes and closes both files and marks them not open; the names stay.
   void closeBoth();
 };
 
@@ -50,6 +60,15 @@ struct DialogMemory {
   int STEPSBTN = kStepsFour;
   std::string QTEXT = "0.0";
   int lineWidthChoice = 1003;
+};
+
+// The stages an analysis passes through; each is entered only from the one
+// before it, and a new batch input returns to kEmpty first.
+enum class AnalysisStage {
+  kEmpty,       // nothing read, or the last batch input stopped
+  kDataRead,    // model data built (XMAT/YVEC or XPX/XPY); LSPEND 1
+  kAnalysed,    // least squares done (LSPEND 0): Select Shape may run
+  kPathChosen,  // a path has been traced: the trace graphs may be drawn
 };
 
 struct AnalysisState {
@@ -120,9 +139,16 @@ struct AnalysisState {
   std::mutex runMutex;
 
   // First step of every batch input run: empties (and releases) every data
-  // and result object, sets lineWidth 1 and NAMECANCEL 0. Dialog memories and
-  // the output files are kept.
+  // and result object, sets lineWidth 1, NAMECANCEL 0 and LSPEND 1. Dialog
+  // memories, the counts, the names and the output files are kept.
   void reset();
+
+  // The stage, read from what the state holds.
+  AnalysisStage stage() const;
+
+  // True while a batch input run holds runMutex. Call it only from a thread
+  // that does not hold the lock itself (the GUI thread, a command).
+  bool runInProgress();
 
   // Settings made after the data are read, before the role dialog: QSHAPE,
   // SHAPECODE, EQUALSV, NOTELEVEL, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and

@@ -34,6 +34,7 @@ struct Store {
   std::array<std::array<char, kSlotChars + 1>, kStoreSlots> slots{};
   ReportCounters counters;
   std::function<void()> observer;
+  std::function<void(int, const std::string&)> lineObserver;
   // Built on first use, so a line appended by any static initialiser
   // already finds the banner in place.
   Store() { resetSlots(slots, counters); }
@@ -66,7 +67,7 @@ void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots
 void REPORT_LINE(const char* text) {
   if (text == nullptr) text = "";
   Store& s = store();
-  std::lock_guard lock(s.mutex);
+  std::unique_lock lock(s.mutex);
   ReportCounters& c = s.counters;
   const int n = c.linesWritten + 1;
   c.linesWritten = n;
@@ -76,6 +77,12 @@ void REPORT_LINE(const char* text) {
   c.oldestSlot = c.newestSlot - c.linesShown + 1;
   if (c.oldestSlot < 0) c.oldestSlot = c.newestSlot + 1;
   copyInto(s.slots[c.newestSlot], text);
+  if (s.lineObserver) {
+    const std::function<void(int, const std::string&)> observer = s.lineObserver;
+    const std::string stored = s.slots[c.newestSlot].data();
+    lock.unlock();
+    observer(n, stored);
+  }
 }
 
 void reportLinef(const char* format, ...) {
@@ -128,6 +135,12 @@ void setReportObserver(std::function<void()> observer) {
   Store& s = store();
   std::lock_guard lock(s.mutex);
   s.observer = std::move(observer);
+}
+
+void setReportLineObserver(std::function<void(int, const std::string&)> observer) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  s.lineObserver = std::move(observer);
 }
 
 }  // namespace tolvane

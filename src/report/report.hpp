@@ -58,6 +58,13 @@ void resetReportStore();
 // must hop to its own thread itself. Pass an empty function to remove it.
 void setReportObserver(std::function<void()> observer);
 
+// A hook called once for every appended line, with its number (the new
+// linesWritten) and its stored text, after the store's lock is released. For
+// front ends that copy every line elsewhere (the batch tool prints them), so
+// that none is lost when more than 500 arrive between two REPORT_SHOW calls.
+// Pass an empty function to remove it.
+void setReportLineObserver(std::function<void(int lineNo, const std::string& text)> observer);
+
 // The ten banner lines (product name, version, purpose).
 extern const char* const kBannerLines[10];
 

@@ -1,0 +1,16 @@
+// The desktop program: one frame, its report window and graph windows.
+#include <QApplication>
+
+#include "app/application.hpp"
+#include "app/main_frame.hpp"
+#include "engine/analysis_state.hpp"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  tolvane::prepareApplication();
+  // Outlives the frame; its destructor closes the output files at exit.
+  tolvane::AnalysisState state;
+  tolvane::MainFrame frame(state);
+  frame.show();
+  return app.exec();
+}

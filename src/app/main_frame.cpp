@@ -1,0 +1,331 @@
+#include "app/main_frame.hpp"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QShortcut>
+
+#include "app/about_dialog.hpp"
+#include "app/app_icons.hpp"
+#include "app/batch_runner.hpp"
+#include "app/command_ids.hpp"
+#include "app/line_thickness_view.hpp"
+#include "app/open_batch_dialog.hpp"
+#include "app/report_window.hpp"
+#include "engine/analysis_state.hpp"
+#include "engine/front_end_hooks.hpp"
+#include "input/line_thickness_dialog.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+const char kFrameTitle[] = "Shrinkage Regression";
+const char kHelpCaption[] = "Shrinkage Regression Estimation";
+const char kHelpText[] = "HELP: View the Tolvane.PDF file with the Acrobat Reader.";
+const char kRunGoingOn[] =
+    "A batch input run is still in progress. Wait until it has finished before reading "
+    "another batch input file.";
+const char kExitDuringRun[] =
+    "A batch input run is still in progress. Wait until it has finished before leaving "
+    "Tolvane.";
+}  // namespace
+
+MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
+    : QMainWindow(parent),
+      state_(state),
+      mdi_(new QMdiArea(this)),
+      runner_(new BatchRunner(state.runMutex, this)) {
+  setObjectName(QStringLiteral("mainFrame"));
+  setWindowTitle(QString::fromLatin1(kFrameTitle));
+  setWindowIcon(largeIcon());
+  resize(980, 700);
+  mdi_->setObjectName(QStringLiteral("mdiArea"));
+  setCentralWidget(mdi_);
+  connect(mdi_, &QMdiArea::subWindowActivated, this, &MainFrame::subWindowActivated);
+  connect(runner_, &BatchRunner::finished, this, &MainFrame::runFinished);
+
+  // The accelerator table: on the frame, so it works whatever bar is shown.
+  auto* cascade = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5), this);
+  connect(cascade, &QShortcut::activated, this, [this] { command(cmd::kCascade); });
+  auto* tile = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this);
+  connect(tile, &QShortcut::activated, this, [this] { command(cmd::kTile); });
+
+  setStage(MenuStage::Scroll);
+
+  // The core calls these from whichever thread reached the stage; widgets
+  // are touched on this thread only.
+  setFrontEndHooks({
+      [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { setStage(MenuStage::Path); }, Qt::QueuedConnection);
+      },
+      [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { setStage(MenuStage::Graph); }, Qt::QueuedConnection);
+      },
+  });
+  setReportObserver([this] {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (reportWindow_) reportWindow_->showNewest();
+        },
+        Qt::QueuedConnection);
+  });
+
+  batchRun_ = [](AnalysisState&, std::FILE* infile) {
+    std::fclose(infile);
+    reportLinef("    This build of Tolvane cannot read batch input files.");
+    REPORT_SHOW();
+  };
+
+  command(cmd::kCreateReport);
+}
+
+MainFrame::~MainFrame() {
+  // Children closing during the base class's destruction must not reach
+  // this half-destroyed frame.
+  disconnect(mdi_, nullptr, this, nullptr);
+  // A run still going on answers its dialogs as closed and is waited for
+  // before the hooks that point at this frame go away.
+  BatchRunner::dialogsWithdrawn() = true;
+  delete runner_;
+  runner_ = nullptr;
+  BatchRunner::dialogsWithdrawn() = false;
+  setReportObserver({});
+  setFrontEndHooks({});
+}
+
+void MainFrame::setStage(MenuStage stage) {
+  stage_ = stage;
+  QMenuBar* bar = buildMenuBar(
+      stage, this, [this](int id) { command(id); }, [this](QMenu* menu) { fillWindowList(menu); });
+  bar->setObjectName(QStringLiteral("menuBar"));
+  setMenuBar(bar);  // the previous bar is deleted by the frame
+  emit stageChanged(stage);
+}
+
+ReportWindow* MainFrame::reportWindow() const {
+  return reportWindow_;
+}
+
+QWidget* MainFrame::dialogOwner() {
+  if (reportWindow_) return reportWindow_;
+  return this;
+}
+
+void MainFrame::command(int id) {
+  switch (id) {
+    case cmd::kReadBatchInput:
+      readBatchInput();
+      return;
+    case cmd::kAbout: {
+      AboutDialog about(this);
+      about.exec();
+      return;
+    }
+    case cmd::kHelp: {
+      QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kHelpCaption),
+                      QString::fromLatin1(kHelpText), QMessageBox::Ok, this);
+      box.setObjectName(QStringLiteral("helpMessage"));
+      box.exec();
+      return;
+    }
+    case cmd::kCreateReport:
+      createReportWindow();
+      return;
+    case cmd::kClose:
+      mdi_->closeActiveSubWindow();
+      return;
+    case cmd::kExit:
+      close();
+      return;
+    case cmd::kTile:
+      mdi_->tileSubWindows();
+      return;
+    case cmd::kCascade:
+      mdi_->cascadeSubWindows();
+      return;
+    case cmd::kCloseAll:
+      closeAllChildren();
+      return;
+    case cmd::kCloseFiles:
+      if (!waitForRun(id)) closeFiles();
+      return;
+    case cmd::kLineThickness:
+      if (!waitForRun(id)) lineThickness();
+      return;
+    case cmd::kSelectShape:
+      if (!waitForRun(id)) selectShape();
+      return;
+    case cmd::kCoefficientTrace:
+    case cmd::kRelativeRiskTrace:
+    case cmd::kExcessEigenvalueTrace:
+    case cmd::kInferiorDirectionTrace:
+    case cmd::kShrinkageFactorTrace:
+    case cmd::kVisualReRegression:
+      if (!waitForRun(id)) openGraph(id);
+      return;
+    default:
+      forwardToActiveChild(id);
+      return;
+  }
+}
+
+bool MainFrame::waitForRun(int id) {
+  if (runner_->stateFree()) return false;
+  // The GUI thread must not block here: the run may need it for a dialog.
+  // The command runs when the run has finished.
+  pending_.push_back(id);
+  return true;
+}
+
+void MainFrame::runFinished() {
+  std::vector<int> waiting;
+  waiting.swap(pending_);
+  for (int id : waiting)
+    command(id);
+  emit batchInputFinished();
+}
+
+void MainFrame::readBatchInput() {
+  if (runner_->busy()) {
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
+                    QString::fromLatin1(kRunGoingOn), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("runGoingOnMessage"));
+    box.exec();
+    return;
+  }
+  const QString path = chooseBatchInputFile(this);
+  if (path.isEmpty()) return;
+  startBatchInput(path);
+}
+
+bool MainFrame::startBatchInput(const QString& path) {
+  if (runner_->busy()) return false;
+  const QFileInfo info(path);
+  std::FILE* infile = std::fopen(QFile::encodeName(info.absoluteFilePath()).constData(), "r");
+  if (infile == nullptr) return false;
+  // The output files are named without a directory and land beside the
+  // batch input file, as with a dialog that moves the working directory.
+  QDir::setCurrent(info.absolutePath());
+  state_.INNAME = info.fileName().toStdString();
+  BatchInputRun run = batchRun_;
+  AnalysisState* state = &state_;
+  if (!runner_->start([run, state, infile] { run(*state, infile); })) {
+    std::fclose(infile);
+    return false;
+  }
+  return true;
+}
+
+void MainFrame::createReportWindow() {
+  auto* report = new ReportWindow;
+  QMdiSubWindow* sub = mdi_->addSubWindow(report);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  sub->setWindowTitle(QStringLiteral("Scroll Window"));
+  sub->setWindowIcon(smallIcon());
+  sub->setObjectName(QStringLiteral("reportSubWindow"));
+  reportWindow_ = report;
+  sub->resize(sub->sizeHint());
+  sub->show();
+}
+
+void MainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  // The area has its real size only now: keep the report window inside it.
+  if (reportWindow_ == nullptr) return;
+  auto* sub = qobject_cast<QMdiSubWindow*>(reportWindow_->parentWidget());
+  if (sub == nullptr) return;
+  const QSize area = mdi_->viewport()->size();
+  sub->setGeometry(QRect(QPoint(0, 0), sub->sizeHint().boundedTo(area)));
+}
+
+void MainFrame::closeAllChildren() {
+  const QList<QMdiSubWindow*> children = mdi_->subWindowList();
+  for (QMdiSubWindow* child : children) {
+    child->showNormal();
+    child->close();
+  }
+}
+
+void MainFrame::closeFiles() {
+  state_.files.closeBoth();
+}
+
+void MainFrame::lineThickness() {
+  LineThicknessDialog model(state_);
+  LineThicknessView view(model, dialogOwner());
+  view.runModal();
+}
+
+void MainFrame::selectShape() {}
+
+void MainFrame::openGraph(int) {}
+
+void MainFrame::forwardToActiveChild(int) {}
+
+bool MainFrame::isGraphChild(QMdiSubWindow* window) const {
+  return window != nullptr && qobject_cast<ReportWindow*>(window->widget()) == nullptr;
+}
+
+void MainFrame::subWindowActivated(QMdiSubWindow* window) {
+  // A graph window gaining or losing activation installs the graph bar; the
+  // report window only has the bar redrawn.
+  const bool graphInvolved = isGraphChild(window) || isGraphChild(lastActive_);
+  lastActive_ = window;
+  if (graphInvolved && stage_ != MenuStage::Graph) setStage(MenuStage::Graph);
+  if (menuBar() != nullptr) menuBar()->update();
+}
+
+void MainFrame::fillWindowList(QMenu* menu) {
+  for (QAction* action : menu->actions()) {
+    if (action->property("windowListEntry").toBool()) {
+      menu->removeAction(action);
+      action->deleteLater();
+    }
+  }
+  const QList<QMdiSubWindow*> children = mdi_->subWindowList();
+  if (children.isEmpty()) return;
+  QAction* separator = menu->addSeparator();
+  separator->setProperty("windowListEntry", true);
+  int n = 0;
+  for (QMdiSubWindow* child : children) {
+    ++n;
+    QAction* entry = menu->addAction(QStringLiteral("&%1 %2").arg(n).arg(child->windowTitle()));
+    entry->setProperty("windowListEntry", true);
+    entry->setCheckable(true);
+    entry->setChecked(child == mdi_->activeSubWindow());
+    QPointer<QMdiSubWindow> target = child;
+    connect(entry, &QAction::triggered, this, [this, target] {
+      if (target) mdi_->setActiveSubWindow(target);
+    });
+  }
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+  if (runner_->busy()) {
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
+                    QString::fromLatin1(kExitDuringRun), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("exitDuringRunMessage"));
+    box.exec();
+    event->ignore();
+    return;
+  }
+  closeAllChildren();
+  if (!mdi_->subWindowList().isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace tolvane

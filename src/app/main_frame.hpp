@@ -1,0 +1,99 @@
+// The frame "Shrinkage Regression": a multiple-document area holding the
+// report window and the graph windows, the menu bar of the current analysis
+// stage, the accelerators, and the dispatch of every command.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/menu_table.hpp"
+
+class QMdiArea;
+class QMenu;
+class QMdiSubWindow;
+
+namespace tolvane {
+
+struct AnalysisState;
+class BatchRunner;
+class ReportWindow;
+
+class MainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // The batch input run on the worker thread. It owns infile and closes it.
+  using BatchInputRun = std::function<void(AnalysisState&, std::FILE* infile)>;
+
+  // Builds the frame with the scroll menu bar and the report window, and
+  // installs the core's hooks (report observer, stage hooks) for its life.
+  explicit MainFrame(AnalysisState& state, QWidget* parent = nullptr);
+  ~MainFrame() override;
+
+  // Runs a command by its id, as a menu entry or an accelerator does.
+  void command(int id);
+
+  // Starts a batch input run on a chosen file, as Read Batch Input does
+  // after its open-file dialog. False when the file does not open or a run
+  // is going on (which a message box then says).
+  bool startBatchInput(const QString& path);
+
+  // Replaces the run that Read Batch Input starts (tests).
+  void setBatchInputRun(BatchInputRun run) { batchRun_ = std::move(run); }
+
+  MenuStage stage() const { return stage_; }
+  QMdiArea* mdiArea() const { return mdi_; }
+  // Null once the user has closed it.
+  ReportWindow* reportWindow() const;
+  BatchRunner& runner() const { return *runner_; }
+  AnalysisState& state() const { return state_; }
+  // Commands waiting for the running batch input to finish.
+  const std::vector<int>& pendingCommands() const { return pending_; }
+
+  // The widget that owns dialogs: the report window, or the frame once the
+  // report window is gone.
+  QWidget* dialogOwner();
+
+ public slots:
+  void setStage(tolvane::MenuStage stage);
+
+ signals:
+  void stageChanged(tolvane::MenuStage stage);
+  // A batch input run has ended and the commands that waited for it ran.
+  void batchInputFinished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void readBatchInput();
+  void createReportWindow();
+  void closeAllChildren();
+  void closeFiles();
+  void lineThickness();
+  void selectShape();
+  void openGraph(int id);
+  void forwardToActiveChild(int id);
+  // True (and the command queued) when a batch input run holds the state.
+  bool waitForRun(int id);
+  void runFinished();
+  void subWindowActivated(QMdiSubWindow* window);
+  void fillWindowList(QMenu* menu);
+  bool isGraphChild(QMdiSubWindow* window) const;
+
+  AnalysisState& state_;
+  QMdiArea* mdi_;
+  QPointer<ReportWindow> reportWindow_;
+  QPointer<QMdiSubWindow> lastActive_;
+  BatchRunner* runner_;
+  BatchInputRun batchRun_;
+  MenuStage stage_ = MenuStage::Scroll;
+  std::vector<int> pending_;
+  bool placed_ = false;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,145 @@
+#include "engine/qshape_table.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "matrix/matrix_text.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// The table stores this in place of a shrinkage constant beyond single
+// precision, as the extent criteria do.
+constexpr double kKonstCap = 3.4e38;
+
+const char kHeadingWindow[] = "    Q-shape  MCAL      Konst    CRLQ   Chi-Sq  Best";
+const char kHeadingFile[] = "Q-shape  MCAL      Konst    CRLQ   Chi-Sq  Best\n";
+
+void headings(std::FILE* summ) {
+  REPORT_LINE(kHeadingWindow);
+  if (summ != nullptr) std::fputs(kHeadingFile, summ);
+}
+
+}  // namespace
+
+void QSHAPE_TABLE(AnalysisState& s) {
+  REPORT_LINE("    Classical Maximum Likelihood Q-shape Selection:");
+  REPORT_LINE(BLANK_LINE);
+
+  const double eps = s.EPS;
+  const double rsq = s.RSQ;
+  if (rsq > 1.0 - eps) {
+    REPORT_LINE("    Classical likelihood path-shape selection");
+    REPORT_LINE("    methods cannot be applied when R-square = 1.");
+    return;
+  }
+  if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
+    REPORT_LINE("    Classical likelihood path-shape selection methods");
+    REPORT_LINE("    can be numerically unstable when R-square is nearly 1.");
+    reportLinef("    Note that R-square = %5.4f for these data.", rsq);
+    REPORT_LINE(BLANK_LINE);
+  }
+
+  const int rank = s.RANK;
+  // Only a completed analysis has axes to rate.
+  if (rank < 1 || s.SVAL.rows < rank || s.PCOR.rows < rank) return;
+
+  const int rows = s.EQUALSV == 0 ? 21 : 1;
+  float q = s.EQUALSV == 0 ? 5.0f : 1.0f;
+  const float step = s.EQUALSV == 0 ? toFloat((5.0 + 5.0) / (rows - 1)) : 0.0f;
+  MatrixRec QYQ;
+  MYQCONST(&QYQ, rows, 5, 0.0);
+  if (!QYQ.exists()) return;
+
+  // Weights and their sum of squares reach far beyond single precision when
+  // the singular values are large (centre-only scaling), so they are held in
+  // double; only what the table shows is rounded to single precision.
+  std::vector<double> w(static_cast<std::size_t>(rank) + 1);
+  const double n = s.N;
+  float best = 0.0f;
+  for (int i = 1; i <= rows; ++i) {
+    const double a = 1.0 - static_cast<double>(q);
+    QYQ.data[i][1] = q;
+    for (int j = 1; j <= rank; ++j)
+      w[j] = 1.0;
+
+    double sumSq = 0.0;
+    if (a == 0.0) {
+      sumSq = rank;
+    } else {
+      for (int j = 1; j <= rank; ++j) {
+        const double sv = s.SVAL.data[j];
+        w[j] = sv >= eps ? std::exp(a * std::log(sv)) : 0.0;
+        sumSq += w[j] * w[j];
+      }
+    }
+
+    double c = 0.0;
+    for (int j = 1; j <= rank; ++j)
+      c += std::fabs(static_cast<double>(s.PCOR.data[j])) * w[j];
+    const float crlq =
+        toFloat(rsq * sumSq >= eps ? c / std::sqrt(rsq * sumSq) : c / std::sqrt(eps));
+    QYQ.data[i][4] = crlq;
+    if (crlq > best) best = crlq;
+
+    const float t = toFloat(static_cast<double>(crlq) * crlq * rsq);
+    const double konst = t > eps ? (1.0 - t) * sumSq / (n * t) : sumSq / (n * eps);
+    QYQ.data[i][3] = toFloat(konst < kKonstCap ? konst : kKonstCap);
+
+    double mcal = 0.0;
+    for (int j = 1; j <= rank; ++j) {
+      const double kappa = w[j] > eps ? konst / (w[j] * w[j]) : konst / (eps * eps);
+      mcal += std::isinf(kappa) ? 1.0 : kappa / (1.0 + kappa);
+    }
+    QYQ.data[i][2] = toFloat(mcal);
+
+    // EPS floors the logarithm's argument, which rounding could otherwise
+    // push to 0 when CRLQ is 1 and R-square is large.
+    double ratio = (1.0 - t) / (1.0 - rsq);
+    if (!(ratio >= eps)) ratio = eps;
+    QYQ.data[i][5] = toFloat(n * std::log(ratio));
+
+    q = toFloat(static_cast<double>(q) - step);
+  }
+
+  std::FILE* summ = s.files.SUMMFILE;
+  headings(summ);
+  for (int i = 1; i <= rows; ++i) {
+    const char* mark = QYQ.data[i][4] >= best ? "<<<" : "   ";
+    const double qv = QYQ.data[i][1], mcal = QYQ.data[i][2], konst = QYQ.data[i][3],
+                 crlq = QYQ.data[i][4], chi = QYQ.data[i][5];
+    reportLinef("    %5.2f  %6.3f  %9.3g  %6.4f  %7.2f  %3s", qv, mcal, konst, crlq, chi, mark);
+    if (summ != nullptr) {
+      std::fprintf(summ, "%5.2f  %6.3f  %9.3g  %6.4f  %7.2f  %3s\n", qv, mcal, konst, crlq, chi,
+                   mark);
+    }
+  }
+  headings(summ);
+
+  if (s.NOTELEVEL == 1 && s.EQUALSV == 0) {
+    REPORT_LINE(BLANK_LINE);
+    REPORT_LINE("    NOTE: The Q-shape most likely to be MSE optimal");
+    REPORT_LINE("      maximizes CRLQ and minimizes Chi-Squared.");
+  }
+  if (s.EQUALSV == 1) {
+    REPORT_LINE(BLANK_LINE);
+    REPORT_LINE("    Only Uniform Shrinkage (Q=1) can be performed");
+    REPORT_LINE("    by Tolvane when all positive regressor singular");
+    REPORT_LINE("    values are equal.");
+  }
+  REPORT_SHOW();
+  REPORT_LINE(BLANK_LINE);
+
+  std::FILE* trace = s.files.TRACEFILE;
+  if (trace != nullptr) {
+    std::fputs("QYQ = Likelihood Statistics...\n", trace);
+    std::fputs("     Q-shape        MCAL        Konst           CRLQ        Chi-Sq\n", trace);
+    MYQWRITE(trace, QYQ, 18, " %13.6g", 0);
+  }
+  QYQ.release();
+}
+
+}  // namespace tolvane

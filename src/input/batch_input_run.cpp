@@ -1,0 +1,88 @@
+#include "input/batch_input_run.hpp"
+
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "engine/least_squares.hpp"
+#include "input/batch_line_reader.hpp"
+#include "input/batch_reader.hpp"
+#include "input/model_setup.hpp"
+#include "input/output_files.hpp"
+#include "input/stop_report.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using InFile = std::unique_ptr<std::FILE, FileCloser>;
+
+BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infile,
+                         BatchDialogs& dialogs) {
+  s.INNAME = fileNameOf(input.path);
+  s.reset();  // 1
+
+  s.files.directory = input.outputDirectory;  // 2
+  const std::time_t now = input.stampTime != 0 ? input.stampTime : std::time(nullptr);
+  BatchRunResult result = openOutputFiles(s, dialogs, now);
+  if (!result.completed()) return result;
+
+  BatchLineReader reader(infile.get());  // 3 to 7
+  result = readBatchData(s, reader, s.INNAME);
+  infile.reset();  // 8
+  REPORT_SHOW();
+  if (!result.completed()) return result;
+
+  result = setUpModel(s, dialogs);  // 9
+  if (!result.completed()) return result;
+
+  if (!LEAST_SQUARES(s)) {  // 10
+    return {BatchRunStatus::kAnalysisStopped,
+            "The least-squares analysis stopped; the report says why."};
+  }
+  return {};
+}
+
+// The run proper, once the lock is held.
+BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile,
+                       BatchDialogs& dialogs) {
+  if (!infile) {
+    return stopRun(BatchRunStatus::kStopped,
+                   "The batch input file " + input.path + " is not open. Batch input stopped.");
+  }
+  BatchRunResult result;
+  try {
+    result = runLocked(s, input, infile, dialogs);
+  } catch (const std::bad_alloc&) {
+    result = stopRun(BatchRunStatus::kStopped, "Out of memory. Batch input stopped.");
+  }
+  infile.reset();
+  if (result.status == BatchRunStatus::kStopped || result.status == BatchRunStatus::kCancelled) {
+    s.reset();
+  }
+  s.files.flushBoth();
+  return result;
+}
+
+}  // namespace
+
+BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  InFile infile(input.file);
+  std::unique_lock lock(s.runMutex, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    return stopRun(BatchRunStatus::kBusy,
+                   "A batch input is already running; wait until it has finished.");
+  }
+  return runHeld(s, input, infile, dialogs);
+}
+
+BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  InFile infile(input.file);
+  return runHeld(s, input, infile, dialogs);
+}
+
+}  // namespace tolvane

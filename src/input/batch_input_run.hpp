@@ -1,0 +1,51 @@
+// The batch input run: the one sequence from a chosen .AYQ file to the first
+// analysis. Front ends open the file and supply the dialogs; the run does the
+// rest and leaves its results in the analysis state, the report lines and the
+// two output files.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "engine/analysis_state.hpp"
+#include "input/batch_dialogs.hpp"
+#include "input/batch_run_result.hpp"
+
+namespace tolvane {
+
+struct BatchInput {
+  // INFILE, open for reading. The run owns it from the call on and closes it
+  // on every path, also when it does not start.
+  std::FILE* file = nullptr;
+  // The chosen file; INNAME becomes its name without the directory.
+  std::string path;
+  // Where output file names without a directory are opened; empty for the
+  // current directory. The desktop program passes the input file's own
+  // directory, the batch tool the current directory.
+  std::string outputDirectory;
+  // The time stamped into the files; 0 takes the clock at step 2.
+  std::time_t stampTime = 0;
+};
+
+// Runs the batch input, in order: (1) reset the state; (2) name, open and
+// stamp the output files; (3-7) read the counts, the names and the data;
+// (8) close INFILE; (9) roles, scaling, observation range and model data;
+// (10) LEAST_SQUARES.
+//
+// Holds s.runMutex for its whole length, taken with try_lock: when another
+// run holds it, reports that a batch input is already running, closes the
+// file and returns kBusy without touching the state.
+//
+// A run that stops leaves the state reset (no analysis is built on partial
+// data), closes INFILE and flushes the output files; what they hold stays.
+// A cancelled run leaves the state reset with no file open.
+BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
+
+// The same run for a front end that holds s.runMutex itself for the whole
+// run (for example a worker wrapper that locks it before calling). Calling
+// runBatchInput there instead would try to lock a mutex the thread already
+// holds.
+BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
+
+}  // namespace tolvane

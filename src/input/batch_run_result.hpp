@@ -1,0 +1,26 @@
+// How a batch input run, or one of its steps, ended.
+#pragma once
+
+#include <string>
+
+namespace tolvane {
+
+enum class BatchRunStatus {
+  kCompleted,        // the run (or the step) went through; the analysis finished
+  kBusy,             // another run holds the analysis state; nothing was done
+  kCancelled,        // the user cancelled the file name or chose to abort
+  kStopped,          // bad input, an output file that cannot be opened, an
+                     // unusable model, or a front end that gave up a dialog
+  kAnalysisStopped,  // the least-squares analysis stopped (LSPEND stays 1)
+};
+
+struct BatchRunResult {
+  BatchRunStatus status = BatchRunStatus::kCompleted;
+  // Why the run did not complete, as one sentence without the report's
+  // leading blanks (the same text the report shows); empty when completed.
+  std::string reason;
+
+  bool completed() const { return status == BatchRunStatus::kCompleted; }
+};
+
+}  // namespace tolvane

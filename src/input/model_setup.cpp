@@ -1,0 +1,256 @@
+#include "input/model_setup.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "input/output_files.hpp"
+#include "input/stop_report.hpp"
+#include "input/text_number.hpp"
+#include "matrix/matrix_text.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+BatchRunResult stopped(std::string reason) {
+  return stopRun(BatchRunStatus::kStopped, std::move(reason));
+}
+
+bool finite(float x) {
+  return std::isfinite(x);
+}
+
+bool allFinite(const MatrixRec& m) {
+  for (int i = 1; i <= m.rows; ++i) {
+    const float* row = m.data.row(i);
+    if (!std::all_of(row, row + m.cols, finite)) return false;
+  }
+  return true;
+}
+
+bool allFinite(const VectorRec& v) {
+  return v.rows == 0 || std::all_of(v.data.first(), v.data.first() + v.rows, finite);
+}
+
+// True when DATA column `column` holds one value over rows first..last: its
+// deviation is 0 whatever rounding makes of the computed value.
+bool constantColumn(const MatrixRec& data, int column, int first, int last) {
+  for (int r = first + 1; r <= last; ++r) {
+    if (data.data[r][column] != data.data[first][column]) return false;
+  }
+  return true;
+}
+
+BatchRunResult constantResponse(const AnalysisState& s) {
+  return stopped("The response " + s.YNAME +
+                 " has standard deviation 0; there is nothing to fit. Batch input stopped.");
+}
+
+BatchRunResult constantPredictor(const AnalysisState& s, int i) {
+  return stopped("The predictor " + s.XNAME[i] +
+                 " has standard deviation 0 and cannot be rescaled. Batch input stopped.");
+}
+
+BatchRunResult overflow(const std::string& what) {
+  return stopped("The model data overflow single precision (" + what + "). Batch input stopped.");
+}
+
+// Means and deviations must be usable before anything is divided by them.
+BatchRunResult checkMoments(const AnalysisState& s, bool responseConstant) {
+  if (!finite(s.YAVG) || !finite(s.YSTD)) return overflow("response " + s.YNAME);
+  if (responseConstant || !(s.YSTD > 0.0f)) return constantResponse(s);
+  for (int i = 1; i <= s.P; ++i) {
+    if (!finite(s.XAVG.data[i]) || !finite(s.XSTD.data[i]))
+      return overflow("predictor " + s.XNAME[i]);
+  }
+  return {};
+}
+
+void writeScaleCode(AnalysisState& s) {
+  static constexpr const char* kLines[3] = {
+      "Center Only (Mean at 0)..............Code=0\n",
+      "Rescale (and center) variables.......Code=1\n",
+      "Rescale but Express on given scale...Code=2\n",
+  };
+  writeSummary(s, "%s", kLines[s.SCALECODE]);
+}
+
+BatchRunResult buildRawModel(AnalysisState& s) {
+  setObservationRange(s, s.memory.N1TEXT, s.memory.N2TEXT);
+  reportLinef("    First Observation Number = %d", s.N1);
+  writeSummary(s, "%4d = N1, First Observation Number\n", s.N1);
+  reportLinef("    Last  Observation Number = %d", s.N2);
+  writeSummary(s, "%4d = N2, Last Observation Number\n", s.N2);
+
+  const int n = s.N, p = s.P;
+  if (!s.YVEC.allocate(n) || !s.XMAT.allocate(n, p)) {
+    return stopped("Not enough memory for the model data. Batch input stopped.");
+  }
+  float sum = 0.0f;
+  for (int j = 1; j <= n; ++j) {
+    const int r = s.N1 + j - 1;
+    s.YVEC.data[j] = s.DATA.data[r][s.YCOL];
+    sum = toFloat(static_cast<double>(sum) + s.YVEC.data[j]);
+    for (int i = 1; i <= p; ++i)
+      s.XMAT.data[j][i] = s.DATA.data[r][s.XCOL[i]];
+  }
+  s.YAVG = toFloat(static_cast<double>(sum) / n);
+  MYQ_STAT(s.XMAT, &s.XAVG, &s.XSTD, &s.XCOR);
+  if (!s.XAVG.exists() || !s.XSTD.exists() || !s.XCOR.exists()) {
+    return stopped("The predictor statistics could not be computed. Batch input stopped.");
+  }
+
+  float squares = 0.0f;
+  for (int j = 1; j <= n; ++j) {
+    s.YVEC.data[j] = toFloat(static_cast<double>(s.YVEC.data[j]) - s.YAVG);
+    squares = toFloat(static_cast<double>(squares) +
+                      static_cast<double>(s.YVEC.data[j]) * s.YVEC.data[j]);
+    for (int i = 1; i <= p; ++i) {
+      s.XMAT.data[j][i] = toFloat(static_cast<double>(s.XMAT.data[j][i]) - s.XAVG.data[i]);
+    }
+  }
+  s.YSTD = toFloat(std::sqrt(static_cast<double>(squares) / (n - 1)));
+
+  const BatchRunResult moments = checkMoments(s, constantColumn(s.DATA, s.YCOL, s.N1, s.N2));
+  if (!moments.completed()) return moments;
+  if (s.SCALECODE == 1 || s.SCALECODE == 2) {
+    for (int i = 1; i <= p; ++i) {
+      if (constantColumn(s.DATA, s.XCOL[i], s.N1, s.N2) || !(s.XSTD.data[i] > 0.0f)) {
+        return constantPredictor(s, i);
+      }
+    }
+    for (int j = 1; j <= n; ++j) {
+      s.YVEC.data[j] = toFloat(static_cast<double>(s.YVEC.data[j]) / s.YSTD);
+      for (int i = 1; i <= p; ++i) {
+        s.XMAT.data[j][i] = toFloat(static_cast<double>(s.XMAT.data[j][i]) / s.XSTD.data[i]);
+      }
+    }
+  }
+  if (!allFinite(s.XMAT) || !allFinite(s.YVEC)) return overflow("XMAT or YVEC");
+
+  writeTrace(s, "XMAT = Predictors Matrix...\n");
+  MYQWRITE(s.files.TRACEFILE, s.XMAT, 18, " %13.6g", 0);
+  writeTrace(s, "YVEC = Response Row Vector...\n");
+  MatrixRec row;
+  VYQTOMYQ(s.YVEC, &row);
+  MYQWRITE(s.files.TRACEFILE, row, 18, " %13.6g", 0);
+  return {};
+}
+
+BatchRunResult buildCrossProductModel(AnalysisState& s) {
+  s.N1 = 1;
+  s.N2 = s.N = s.NOBS;
+  const int p = s.P, nvar = s.NVAR;
+  const double nobs = s.NOBS, n = s.N;
+  s.YAVG = toFloat(s.SUMY / nobs);
+  const double yVariance = (s.SUMSQY - s.SUMY * s.SUMY / nobs) / (nobs - 1.0);
+  // Sums that do not come from one data set can give a negative variance;
+  // it means no spread, as rounding of a constant variable would.
+  s.YSTD = toFloat(std::sqrt(std::max(yVariance, 0.0)));
+
+  if (!s.XAVG.allocate(p) || !s.XSTD.allocate(p) || !s.XPX.allocate(p, p) || !s.XPY.allocate(p)) {
+    return stopped("Not enough memory for the model data. Batch input stopped.");
+  }
+  for (int i = 1; i <= p; ++i) {
+    s.XAVG.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar + 1]) / n);
+    const double avg = s.XAVG.data[i];
+    const double variance =
+        (static_cast<double>(s.DATA.data[i][i]) - nobs * avg * avg) / (nobs - 1.0);
+    s.XSTD.data[i] = toFloat(std::sqrt(std::max(variance, 0.0)));
+  }
+  const BatchRunResult moments = checkMoments(s, false);
+  if (!moments.completed()) return moments;
+
+  for (int i = 1; i <= p; ++i) {
+    const double xi = s.XAVG.data[i];
+    s.XPY.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar]) - n * xi * s.YAVG);
+    for (int j = 1; j <= p; ++j) {
+      s.XPX.data[i][j] =
+          toFloat(static_cast<double>(s.DATA.data[i][j]) - nobs * xi * s.XAVG.data[j]);
+    }
+  }
+  if (s.SCALECODE == 1 || s.SCALECODE == 2) {
+    for (int i = 1; i <= p; ++i) {
+      if (!(s.XSTD.data[i] > 0.0f)) return constantPredictor(s, i);
+    }
+    for (int i = 1; i <= p; ++i) {
+      const double si = s.XSTD.data[i];
+      s.XPY.data[i] = toFloat(static_cast<double>(s.XPY.data[i]) / (si * s.YSTD));
+      for (int j = 1; j <= p; ++j) {
+        s.XPX.data[i][j] = toFloat(static_cast<double>(s.XPX.data[i][j]) / (si * s.XSTD.data[j]));
+      }
+    }
+  }
+  if (!allFinite(s.XPX) || !allFinite(s.XPY)) return overflow("XPX or XPY");
+  return {};
+}
+
+}  // namespace
+
+void setObservationRange(AnalysisState& s, const std::string& firstText,
+                         const std::string& lastText) {
+  const int nobs = s.NOBS, p = s.P;
+  int n1 = textToInt(firstText);
+  if (n1 < 1) {
+    n1 = 1;
+  } else if (n1 > nobs - p - 4) {
+    n1 = std::max(nobs - p - 4, 1);
+  }
+  const int last = textToInt(lastText);
+  s.N1 = n1;
+  s.N2 = std::max(std::min(last, nobs), std::min(nobs, n1 + p + 4));
+  s.N = s.N2 - s.N1 + 1;
+}
+
+BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
+  s.setDefaultsAfterRead();
+
+  if (s.XPXFORM == 0) {
+    RoleDialogModel roles(s);
+    if (!dialogs.roles(roles))
+      return stopped("The role dialog was abandoned. Batch input stopped.");
+    if (roles.exit() == RoleDialogModel::Exit::kApplied) roles.applyTo(s);
+    writeSummary(s, "%4d = Response Variable Index\n", s.YCOL);
+    REPORT_LINE(BLANK_LINE);
+    for (int i = 1; i <= s.P; ++i)
+      reportLinef("    Xvar No.%2d Name = %s ", i, s.XNAME[i].c_str());
+    reportLinef("    Yvar Name = %s ", s.YNAME.c_str());
+    if (s.NOBS < s.P + 5) {
+      return stopped("Too few observations for the model: " + std::to_string(s.NOBS) + ", but " +
+                     std::to_string(s.P) + " predictors need at least " + std::to_string(s.P + 5) +
+                     ". Batch input stopped.");
+    }
+  }
+
+  ScalingDialogModel scaling(s.memory);
+  if (!dialogs.scaling(scaling))
+    return stopped("The scaling dialog was abandoned. Batch input stopped.");
+  if (scaling.finished()) scaling.storeInto(s.memory);
+  s.SCALECODE =
+      std::clamp(s.memory.SCALEBTN, static_cast<int>(kCenterOnly), static_cast<int>(kReExpress));
+  writeScaleCode(s);
+
+  const BatchRunResult built = s.XPXFORM == 0 ? buildRawModel(s) : buildCrossProductModel(s);
+  if (!built.completed()) return built;
+
+  reportLinef("    P = number of predictors = %d", s.P);
+  REPORT_SHOW();
+  REPORT_LINE(BLANK_LINE);
+  writeSummary(s, "%4d = P, number of regressors\n", s.P);
+  writeSummary(s, "%4d = N, number of observations\n", s.N);
+  writeSummary(s, "Response  Var.%2d Mean = %13.6g  Std.Error = %13.6g\n", s.YCOL,
+               static_cast<double>(s.YAVG), static_cast<double>(s.YSTD));
+  for (int i = 1; i <= s.P; ++i) {
+    writeSummary(s, "Predictor Var.%2d Mean = %13.6g  Std.Error = %13.6g\n", s.XCOL[i],
+                 static_cast<double>(s.XAVG.data[i]), static_cast<double>(s.XSTD.data[i]));
+  }
+  if (s.XPXFORM == 0) {
+    writeSummary(s, "Predictor Intercorrelations Matrix...\n");
+    MYQWRITE(s.files.SUMMFILE, s.XCOR, 20, " %7.4f", 0);
+  }
+  return {};
+}
+
+}  // namespace tolvane

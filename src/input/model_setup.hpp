@@ -1,0 +1,33 @@
+// Turning the data read into the regression model: default roles, the role
+// dialog (raw data), the scaling dialog, the observation range, the centred
+// and possibly rescaled model data, and their summaries.
+#pragma once
+
+#include "engine/analysis_state.hpp"
+#include "input/batch_dialogs.hpp"
+#include "input/batch_run_result.hpp"
+
+namespace tolvane {
+
+// Step 9 of the batch input run, on a state that holds NVAR, NOBS, XPXFORM,
+// VNAME and DATA (and SUMY, SUMSQY in cross-product form).
+//
+// Raw-data form builds XMAT and YVEC over observations N1..N2, with XAVG,
+// XSTD, XCOR, YAVG, YSTD; cross-product form builds XPX and XPY with the
+// means and deviations. Writes the report lines, the summary lines and (raw
+// form) XMAT and YVEC to the trace matrix file; files that are not open are
+// skipped.
+//
+// Stops (kStopped, reported) when raw data have fewer than P + 5
+// observations; when the response is constant; when a predictor is constant
+// and the variables are to be rescaled; when a mean, a deviation or a model
+// value does not fit single precision; or when a dialog is abandoned.
+BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs);
+
+// The observation range rule for raw data: N1 from the first text (raised to
+// 1, lowered to NOBS - P - 4), N2 from the last text (at most NOBS, at least
+// N1 + P + 4 when NOBS allows it), and N. Texts read as atoi reads them.
+void setObservationRange(AnalysisState& s, const std::string& firstText,
+                         const std::string& lastText);
+
+}  // namespace tolvane

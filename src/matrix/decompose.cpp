@@ -1,0 +1,484 @@
+#include "matrix/decompose.hpp"
+
+#include <cmath>
+#include <utility>
+
+namespace tolvane {
+
+thread_local double SVDNORM = 0.0;
+
+namespace {
+
+constexpr int kMaxSweeps = 50;
+constexpr int kMaxIterations = 30;
+
+// True when adding g to |x| leaves it unchanged. The sum is formed in double:
+// rounding it to float first would call far more elements negligible.
+inline bool negligibleBeside(float x, float g) {
+  const double ax = std::fabs(static_cast<double>(x));
+  return ax + static_cast<double>(g) == ax;
+}
+
+// One Jacobi rotation of the pair (x, y); both new values come from the old
+// ones, each computed in double and rounded once on the store.
+inline void rotatePair(float& x, float& y, double s, double tau) {
+  const double x0 = x;
+  const double y0 = y;
+  x = toFloat(x0 - s * (y0 + x0 * tau));
+  y = toFloat(y0 + s * (x0 - y0 * tau));
+}
+
+// Exchanges columns i and j of a matrix over rows 1..rows.
+template <class T>
+void swapColumns(Rows1<T> m, int rows, int i, int j) {
+  for (int r = 1; r <= rows; ++r)
+    std::swap(m[r][i], m[r][j]);
+}
+
+// Transposes an n x n matrix in place.
+void transposeSquare(Rows1<float> m, int n) {
+  for (int i = 1; i < n; ++i) {
+    for (int j = i + 1; j <= n; ++j)
+      std::swap(m[i][j], m[j][i]);
+  }
+}
+
+// The Golub-Reinsch decomposition for m >= n; a is read and written only
+// within its m rows.
+void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
+  Array1<double> e = DVECTOR(n);
+  if (!e) return;
+
+  // Householder reduction to bidiagonal form: w the diagonal, e the
+  // superdiagonal (e[i] sits above w[i]).
+  double g = 0.0;
+  double scale = 0.0;
+  double anorm = 0.0;
+  int l = 1;
+  for (int i = 1; i <= n; ++i) {
+    l = i + 1;
+    e[i] = scale * g;
+    g = 0.0;
+    double s = 0.0;
+    scale = 0.0;
+    for (int k = i; k <= m; ++k)
+      scale += std::fabs(a[k][i]);
+    if (scale != 0.0) {
+      for (int k = i; k <= m; ++k) {
+        a[k][i] /= scale;
+        s += a[k][i] * a[k][i];
+      }
+      double f = a[i][i];
+      g = -COPY_SIGN(std::sqrt(s), f);
+      const double h = f * g - s;
+      a[i][i] = f - g;
+      for (int j = l; j <= n; ++j) {
+        s = 0.0;
+        for (int k = i; k <= m; ++k)
+          s += a[k][i] * a[k][j];
+        f = s / h;
+        for (int k = i; k <= m; ++k)
+          a[k][j] += f * a[k][i];
+      }
+      for (int k = i; k <= m; ++k)
+        a[k][i] *= scale;
+    }
+    w[i] = scale * g;
+    g = 0.0;
+    s = 0.0;
+    scale = 0.0;
+    if (i != n) {
+      double* ai = a.row(i);
+      for (int k = l; k <= n; ++k)
+        scale += std::fabs(ai[k - 1]);
+      if (scale != 0.0) {
+        for (int k = l; k <= n; ++k) {
+          ai[k - 1] /= scale;
+          s += ai[k - 1] * ai[k - 1];
+        }
+        const double f = ai[l - 1];
+        g = -COPY_SIGN(std::sqrt(s), f);
+        const double h = f * g - s;
+        ai[l - 1] = f - g;
+        for (int k = l; k <= n; ++k)
+          e[k] = ai[k - 1] / h;
+        for (int j = l; j <= m; ++j) {
+          double* aj = a.row(j);
+          s = 0.0;
+          for (int k = l; k <= n; ++k)
+            s += aj[k - 1] * ai[k - 1];
+          for (int k = l; k <= n; ++k)
+            aj[k - 1] += s * e[k];
+        }
+        for (int k = l; k <= n; ++k)
+          ai[k - 1] *= scale;
+      }
+    }
+    const double span = std::fabs(w[i]) + std::fabs(e[i]);
+    // Written so that a NaN span, once met, stays in the norm.
+    if (!(anorm >= span)) anorm = span;
+  }
+  SVDNORM = anorm;
+
+  // Accumulate the right-hand transformations into v.
+  for (int i = n; i >= 1; --i) {
+    if (i < n) {
+      if (g != 0.0) {
+        for (int j = l; j <= n; ++j)
+          v[j][i] = (a[i][j] / a[i][l]) / g;
+        for (int j = l; j <= n; ++j) {
+          double s = 0.0;
+          for (int k = l; k <= n; ++k)
+            s += a[i][k] * v[k][j];
+          for (int k = l; k <= n; ++k)
+            v[k][j] += s * v[k][i];
+        }
+      }
+      for (int j = l; j <= n; ++j)
+        v[i][j] = v[j][i] = 0.0;
+    }
+    v[i][i] = 1.0;
+    g = e[i];
+    l = i;
+  }
+
+  // Accumulate the left-hand transformations into a, which becomes U.
+  for (int i = n; i >= 1; --i) {
+    l = i + 1;
+    g = w[i];
+    for (int j = l; j <= n; ++j)
+      a[i][j] = 0.0;
+    if (g != 0.0) {
+      const double ginv = 1.0 / g;
+      for (int j = l; j <= n; ++j) {
+        double s = 0.0;
+        for (int k = l; k <= m; ++k)
+          s += a[k][i] * a[k][j];
+        const double f = (s / a[i][i]) * ginv;
+        for (int k = i; k <= m; ++k)
+          a[k][j] += f * a[k][i];
+      }
+      for (int j = i; j <= m; ++j)
+        a[j][i] *= ginv;
+    } else {
+      for (int j = i; j <= m; ++j)
+        a[j][i] = 0.0;
+    }
+    a[i][i] += 1.0;
+  }
+
+  // Diagonalise the bidiagonal form by implicitly shifted QR steps.
+  for (int k = n; k >= 1; --k) {
+    for (int its = 1; its <= kMaxIterations; ++its) {
+      bool cancel = true;
+      int nm = 0;
+      for (l = k; l >= 1; --l) {
+        nm = l - 1;
+        // e[1] is always 0, so with a finite norm the test stops here at
+        // l = 1 anyway; stopping unconditionally keeps a NaN norm from
+        // reading w[0].
+        if (std::fabs(e[l]) + anorm == anorm || l == 1) {
+          cancel = false;
+          break;
+        }
+        if (std::fabs(w[nm]) + anorm == anorm) break;
+      }
+      if (cancel) {
+        // w[nm] is negligible: chase e[l] out with rotations from the left.
+        double c = 0.0;
+        double s = 1.0;
+        for (int i = l; i <= k; ++i) {
+          const double f = s * e[i];
+          e[i] = c * e[i];
+          if (std::fabs(f) + anorm == anorm) break;
+          g = w[i];
+          double h = SAFE_HYPOT(f, g);
+          w[i] = h;
+          h = 1.0 / h;
+          c = g * h;
+          s = -f * h;
+          for (int j = 1; j <= m; ++j) {
+            double* aj = a.row(j);
+            const double y = aj[nm - 1];
+            const double z = aj[i - 1];
+            aj[nm - 1] = y * c + z * s;
+            aj[i - 1] = z * c - y * s;
+          }
+        }
+      }
+      double z = w[k];
+      if (l == k) {
+        if (z < 0.0) {
+          w[k] = -z;
+          for (int j = 1; j <= n; ++j)
+            v[j][k] = -v[j][k];
+        }
+        break;
+      }
+      if (its == kMaxIterations) RUN_ERROR("SVDCMP: no convergence in 30 iterations");
+
+      // Shift from the bottom 2 x 2 minor.
+      double x = w[l];
+      nm = k - 1;
+      double y = w[nm];
+      g = e[nm];
+      double h = e[k];
+      double f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0 * h * y);
+      g = SAFE_HYPOT(f, 1.0);
+      f = ((x - z) * (x + z) + h * ((y / (f + COPY_SIGN(g, f))) - h)) / x;
+
+      // QR sweep.
+      double c = 1.0;
+      double s = 1.0;
+      for (int j = l; j <= nm; ++j) {
+        const int i = j + 1;
+        g = e[i];
+        y = w[i];
+        h = s * g;
+        g = c * g;
+        z = SAFE_HYPOT(f, h);
+        e[j] = z;
+        c = f / z;
+        s = h / z;
+        f = x * c + g * s;
+        g = g * c - x * s;
+        h = y * s;
+        y *= c;
+        for (int r = 1; r <= n; ++r) {
+          double* vr = v.row(r);
+          const double vx = vr[j - 1];
+          const double vz = vr[i - 1];
+          vr[j - 1] = vx * c + vz * s;
+          vr[i - 1] = vz * c - vx * s;
+        }
+        z = SAFE_HYPOT(f, h);
+        w[j] = z;
+        if (z != 0.0) {
+          z = 1.0 / z;
+          c = f * z;
+          s = h * z;
+        }
+        f = c * g + s * y;
+        x = c * y - s * g;
+        for (int r = 1; r <= m; ++r) {
+          double* ar = a.row(r);
+          const double ay = ar[j - 1];
+          const double az = ar[i - 1];
+          ar[j - 1] = ay * c + az * s;
+          ar[i - 1] = az * c - ay * s;
+        }
+      }
+      e[l] = 0.0;
+      e[k] = f;
+      w[k] = x;
+    }
+  }
+
+  DVECTOR_FREE(e);
+}
+
+}  // namespace
+
+void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
+  *nrot = 0;
+  if (n < 1) return;
+  Array1<float> b = VECTOR(n);
+  Array1<float> z = VECTOR(n);
+  if (!b || !z) {
+    if (b) VECTOR_FREE(b);
+    if (z) VECTOR_FREE(z);
+    return;
+  }
+
+  // v holds V transposed while the rotations run, so that rotating two
+  // columns of V is a pass over two contiguous rows; it is turned back on
+  // every way out.
+  for (int p = 1; p <= n; ++p) {
+    float* vp = v.row(p);
+    for (int q = 1; q <= n; ++q)
+      vp[q - 1] = 0.0f;
+    vp[p - 1] = 1.0f;
+  }
+  for (int p = 1; p <= n; ++p) {
+    b[p] = d[p] = a[p][p];
+    z[p] = 0.0f;
+  }
+
+  for (int sweep = 1; sweep <= kMaxSweeps; ++sweep) {
+    float sm = 0.0f;
+    for (int p = 1; p < n; ++p) {
+      const float* ap = a.row(p);
+      for (int q = p + 1; q <= n; ++q) {
+        sm = toFloat(static_cast<double>(sm) + std::fabs(static_cast<double>(ap[q - 1])));
+      }
+    }
+    if (sm == 0.0f) {
+      transposeSquare(v, n);
+      VECTOR_FREE(b);
+      VECTOR_FREE(z);
+      return;
+    }
+    const float tresh = sweep < 4 ? toFloat(0.2 * sm / (static_cast<double>(n) * n)) : 0.0f;
+
+    for (int p = 1; p < n; ++p) {
+      float* ap = a.row(p);
+      for (int q = p + 1; q <= n; ++q) {
+        const float apq = ap[q - 1];
+        const float g = toFloat(100.0 * std::fabs(static_cast<double>(apq)));
+        if (sweep > 4 && negligibleBeside(d[p], g) && negligibleBeside(d[q], g)) {
+          ap[q - 1] = 0.0f;
+          continue;
+        }
+        if (!(std::fabs(apq) > tresh)) continue;
+
+        float h = toFloat(static_cast<double>(d[q]) - d[p]);
+        float t;
+        if (negligibleBeside(h, g)) {
+          t = toFloat(static_cast<double>(apq) / h);
+        } else {
+          const float theta = toFloat(0.5 * h / apq);
+          const double th = theta;
+          t = toFloat(1.0 / (std::fabs(th) + std::sqrt(1.0 + th * th)));
+          if (theta < 0.0f) t = -t;
+        }
+        const float c = toFloat(1.0 / std::sqrt(1.0 + static_cast<double>(t) * t));
+        const float s = toFloat(static_cast<double>(t) * c);
+        const float tau = toFloat(static_cast<double>(s) / (1.0 + c));
+        h = toFloat(static_cast<double>(t) * apq);
+        z[p] = toFloat(static_cast<double>(z[p]) - h);
+        z[q] = toFloat(static_cast<double>(z[q]) + h);
+        d[p] = toFloat(static_cast<double>(d[p]) - h);
+        d[q] = toFloat(static_cast<double>(d[q]) + h);
+        ap[q - 1] = 0.0f;
+
+        // Only the strict upper triangle is touched: element (j, k) with
+        // j < k stands for both (j, k) and (k, j).
+        float* aq = a.row(q);
+        for (int j = 1; j < p; ++j)
+          rotatePair(a[j][p], a[j][q], s, tau);
+        for (int j = p + 1; j < q; ++j)
+          rotatePair(ap[j - 1], a[j][q], s, tau);
+        for (int j = q + 1; j <= n; ++j)
+          rotatePair(ap[j - 1], aq[j - 1], s, tau);
+        float* vp = v.row(p);
+        float* vq = v.row(q);
+        for (int j = 1; j <= n; ++j)
+          rotatePair(vp[j - 1], vq[j - 1], s, tau);
+        ++*nrot;
+      }
+    }
+
+    for (int p = 1; p <= n; ++p) {
+      b[p] = toFloat(static_cast<double>(b[p]) + z[p]);
+      d[p] = b[p];
+      z[p] = 0.0f;
+    }
+  }
+
+  RUN_ERROR("JACOBI: Too many iterations");
+  transposeSquare(v, n);
+  VECTOR_FREE(b);
+  VECTOR_FREE(z);
+}
+
+void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n) {
+  for (int i = 1; i < n; ++i) {
+    int j = i;
+    float largest = d[i];
+    for (int k = i + 1; k <= n; ++k) {
+      if (d[k] > largest) {
+        largest = d[k];
+        j = k;
+      }
+    }
+    if (j != i) {
+      std::swap(d[i], d[j]);
+      swapColumns(v, n, i, j);
+    }
+  }
+}
+
+void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
+  SVDNORM = 0.0;
+  if (n < 1) return;
+  if (m >= n) {
+    decomposeTall(a, m, n, w, v);
+    return;
+  }
+
+  RUN_ERROR("SVDCMP: augment A with extra zero rows");
+  // The reduction runs over n rows; give it a zero-padded square copy rather
+  // than let it read past row m of a.
+  Rows1<double> padded = DATRIX(n, n);
+  if (!padded) return;
+  for (int i = 1; i <= n; ++i) {
+    for (int j = 1; j <= n; ++j)
+      padded[i][j] = i <= m ? a[i][j] : 0.0;
+  }
+  decomposeTall(padded, n, n, w, v);
+  for (int i = 1; i <= m; ++i) {
+    for (int j = 1; j <= n; ++j)
+      a[i][j] = padded[i][j];
+  }
+  DATRIX_FREE(padded, n);
+}
+
+void SVD_SORT(Rows1<float> u, Array1<float> w, Rows1<float> v, int m, int n) {
+  for (int i = 1; i < n; ++i) {
+    int j = i;
+    float largest = w[i];
+    for (int k = i + 1; k <= n; ++k) {
+      if (w[k] > largest) {
+        largest = w[k];
+        j = k;
+      }
+    }
+    if (j != i) {
+      std::swap(w[i], w[j]);
+      swapColumns(u, m, i, j);
+      swapColumns(v, n, i, j);
+    }
+  }
+}
+
+void SVDCOVAR(Rows1<float> v, int n, Array1<float> w, Rows1<float> c) {
+  if (n < 1) return;
+  Array1<float> t = VECTOR(n);
+  if (!t) return;
+  for (int k = 1; k <= n; ++k) {
+    const double wk = w[k];
+    t[k] = w[k] != 0.0f ? toFloat(1.0 / (wk * wk)) : 0.0f;
+  }
+  for (int i = 1; i <= n; ++i) {
+    const float* vi = v.row(i);
+    for (int j = 1; j <= i; ++j) {
+      const float* vj = v.row(j);
+      float s = 0.0f;
+      for (int k = 1; k <= n; ++k) {
+        s = toFloat(static_cast<double>(s) +
+                    static_cast<double>(vi[k - 1]) * vj[k - 1] * static_cast<double>(t[k]));
+      }
+      c[i][j] = c[j][i] = s;
+    }
+  }
+  VECTOR_FREE(t);
+}
+
+double SAFE_HYPOT(double a, double b) {
+  const double absa = std::fabs(a);
+  const double absb = std::fabs(b);
+  if (absa == 0.0) return absb;
+  if (absb == 0.0) return absa;
+  if (absa > absb) {
+    const double r = absb / absa;
+    return absa * std::sqrt(1.0 + r * r);
+  }
+  const double r = absa / absb;
+  return absb * std::sqrt(1.0 + r * r);
+}
+
+double COPY_SIGN(double a, double b) {
+  return b >= 0.0 ? std::fabs(a) : -std::fabs(a);
+}
+
+}  // namespace tolvane
