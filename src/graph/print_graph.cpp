@@ -35,8 +35,15 @@ bool printChartTo(const TraceChart& chart, QPrinter& printer) {
   return true;
 }
 
+QPrinter& graphPrinter() {
+  // Never destroyed: a printer outliving the application among the static
+  // destructors would touch a dead print system.
+  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
+  return *printer;
+}
+
 void printGraph(const TraceChart& chart, QWidget* dialogParent) {
-  QPrinter printer(QPrinter::HighResolution);
+  QPrinter& printer = graphPrinter();
   printer.setDocName(chart.title());
   QPrintDialog dialog(&printer, dialogParent);
   dialog.setWindowTitle(QStringLiteral("Print Graph"));

@@ -21,6 +21,10 @@ PrintRect printRect(double a, double b, double c, double d);
 // start; nothing is printed or reported then.
 bool printChartTo(const TraceChart& chart, QPrinter& printer);
 
+// The printer Print Graph uses. It keeps the user's last choices in the
+// print dialog (printer, file, page) for the rest of the run.
+QPrinter& graphPrinter();
+
 // Asks for a printer with the system print dialog (printing to a PDF file is
 // one of its choices) and prints chart there. Cancelling prints nothing.
 void printGraph(const TraceChart& chart, QWidget* dialogParent);

@@ -375,6 +375,7 @@ std::optional<TraceChart::Hit> TraceChart::pointAt(QPointF viewPos) const {
 QPointF TraceChart::viewPosOf(int point, int series) const {
   if (view_ == nullptr || series < 0 || series >= seriesCount() || point < 0 || point >= rows_)
     return QPointF(-1, -1);
+  if (!std::isfinite(value(point, series)) || !std::isfinite(x_[point])) return QPointF(-1, -1);
   const QPointF inChart =
       chart_->mapToPosition(QPointF(x_[point], value(point, series)), series_[series]);
   return QPointF(view_->mapFromScene(chart_->mapToScene(inChart)));

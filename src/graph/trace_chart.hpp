@@ -89,7 +89,8 @@ class TraceChart : public QObject {
   // the series whose line passes nearest, within a few pixels, and on it the
   // nearest plotted point.
   std::optional<Hit> pointAt(QPointF viewPos) const;
-  // Where point (point, series) is drawn, in viewport coordinates.
+  // Where point (point, series) is drawn, in viewport coordinates; (-1, -1)
+  // when it is not drawn.
   QPointF viewPosOf(int point, int series) const;
 
   QChart* chart() const { return chart_; }

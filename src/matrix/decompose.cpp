@@ -9,6 +9,19 @@ thread_local double SVDNORM = 0.0;
 
 namespace {
 
+// Builds a function once per instruction set, picked at load time. Resolvers
+// run before a thread sanitizer is ready, so such builds keep one version.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TOLVANE_NO_CLONES 1
+#endif
+#endif
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(TOLVANE_NO_CLONES)
+#define TOLVANE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define TOLVANE_VECTOR_CLONES
+#endif
+
 constexpr int kMaxSweeps = 50;
 constexpr int kMaxIterations = 30;
 
@@ -17,15 +30,6 @@ constexpr int kMaxIterations = 30;
 inline bool negligibleBeside(float x, float g) {
   const double ax = std::fabs(static_cast<double>(x));
   return ax + static_cast<double>(g) == ax;
-}
-
-// One Jacobi rotation of the pair (x, y); both new values come from the old
-// ones, each computed in double and rounded once on the store.
-inline void rotatePair(float& x, float& y, double s, double tau) {
-  const double x0 = x;
-  const double y0 = y;
-  x = toFloat(x0 - s * (y0 + x0 * tau));
-  y = toFloat(y0 + s * (x0 - y0 * tau));
 }
 
 // Exchanges columns i and j of a matrix over rows 1..rows.
@@ -277,56 +281,50 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
   DVECTOR_FREE(e);
 }
 
-}  // namespace
-
-void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
-  *nrot = 0;
-  if (n < 1) return;
-  Array1<float> b = VECTOR(n);
-  Array1<float> z = VECTOR(n);
-  if (!b || !z) {
-    if (b) VECTOR_FREE(b);
-    if (z) VECTOR_FREE(z);
-    return;
+// One Jacobi rotation of the pairs (x[j], y[j]), j = 0..n-1: both new values
+// come from the old ones, each computed in double and rounded once on the
+// store. The two rows never overlap, so the compiler may run several pairs
+// at once; every element gets the same arithmetic.
+inline void rotateRows(float* __restrict x, float* __restrict y, int n, double s, double tau) {
+  for (int j = 0; j < n; ++j) {
+    const double x0 = x[j];
+    const double y0 = y[j];
+    x[j] = toFloat(x0 - s * (y0 + x0 * tau));
+    y[j] = toFloat(y0 + s * (x0 - y0 * tau));
   }
+}
 
-  // v holds V transposed while the rotations run, so that rotating two
-  // columns of V is a pass over two contiguous rows; it is turned back on
-  // every way out.
-  for (int p = 1; p <= n; ++p) {
-    float* vp = v.row(p);
-    for (int q = 1; q <= n; ++q)
-      vp[q - 1] = 0.0f;
-    vp[p - 1] = 1.0f;
-  }
-  for (int p = 1; p <= n; ++p) {
-    b[p] = d[p] = a[p][p];
-    z[p] = 0.0f;
-  }
-
+// The sweeps of the cyclic Jacobi method with threshold. w is the n x n
+// symmetric work matrix, row after row (element (j, k) with j < k of the
+// input stands for both (j, k) and (k, j); the diagonal is kept 0); v holds
+// V transposed, so that rotating two columns of V is a pass over two rows.
+// Both make the rotations two contiguous passes. Built for several
+// instruction sets: wider vectors change the speed, never a bit of the
+// result (no operation is fused or reordered). Returns true when the
+// off-diagonal sum reached 0.
+TOLVANE_VECTOR_CLONES bool jacobiSweeps(float* w, int n, Array1<float> d, Array1<float> b,
+                                        Array1<float> z, Rows1<float> v, int* nrot) {
+  auto row = [w, n](int i) { return w + static_cast<std::size_t>(i - 1) * n; };
   for (int sweep = 1; sweep <= kMaxSweeps; ++sweep) {
     float sm = 0.0f;
     for (int p = 1; p < n; ++p) {
-      const float* ap = a.row(p);
+      const float* wp = row(p);
       for (int q = p + 1; q <= n; ++q) {
-        sm = toFloat(static_cast<double>(sm) + std::fabs(static_cast<double>(ap[q - 1])));
+        sm = toFloat(static_cast<double>(sm) + std::fabs(static_cast<double>(wp[q - 1])));
       }
     }
-    if (sm == 0.0f) {
-      transposeSquare(v, n);
-      VECTOR_FREE(b);
-      VECTOR_FREE(z);
-      return;
-    }
+    if (sm == 0.0f) return true;
     const float tresh = sweep < 4 ? toFloat(0.2 * sm / (static_cast<double>(n) * n)) : 0.0f;
 
     for (int p = 1; p < n; ++p) {
-      float* ap = a.row(p);
+      float* wp = row(p);
+      bool rotatedRowP = false;
       for (int q = p + 1; q <= n; ++q) {
-        const float apq = ap[q - 1];
+        float* wq = row(q);
+        const float apq = wp[q - 1];
         const float g = toFloat(100.0 * std::fabs(static_cast<double>(apq)));
         if (sweep > 4 && negligibleBeside(d[p], g) && negligibleBeside(d[q], g)) {
-          ap[q - 1] = 0.0f;
+          wp[q - 1] = wq[p - 1] = 0.0f;
           continue;
         }
         if (!(std::fabs(apq) > tresh)) continue;
@@ -349,22 +347,24 @@ void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
         z[q] = toFloat(static_cast<double>(z[q]) + h);
         d[p] = toFloat(static_cast<double>(d[p]) - h);
         d[q] = toFloat(static_cast<double>(d[q]) + h);
-        ap[q - 1] = 0.0f;
+        wp[q - 1] = wq[p - 1] = 0.0f;
 
-        // Only the strict upper triangle is touched: element (j, k) with
-        // j < k stands for both (j, k) and (k, j).
-        float* aq = a.row(q);
-        for (int j = 1; j < p; ++j)
-          rotatePair(a[j][p], a[j][q], s, tau);
-        for (int j = p + 1; j < q; ++j)
-          rotatePair(ap[j - 1], a[j][q], s, tau);
-        for (int j = q + 1; j <= n; ++j)
-          rotatePair(ap[j - 1], aq[j - 1], s, tau);
-        float* vp = v.row(p);
-        float* vq = v.row(q);
-        for (int j = 1; j <= n; ++j)
-          rotatePair(vp[j - 1], vq[j - 1], s, tau);
+        // Every pair (j, p), (j, q) with j neither p nor q is one element of
+        // row p and one of row q, rotated on its own. The pairs at j = p and
+        // j = q are zeros, which the rotation leaves 0, so the whole rows go
+        // in one pass. Column q is mirrored at once, since the rows after q
+        // are read in this pass over p; column p only when the pass is over,
+        // since no one reads it before (row q's element p is the pivot).
+        rotateRows(wp, wq, n, s, tau);
+        for (int j = 0; j < n; ++j)
+          w[j * n + (q - 1)] = wq[j];
+        rotatedRowP = true;
+        rotateRows(v.row(p), v.row(q), n, s, tau);
         ++*nrot;
+      }
+      if (rotatedRowP) {
+        for (int j = 0; j < n; ++j)
+          w[j * n + (p - 1)] = wp[j];
       }
     }
 
@@ -374,11 +374,57 @@ void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
       z[p] = 0.0f;
     }
   }
+  return false;
+}
 
-  RUN_ERROR("JACOBI: Too many iterations");
+}  // namespace
+
+void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
+  *nrot = 0;
+  if (n < 1) return;
+  Array1<float> b = VECTOR(n);
+  Array1<float> z = VECTOR(n);
+  // The strict upper triangle of a goes into a full symmetric work matrix and
+  // comes back on the way out; the rest of a is never touched.
+  Rows1<float> w = MATRIX(n, n);
+  auto release = [&] {
+    if (w) {
+      for (int p = 1; p < n; ++p) {
+        const float* wp = w.row(p);
+        float* ap = a.row(p);
+        for (int q = p + 1; q <= n; ++q)
+          ap[q - 1] = wp[q - 1];
+      }
+      MATRIX_FREE(w, n);
+    }
+    if (b) VECTOR_FREE(b);
+    if (z) VECTOR_FREE(z);
+  };
+  if (!b || !z || !w) {
+    release();
+    return;
+  }
+  for (int p = 1; p <= n; ++p) {
+    w[p][p] = 0.0f;
+    for (int q = p + 1; q <= n; ++q)
+      w[p][q] = w[q][p] = a[p][q];
+  }
+  for (int p = 1; p <= n; ++p) {
+    float* vp = v.row(p);
+    for (int q = 1; q <= n; ++q)
+      vp[q - 1] = 0.0f;
+    vp[p - 1] = 1.0f;
+  }
+  for (int p = 1; p <= n; ++p) {
+    b[p] = d[p] = a[p][p];
+    z[p] = 0.0f;
+  }
+
+  // The rows of the work matrix lie end to end (MATRIX storage).
+  const bool converged = jacobiSweeps(w.row(1), n, d, b, z, v, nrot);
+  if (!converged) RUN_ERROR("JACOBI: Too many iterations");
   transposeSquare(v, n);
-  VECTOR_FREE(b);
-  VECTOR_FREE(z);
+  release();
 }
 
 void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n) {

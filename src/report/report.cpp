@@ -64,8 +64,24 @@ void resetSlots(std::array<std::array<char, kSlotChars + 1>, kStoreSlots>& slots
 
 }  // namespace
 
+namespace {
+thread_local std::vector<std::string>* captureTarget = nullptr;
+}  // namespace
+
+ReportCapture::ReportCapture(std::vector<std::string>* lines) : previous_(captureTarget) {
+  captureTarget = lines;
+}
+
+ReportCapture::~ReportCapture() {
+  captureTarget = previous_;
+}
+
 void REPORT_LINE(const char* text) {
   if (text == nullptr) text = "";
+  if (captureTarget != nullptr) {
+    captureTarget->emplace_back(text);
+    return;
+  }
   Store& s = store();
   std::unique_lock lock(s.mutex);
   ReportCounters& c = s.counters;

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
@@ -26,6 +27,21 @@ extern thread_local char REPORT_BUFFER[kReportBufferSize];
 // Appends one line. The text is cut at its first carriage return, line feed
 // or "!", and shortened to 80 characters; the caller's buffer is not changed.
 void REPORT_LINE(const char* text);
+
+// While one of these lives, REPORT_LINE on the thread that made it appends
+// the raw text to `lines` instead of the store. Work split over helper
+// threads captures its lines this way and replays them afterwards through
+// REPORT_LINE in the order a single thread would have written them.
+class ReportCapture {
+ public:
+  explicit ReportCapture(std::vector<std::string>* lines);
+  ~ReportCapture();
+  ReportCapture(const ReportCapture&) = delete;
+  ReportCapture& operator=(const ReportCapture&) = delete;
+
+ private:
+  std::vector<std::string>* previous_;
+};
 
 // Formats with printf rules into REPORT_BUFFER and appends it.
 void reportLinef(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -4,8 +4,10 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "graph/graph_commands.hpp"
@@ -96,6 +98,42 @@ class GraphOutputTest : public QObject {
     QVERIFY(chart.startsWith("%PDF"));
     QVERIFY2(chart.size() > readAll(blankPdf).size() + 2000,
              qPrintable(QString("chart %1 bytes").arg(chart.size())));
+  }
+
+  void printGraphCommandPrintsThroughTheDialog() {
+    QMdiArea area;
+    area.resize(900, 700);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    auto* g = graphWindowOf(openGraphWindow(&area, kCmdShrinkageFactorTrace, state));
+    QVERIFY(g != nullptr);
+    QCoreApplication::processEvents();
+    const QString path = dir.filePath("dialog.pdf");
+    graphPrinter().setOutputFormat(QPrinter::PdfFormat);
+    graphPrinter().setOutputFileName(path);
+
+    // Cancelling the dialog prints nothing.
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+      sawDialog = dialog != nullptr;
+      if (dialog != nullptr) dialog->reject();
+    });
+    QVERIFY(graphWindowCommand(g->parentWidget(), kCmdPrintGraph));
+    QVERIFY(sawDialog);
+    QVERIFY(!QFile::exists(path));
+
+    // Accepting it with the PDF file chosen prints the chart there.
+    sawDialog = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+      sawDialog = dialog != nullptr;
+      if (dialog != nullptr) dialog->accept();
+    });
+    QVERIFY(graphWindowCommand(g, kCmdPrintGraph));
+    QVERIFY(sawDialog);
+    QVERIFY(readAll(path).startsWith("%PDF"));
+    QVERIFY(QFileInfo(path).size() > 5000);
   }
 
   void printingAnEmptyChartWorks() {

@@ -249,6 +249,25 @@ class GraphWindowsTest : public QObject {
     QVERIFY(lastReportLine().rfind("No current value", 0) == 0);
   }
 
+  void valuesThatAreNotFiniteLeaveGapsNotCrashes() {
+    state.CYQ.data[3][1] = std::numeric_limits<float>::quiet_NaN();
+    state.CYQ.data[4][1] = std::numeric_limits<float>::infinity();
+    state.CYQ.data[5][2] = -std::numeric_limits<float>::infinity();
+    GraphWindow* g = open(101);
+    QCOMPARE(g->chart().seriesCount(), 3);
+    QCOMPARE(lines(g)[0]->count(), state.NSTEPS - 2);
+    QCOMPARE(lines(g)[1]->count(), state.NSTEPS - 1);
+    // The axis range stays finite and the other points stay clickable.
+    QVERIFY(g->chart().viewPosOf(5, 0).x() >= 0);
+    clickAt(g, 5, 0);
+    QCOMPARE(clickPoint(), 5);
+    QVERIFY(lastReportLine().rfind("ALPHA Coef=", 0) == 0);
+    QVERIFY(g->chart().viewPosOf(2, 0).x() < 0);  // not drawn
+    // The read-out of such a point says what the matrix holds.
+    clickReadout(g, 2, 1, state);
+    QVERIFY(lastReportLine().find("nan") != std::string::npos);
+  }
+
   void windowNotInTheListIsUnknown() {
     QWidget stranger;
     clickReadout(&stranger, 0, 1, state);

@@ -1,0 +1,198 @@
+#include "engine/extent_criteria.hpp"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+#include "engine/delta_step.hpp"
+#include "matrix/matrix_text.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// The constant of the last step does not fit single precision.
+constexpr double kConstantCap = 3.4e38;
+
+// One table line, window first, then the summary file.
+void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void bothf(const AnalysisState& s, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  char line[kReportBufferSize];
+  std::vsnprintf(line, sizeof line, format, args);
+  REPORT_LINE(line);
+  if (s.files.summOpen()) {
+    std::vfprintf(s.files.SUMMFILE, format, copy);
+    std::fputc('\n', s.files.SUMMFILE);
+  }
+  va_end(copy);
+  va_end(args);
+}
+
+void heading(const AnalysisState& s) {
+  switch (s.SHAPECODE) {
+    case 3:
+      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a LASSO Shape Path:");
+      break;
+    case 2:
+      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a GARROTE Shape Path:");
+      break;
+    case 1:
+      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a CROSR Shape Path:");
+      break;
+    default:
+      reportLinef("    3 Likelihood Criteria for Extent of Shrinkage along a Q=%4.1f Shape Path:",
+                  static_cast<double>(s.QSHAPE));
+      break;
+  }
+  REPORT_LINE(BLANK_LINE);
+}
+
+const char* mark(bool best) {
+  return best ? "<<<" : "   ";
+}
+
+}  // namespace
+
+void EXTENT_CRITERIA(AnalysisState& s) {
+  heading(s);
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) {
+    REPORT_LINE("    Classical likelihood shrinkage-extent selection");
+    REPORT_LINE("    methods cannot be applied when R-square = 1.");
+    return;
+  }
+  if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
+    REPORT_LINE("    Classical likelihood shrinkage-extent selection methods");
+    REPORT_LINE("    can be numerically unstable when R-square is nearly 1.");
+    reportLinef("    Note that R-square = %5.4f for these data.", static_cast<double>(s.RSQ));
+    REPORT_LINE(BLANK_LINE);
+  }
+  const int R = s.RANK;
+  const int nsteps = s.NSTEPS;
+  if (R < 1 || nsteps < 2) return;  // Select Shape never gets here without an analysis
+
+  VectorRec x, u;
+  VYQCONST(&x, R, 1.0);
+  VYQCONST(&u, R, 0.0);
+  MYQCONST(&s.DYQ, nsteps, s.P, 0.0);
+  MYQCONST(&s.THREEYQ, nsteps, 5, 0.0);
+  if (!x.exists() || !u.exists() || !s.DYQ.exists() || !s.THREEYQ.exists()) return;
+
+  const double N = s.N;
+  const double eps = s.EPS;
+  const double logEps = std::log(eps);
+  const double rsq = s.RSQ;
+  const float* rho = s.PCOR.data.first() - 1;
+  const float* t = s.PCTSTAT.data.first() - 1;
+  Rows1<float> tab = s.THREEYQ.data;
+
+  float maxClik = 0.0f, maxRcoef = 0.0f, maxEbays = 0.0f;
+  double k = 0.0;
+  for (int step = 1; step <= nsteps; ++step) {
+    k = DELTA_STEP(s, step, k);
+    if (step == 1) continue;
+    const double m = static_cast<double>(step - 1) / s.MSTEPS;
+    const float* delta = s.DYQ.data.row(step) - 1;
+
+    // Sums are held in single precision, like every stored value.
+    float a = 0.0f, b = 0.0f, rcoef = 0.0f, sumL = 0.0f, fit = 0.0f;
+    for (int j = 1; j <= R; ++j) {
+      u.data[j] = toFloat(1.0 - delta[j]);
+      const double uj = u.data[j];
+      x.data[j] = toFloat(uj >= eps ? delta[j] / uj : delta[j] / eps);
+      const double xj = x.data[j];
+      a = toFloat(a + std::sqrt(xj) * std::fabs(static_cast<double>(rho[j])));
+      b = toFloat(b + xj);
+      // An unshrunk axis would have log(0): the floor keeps it finite.
+      const double L = uj >= eps ? std::log(uj) : logEps;
+      const double tj = t[j];
+      rcoef = toFloat(rcoef + (tj * tj * uj - L));
+      sumL = toFloat(sumL + L);
+      fit = toFloat(fit + static_cast<double>(rho[j]) * rho[j] * delta[j]);
+    }
+    // z is the positive root of N z^2 + A z - 1 = 0.
+    const double D = a + std::sqrt(4.0 * N + static_cast<double>(a) * a);
+    const double z = D > eps ? 2.0 / D : 2.0 / eps;
+    const double zf = z > eps ? z : eps;
+    const float clik = toFloat(2.0 * N * std::log(zf) + b - a / zf - N * std::log((1.0 - rsq) / N));
+    const float ebays =
+        toFloat(-static_cast<double>(sumL) + N * std::log((1.0 - fit) / (1.0 - rsq)));
+
+    float* row = tab.row(step) - 1;
+    row[1] = toFloat(m);
+    row[2] = toFloat(k > kConstantCap ? kConstantCap : k);
+    row[3] = clik;
+    row[4] = rcoef;
+    row[5] = ebays;
+    if (clik > maxClik) maxClik = clik;
+    if (rcoef > maxRcoef) maxRcoef = rcoef;
+    if (ebays > maxEbays) maxEbays = ebays;
+  }
+  tab[1][1] = 0.0f;
+  tab[1][2] = 0.0f;
+  tab[1][3] = toFloat(1.1 * maxClik);
+  tab[1][4] = toFloat(1.1 * maxRcoef);
+  tab[1][5] = toFloat(1.1 * maxEbays);
+
+  reportExtentTable(s, extentMinima(s.THREEYQ, R));
+}
+
+ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {
+  ExtentMinima m;
+  const int nsteps = threeYQ.rows;
+  const Rows1<float> tab = threeYQ.data;
+  m.clik = m.rcoef = m.ebays = 0.0f;
+  for (int step = 2; step <= nsteps; ++step) {
+    if (tab[step][3] > m.clik) m.clik = tab[step][3];
+    if (tab[step][4] > m.rcoef) m.rcoef = tab[step][4];
+    if (tab[step][5] > m.ebays) m.ebays = tab[step][5];
+  }
+  m.clikStep = 2;
+  for (int step = 2; step <= nsteps; ++step) {
+    if (tab[step][3] < m.clik) {
+      m.clik = tab[step][3];
+      m.clikStep = step;
+    }
+    if (tab[step][4] < m.rcoef) m.rcoef = tab[step][4];
+    if (tab[step][5] < m.ebays) m.ebays = tab[step][5];
+  }
+  m.gupStep = 2 * (m.clikStep - 1) / rank + 1;
+  if (m.gupStep > nsteps) m.gupStep = nsteps;
+  return m;
+}
+
+void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
+  const int nsteps = s.THREEYQ.rows;
+  const Rows1<float> tab = s.THREEYQ.data;
+  const float minClik = minima.clik, minRcoef = minima.rcoef, minEbays = minima.ebays;
+  const int gup = minima.gupStep;
+  bothf(s, "       MCAL        CLIK           EBAYS           RCOEF");
+  bothf(s, "      0.000     +infinity       +infinity       +infinity");
+  for (int step = 2; step <= nsteps; ++step) {
+    const float* row = tab.row(step) - 1;
+    const char* clikMark = row[3] <= minClik ? "<<<" : (step == gup ? "GUP" : "   ");
+    bothf(s, "     %6.3f   %9.3g %3s %9.3g %3s %9.3g %3s", static_cast<double>(row[1]),
+          static_cast<double>(row[3]), clikMark, static_cast<double>(row[5]),
+          mark(row[5] <= minEbays), static_cast<double>(row[4]), mark(row[4] <= minRcoef));
+  }
+  if (s.NOTELEVEL == 1) {
+    REPORT_LINE(BLANK_LINE);
+    REPORT_LINE("    NOTE: The shrinkage-extent MCAL value most likely to be MSE optimal");
+    REPORT_LINE("      minimizes a \"normalized\" (minus 2 log) likelihood ratio...");
+    REPORT_LINE(BLANK_LINE);
+    reportLinef("      MCAL=%6.3f is marked \"GUP\" above because this is the estimated",
+                static_cast<double>(tab[gup][1]));
+    REPORT_LINE("      upper limit on extent of shrinkage that is GOOD [dominates");
+    REPORT_LINE("      least squares in the multivariate (matrix) MSE risk sense.]");
+  }
+  if (s.files.traceOpen()) {
+    std::fputs("3YQ = Three Shrinkage Likelihoods...\n", s.files.TRACEFILE);
+    MYQWRITE(s.files.TRACEFILE, s.THREEYQ, 18, " %13.6g", 0);
+  }
+}
+
+}  // namespace tolvane

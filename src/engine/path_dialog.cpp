@@ -1,0 +1,48 @@
+#include "engine/path_dialog.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// Length in bytes of the first `chars` characters of UTF-8 text, so that a
+// cut never splits a character that a front end let the user type.
+std::size_t prefixBytes(std::string_view text, int chars) {
+  std::size_t i = 0;
+  for (int n = 0; n < chars && i < text.size(); ++n) {
+    ++i;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+      ++i;
+  }
+  return i;
+}
+
+}  // namespace
+
+PathDialogModel::PathDialogModel(DialogMemory& memory)
+    : memory_(memory),
+      shapeId_(memory.SHAPEBTN),
+      stepsId_(memory.STEPSBTN),
+      qText_(memory.QTEXT.substr(0, prefixBytes(memory.QTEXT, kQTextChars))) {}
+
+void PathDialogModel::clickShape(int id) {
+  if (id >= kShapeQ && id <= kShapeCrosr) shapeId_ = id;
+}
+
+void PathDialogModel::clickSteps(int id) {
+  if (id >= kStepsOne && id <= kStepsEight) stepsId_ = id;
+}
+
+bool PathDialogModel::editQText(std::string_view text) {
+  const std::size_t keep = prefixBytes(text, kQTextChars);
+  qText_.assign(text.substr(0, keep));
+  return keep < text.size();
+}
+
+void PathDialogModel::ok() {
+  memory_.SHAPEBTN = shapeId_;
+  memory_.STEPSBTN = stepsId_;
+  memory_.QTEXT = qText_;
+  ended_ = true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,52 @@
+// The "Shrinkage Path Settings..." dialog without widgets: its working copies
+// and every rule. A front end shows the model and forwards clicks and typing
+// to it; the Select Shape command hands it to a PathDialog to drive.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/analysis_state.hpp"
+
+namespace tolvane {
+
+inline constexpr int kQTextChars = 4;
+
+class PathDialogModel {
+ public:
+  // Opening: the working copies start from the remembered choices.
+  explicit PathDialogModel(DialogMemory& memory);
+
+  int shapeId() const { return shapeId_; }  // 1003..1006, the checked shape button
+  int stepsId() const { return stepsId_; }  // 1013..1015, the checked steps button
+  const std::string& qText() const { return qText_; }
+  bool ended() const { return ended_; }
+
+  // A click on a shape button (1003 to 1006) or a steps button (1013 to
+  // 1015) checks it in its group; other ids are ignored.
+  void clickShape(int id);
+  void clickSteps(int id);
+  // The Q field's text as it now stands; the model keeps its first four
+  // characters. Returns true when the text was cut.
+  bool editQText(std::string_view text);
+  // OK, the only way out: stores the working copies in the memory.
+  void ok();
+
+ private:
+  DialogMemory& memory_;
+  int shapeId_;
+  int stepsId_;
+  std::string qText_;
+  bool ended_ = false;
+};
+
+// A view of the dialog. run() shows it modally over the model and returns
+// when the user has pressed OK. The command goes on with the remembered
+// choices whatever run() did.
+class PathDialog {
+ public:
+  virtual ~PathDialog() = default;
+  virtual void run(PathDialogModel& model) = 0;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,155 @@
+#include "engine/select_shape.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "engine/extent_criteria.hpp"
+#include "engine/front_end_hooks.hpp"
+#include "engine/ridge_traces.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+void summLine(const AnalysisState& s, const char* text) {
+  if (s.files.summOpen()) std::fputs(text, s.files.SUMMFILE);
+}
+
+// Shape lines: summary file first, then the report window.
+void setShape(AnalysisState& s) {
+  switch (s.memory.SHAPEBTN) {
+    case kShapeQ:
+      s.SHAPECODE = 0;
+      summLine(s, "Two-parameter Generalized Shrinkage PATH.\n");
+      s.QSHAPE = qFromText(s.memory.QTEXT);
+      if (s.files.summOpen()) {
+        std::fprintf(s.files.SUMMFILE, "%4.1f = QSHAPE of the shrinkage path\n",
+                     static_cast<double>(s.QSHAPE));
+      }
+      reportLinef("    %4.1f = QSHAPE of the shrinkage path.", static_cast<double>(s.QSHAPE));
+      break;
+    case kShapeGarrote:
+      s.SHAPECODE = 2;
+      summLine(s, "Breiman-like Generalized Garrote PATH.\n");
+      REPORT_LINE("    Breiman-like Generalized Garrote PATH.");
+      break;
+    case kShapeLasso:
+      s.SHAPECODE = 3;
+      summLine(s, "Tibshirani-like Generalized Lasso PATH.\n");
+      REPORT_LINE("    Tibshirani-like Generalized Lasso PATH.");
+      break;
+    default:
+      s.SHAPECODE = 1;
+      summLine(s, "Constant-Ratio-Of-Shrinkage-Ratios PATH.\n");
+      REPORT_LINE("    Constant-Ratio-Of-Shrinkage-Ratios PATH.");
+      break;
+  }
+}
+
+void setSteps(AnalysisState& s) {
+  switch (s.memory.STEPSBTN) {
+    case kStepsOne:
+      s.MSTEPS = 1;
+      break;
+    case kStepsFour:
+      s.MSTEPS = 4;
+      break;
+    default:
+      s.MSTEPS = 8;
+      break;
+  }
+  reportLinef("    Number of Steps Per Unit Increase in MCAL = %d", s.MSTEPS);
+  if (s.files.summOpen()) {
+    std::fprintf(s.files.SUMMFILE, "Number of Steps Per Unit Increase in MCAL = %d\n", s.MSTEPS);
+  }
+  REPORT_SHOW();
+  REPORT_LINE(BLANK_LINE);
+}
+
+// Axis weights SVAL(i)^(2(Q - 1)) of the Q-shape family; 0 beyond the rank.
+void setQWeights(AnalysisState& s) {
+  for (int i = 1; i <= s.P && i <= kMaxVars; ++i) {
+    if (i > s.RANK) {
+      s.QWEIGHT[i] = 0.0;
+    } else if (s.QSHAPE == 1.0f) {
+      s.QWEIGHT[i] = 1.0;
+    } else {
+      s.QWEIGHT[i] = std::exp(std::log(static_cast<double>(s.SVAL.data[i])) *
+                              (static_cast<double>(s.QSHAPE) - 1.0) * 2.0);
+    }
+  }
+}
+
+void closingLines(const AnalysisState& s) {
+  static const char kRule[] =
+      "    ====================================================================";
+  REPORT_LINE(BLANK_LINE);
+  REPORT_LINE("    You should examine the above information about extents of");
+  REPORT_LINE("    shrinkage most likely to minimize risk along the chosen path.");
+  REPORT_LINE(kRule);
+  REPORT_LINE("    To see the effects of shrinkage, use items from the \"Visualize\" menu.");
+  REPORT_LINE(kRule);
+  REPORT_LINE(BLANK_LINE);
+  REPORT_LINE("REMINDER(S) :");
+  if (s.files.summOpen()) {
+    REPORT_LINE(BLANK_LINE);
+    reportLinef("Tolvane has created an Output File of Detailed Results named... %s.",
+                s.files.SUMMNAME.c_str());
+    REPORT_LINE("After exiting from Tolvane, you may use the Windows WordPad to review and/or");
+    REPORT_LINE("print this file of summary statistics from this Tolvane run.");
+  }
+  if (s.files.traceOpen()) {
+    REPORT_LINE(BLANK_LINE);
+    reportLinef("Tolvane also created a Shrinkage Trace Matrix File named... %s.",
+                s.files.TRACENAME.c_str());
+  }
+  REPORT_LINE(BLANK_LINE);
+  REPORT_SHOW();
+}
+
+}  // namespace
+
+float qFromText(const std::string& text) {
+  const double value = std::strtod(text.c_str(), nullptr);
+  // "nan" would pass both bounds untouched; it is no number, so it counts 0.
+  float q = std::isnan(value) ? 0.0f : toFloat(value);
+  if (q > 5.0f) {
+    q = 5.0f;
+  } else if (q < -5.0f) {
+    q = -5.0f;
+  }
+  return q;
+}
+
+bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
+  std::unique_lock<std::mutex> run(s.runMutex, std::try_to_lock);
+  if (!run.owns_lock()) {
+    REPORT_LINE("    Select Shape must wait until the batch input run has finished.");
+    REPORT_SHOW();
+    return false;
+  }
+  if (s.LSPEND != 0 || s.RANK < 1) {
+    REPORT_LINE("    Select Shape needs a completed analysis: read a batch input file first.");
+    REPORT_SHOW();
+    return false;
+  }
+
+  PathDialogModel model(s.memory);
+  dialog.run(model);
+
+  setShape(s);
+  setSteps(s);
+  s.NSTEPS = s.RANK * s.MSTEPS + 1;
+  if (s.SHAPECODE == 0) setQWeights(s);
+
+  EXTENT_CRITERIA(s);
+  RIDGE_TRACES(s, threads);
+  closingLines(s);
+  offerVisualizeMenu();
+  return true;
+}
+
+}  // namespace tolvane
