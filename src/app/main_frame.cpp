@@ -17,9 +17,11 @@
 #include "app/gui_batch_dialogs.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
+#include "app/path_view.hpp"
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
+#include "engine/select_shape.hpp"
 #include "input/line_thickness_dialog.hpp"
 #include "report/report.hpp"
 
@@ -280,7 +282,10 @@ void MainFrame::lineThickness() {
   view.runModal();
 }
 
-void MainFrame::selectShape() {}
+void MainFrame::selectShape() {
+  GuiPathDialog dialog(dialogOwner());
+  SELECT_SHAPE(state_, dialog);
+}
 
 #if TOLVANE_HAVE_GRAPH
 void MainFrame::openGraph(int id) {

@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -155,6 +157,31 @@ class TestBatchRun : public QObject {
     QVERIFY(summary.contains(QRegularExpression("Response  Var. 5 Mean = +95\\.42")));
     // The report window followed the run to its last lines.
     QVERIFY(frame.reportWindow() != nullptr);
+
+    // Select Shape on the GUI thread: Q = 1, one step per unit of MCAL.
+    ModalScript path;
+    path.then("pathDialog", [](QWidget* w) {
+      auto* q = w->findChild<QLineEdit*>("qField");
+      q->selectAll();
+      QTest::keyClicks(q, "1");
+      QTest::mouseClick(w->findChild<QRadioButton*>("oneStepButton"), Qt::LeftButton, {},
+                        QPoint(6, 6));
+      clickOk(w);
+    });
+    frame.command(cmd::kSelectShape);
+    QVERIFY(path.done());
+    QCOMPARE(state.SHAPECODE, 0);
+    QCOMPARE(state.QSHAPE, 1.0f);
+    QCOMPARE(state.MSTEPS, 1);
+    QCOMPARE(state.NSTEPS, state.RANK + 1);
+    QCOMPARE(state.CYQ.rows, state.NSTEPS);
+    QTRY_COMPARE(frame.stage(), MenuStage::Graph);
+    QVERIFY(reportRows().contains("    Number of Steps Per Unit Increase in MCAL = 1"));
+    // A trace window over the new coefficients.
+    const int children = frame.mdiArea()->subWindowList().size();
+    frame.command(cmd::kCoefficientTrace);
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), children + 1);
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->windowTitle(), QString("Shrinkage Coefficients"));
 
     // A second run finds the files: append, then both hold two stamps.
     QSignalSpy again(&frame, &MainFrame::batchInputFinished);

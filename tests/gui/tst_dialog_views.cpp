@@ -13,6 +13,7 @@
 #include "app/application.hpp"
 #include "app/file_name_view.hpp"
 #include "app/files_exist_view.hpp"
+#include "app/path_view.hpp"
 #include "app/role_view.hpp"
 #include "app/scaling_view.hpp"
 #include "engine/analysis_state.hpp"
@@ -194,6 +195,50 @@ class TestDialogViews : public QObject {
     QCOMPARE(memory.SCALEBTN, int(kCenterOnly));
     QCOMPARE(memory.N1TEXT, std::string("1234"));
     QCOMPARE(memory.N2TEXT, std::string("9"));
+  }
+
+  void pathDialogKeepsFourCharactersAndLeavesOnlyByOk() {
+    DialogMemory memory;
+    PathDialogModel model(memory);
+    PathView view(model, nullptr);
+    ModalScript script;
+    bool qShapeFocused = false, fourChecked = false, openAfterEscAndClose = false;
+    QString qAtOpen, qShown;
+    QStringList shapeLabels, stepLabels;
+    script.then("pathDialog", [&](QWidget* w) {
+      auto* q = w->findChild<QRadioButton*>("qShapeButton");
+      qShapeFocused = q->isChecked() && q->hasFocus();
+      fourChecked = w->findChild<QRadioButton*>("fourStepsButton")->isChecked();
+      for (const char* n : {"qShapeButton", "garotteButton", "lassoButton", "crosrButton"}) {
+        shapeLabels << w->findChild<QRadioButton*>(n)->text();
+      }
+      for (const char* n : {"oneStepButton", "fourStepsButton", "eightStepsButton"}) {
+        stepLabels << w->findChild<QRadioButton*>(n)->text();
+      }
+      auto* field = w->findChild<QLineEdit*>("qField");
+      qAtOpen = field->text();
+      field->selectAll();
+      QTest::keyClicks(field, "-4.75");
+      qShown = field->text();
+      clickRadio(w, "lassoButton");
+      clickRadio(w, "eightStepsButton");
+      pressEscape(w);
+      w->close();
+      openAfterEscAndClose = w->isVisible();
+      w->findChild<QPushButton*>("okButton")->click();
+    });
+    view.runModal();
+    QVERIFY(!script.expired());
+    QVERIFY(qShapeFocused);
+    QVERIFY(fourChecked);
+    QCOMPARE(qAtOpen, QString("0.0"));
+    QCOMPARE(qShown, QString("-4.7"));
+    QCOMPARE(shapeLabels, (QStringList{"Q-shape", "Garotte", "Lasso", "CROSR"}));
+    QCOMPARE(stepLabels, (QStringList{"One", "Four", "Eight"}));
+    QVERIFY(openAfterEscAndClose);
+    QCOMPARE(memory.SHAPEBTN, int(kShapeLasso));
+    QCOMPARE(memory.STEPSBTN, int(kStepsEight));
+    QCOMPARE(memory.QTEXT, std::string("-4.7"));
   }
 
   void rolesShowTheListsAndForwardTheArrows() {
