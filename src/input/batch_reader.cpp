@@ -15,10 +15,14 @@ namespace {
 
 constexpr std::string_view kNextLine = "NEXTLINE";
 
-// A token quoted in a message, shortened so the message stays readable.
+// A token quoted in a message, shortened so the message stays readable;
+// control characters show as "?".
 std::string quoted(std::string_view token) {
   constexpr std::size_t kShown = 16;
   std::string q = "\"" + std::string(token.substr(0, kShown));
+  for (char& c : q) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
   if (token.size() > kShown) q += "...";
   return q + "\"";
 }

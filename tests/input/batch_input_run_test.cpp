@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <filesystem>
@@ -213,6 +214,82 @@ TEST(BatchInputRun, TheExamplesRunToTheEnd) {
   Batch sums;
   ASSERT_TRUE(sums.run(exampleText("plant_xpx.ayq"), "plant_xpx.ayq").completed());
   expectSameAnalysis(*plant.s, *sums.s, "plant example files");
+}
+
+// The invariants a finished analysis leaves for the path commands.
+void expectInvariants(const AnalysisState& s, const std::string& what) {
+  SCOPED_TRACE(what);
+  EXPECT_EQ(s.stage(), AnalysisStage::kAnalysed);
+  EXPECT_GE(s.P, 1);
+  EXPECT_LE(s.P, s.NVAR - 1);
+  EXPECT_LE(s.NVAR - 1, 49);
+  if (s.NVAR >= 3) {
+    EXPECT_GE(s.P, 2);
+  }
+  if (s.XPXFORM == 1) {
+    EXPECT_EQ(s.P, s.NVAR - 1);
+  }
+  EXPECT_GE(s.RANK, 1);
+  EXPECT_LE(s.RANK, s.P);
+  for (int i = 1; i <= s.P; ++i) {
+    if (i <= s.RANK) {
+      EXPECT_GT(s.SVAL.data[i], s.EPS);
+      if (i > 1) {
+        EXPECT_LE(s.SVAL.data[i], s.SVAL.data[i - 1]);
+      }
+    } else {
+      EXPECT_EQ(s.SVAL.data[i], 0.0f);
+    }
+  }
+  if (s.XPXFORM == 0) {
+    EXPECT_EQ(s.N, s.N2 - s.N1 + 1);
+    EXPECT_GE(s.N, std::min(s.NOBS, s.P + 5));
+    ASSERT_EQ(s.XMAT.rows, s.N);
+    ASSERT_EQ(s.XMAT.cols, s.P);
+    for (int i = 1; i <= s.P; ++i) {
+      double sum = 0, size = 0;
+      for (int j = 1; j <= s.N; ++j) {
+        sum += s.XMAT.data[j][i];
+        size += std::fabs(s.XMAT.data[j][i]);
+      }
+      EXPECT_LE(std::fabs(sum), 1e-5 * size) << "column " << i;
+    }
+  } else {
+    EXPECT_EQ(s.N, s.NOBS);
+  }
+  std::vector<int> columns{s.YCOL};
+  EXPECT_EQ(s.VROLE[s.YCOL], 'R');
+  for (int i = 1; i <= s.P; ++i) {
+    EXPECT_EQ(s.VROLE[s.XCOL[i]], 'P');
+    columns.push_back(s.XCOL[i]);
+  }
+  std::sort(columns.begin(), columns.end());
+  EXPECT_EQ(std::adjacent_find(columns.begin(), columns.end()), columns.end());
+}
+
+TEST(BatchInputRun, AFinishedAnalysisKeepsTheStateInvariants) {
+  Batch hald;
+  hald.dialogs.onRoles = [](RoleDialogModel& d) {
+    d.select(RoleDialogModel::List::kPredictors, 2);
+    d.moveRight();
+    d.moveLeft();  // x2 becomes the response, y a predictor
+    d.ok();
+    return true;
+  };
+  hald.dialogs.onScaling = [](ScalingDialogModel& d) {
+    d.setFirstText("3");
+    d.ok();
+    return true;
+  };
+  ASSERT_TRUE(hald.run(test::kHaldRaw).completed()) << hald.result.reason;
+  EXPECT_EQ(hald.s->YNAME, "x2");
+  EXPECT_EQ(hald.s->P, 3);
+  expectInvariants(*hald.s, "Hald with x2 as response");
+  for (const char* name : {"hald_xpx.ayq", "plant.ayq"}) {
+    Batch r;
+    ASSERT_TRUE(r.run(exampleText(name), name).completed());
+    expectInvariants(*r.s, name);
+  }
 }
 
 TEST(BatchInputRun, EveryEndingClosesTheInputFile) {

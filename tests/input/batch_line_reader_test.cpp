@@ -89,3 +89,22 @@ TEST(BatchLineReader, NumbersTheLinesIncludingTheOneThatIsMissing) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(BatchLineReader, RefusesALineBeyondTheLimitInsteadOfExhaustingMemory) {
+  const std::string text = "5\n" + std::string(BatchLineReader::kMaxLineBytes + 1, '7') + "\n9\n";
+  test::TrackedFile f = test::trackedFile(text);
+  BatchLineReader reader(f.file);
+  ASSERT_TRUE(reader.next());
+  EXPECT_FALSE(reader.next());
+  EXPECT_TRUE(reader.tooLong());
+  EXPECT_EQ(reader.lineNumber(), 2);
+  EXPECT_TRUE(reader.text().empty());
+  EXPECT_FALSE(reader.next());  // the rest of the file is not taken as lines
+  std::fclose(f.file);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -196,6 +196,10 @@ struct BadCase {
   std::string message;
 };
 
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
 class BatchReaderBadInput : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BatchReaderBadInput, IsReportedWithFileLineAndExpectation) {
@@ -258,6 +262,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "DATA.AYQ line 6: expected 4 numbers (row 2 of block 1), found 3."},
         BadCase{"emptyRow", "3\n-5\nA B Y\nh\n\n",
                 "DATA.AYQ line 5: expected 4 numbers (row 1 of block 1), found 0."},
+        BadCase{"controlCharacters", "2\n5\nA B\n1 inf\x01\x1b\n",
+                "DATA.AYQ line 4, column 2 (B): value \"inf??\" is not a finite number."},
         BadCase{"nanXp1", "3\n-5\nA B Y\nh\n1 2 3 4\n1 2 3 NaN\n",
                 "DATA.AYQ line 6, column 4 (XP1): value \"NaN\" is not a finite number."},
         BadCase{"secondBlockMissing", firstBlockOnly(),

@@ -1,0 +1,103 @@
+#include "cli/batch_options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <map>
+
+namespace tolvane {
+
+namespace {
+
+constexpr const char* kDescription =
+    "Maximum likelihood shrinkage regression, batch front end: reads one batch input file, "
+    "fits least squares on principal axes and rates the shrinkage path shapes, writing the "
+    "report to standard output and the summary (.syq) and trace matrix (.myq) files.";
+
+constexpr const char* kFooter = R"(
+Each option answers a dialog of the desktop program:
+  output file name     --out
+  files already exist  --if-exists
+  variable roles       --response, --predictors or --leave-out (raw data only;
+                       without them the last column is the response and every
+                       other column a predictor, listed sorted by name)
+  scaling              --scale, --first, --last (the observation range applies
+                       to raw data only; at least P + 5 observations are kept)
+
+Batch input file (.ayq), one item per line in fixed places:
+  line 1  number of variables NVAR (2 to 50)
+  line 2  number of observations; negative (or above 200) for cross-products
+  line 3  NVAR names separated by blanks, commas, "=" or ":"; a later name may
+          be NEXTLINE, which continues the names on the next line
+  then    raw data: one line of NVAR numbers per observation; or the matrix
+          [XPX | XPY | XP1] of raw sums in blocks of at most 8 columns, each
+          after a heading line, then a line with SUMY and one with SUMSQY
+
+Output: NAME.syq and NAME.myq, where NAME is --out or the input file's name up
+to its first "." or blank, in the current directory unless NAME holds one.
+
+Exit status: 0 the analysis completed; 1 the run stopped (bad input, a file
+that cannot be opened, an unusable model, least squares stopped); 2 a usage
+error or role options that do not fit the data; 3 the output files exist and
+--if-exists is abort (nothing was written).)";
+
+}  // namespace
+
+void addBatchOptions(CLI::App& app, BatchOptions& o) {
+  app.description(kDescription);
+  app.footer(kFooter);
+  app.add_option("FILE", o.input, "Batch input file (.ayq)")->required();
+  app.add_option("--out", o.out,
+                 "Base name of the output files (default: the input file's base name)")
+      ->option_text("NAME");
+  const std::map<std::string, IfExists> ifExists{{"overwrite", IfExists::kOverwrite},
+                                                 {"append", IfExists::kAppend},
+                                                 {"abort", IfExists::kAbort}};
+  app.add_option("--if-exists", o.ifExists,
+                 "What to do when an output file exists: overwrite, append or abort "
+                 "(default: abort, so that no file is emptied unasked)")
+      ->transform(CLI::CheckedTransformer(ifExists, CLI::ignore_case))
+      ->option_text("overwrite|append|abort");
+  app.add_option("--response", o.response, "Name of the response variable (default: last column)")
+      ->option_text("NAME");
+  CLI::Option* predictors =
+      app.add_option("--predictors", o.predictors,
+                     "Comma-separated names of the predictors; the other columns are left out")
+          ->delimiter(',')
+          ->option_text("A,B,...");
+  CLI::Option* leaveOut =
+      app.add_option("--leave-out", o.leaveOut,
+                     "Comma-separated names of columns to leave out; the rest are predictors")
+          ->delimiter(',')
+          ->option_text("A,B,...");
+  predictors->excludes(leaveOut);
+  const std::map<std::string, int> scales{
+      {"center", kCenterOnly}, {"rescale", kCenterRescale}, {"reexpress", kReExpress}};
+  app.add_option("--scale", o.scale,
+                 "Standardization: center (center only), rescale (center and rescale to unit "
+                 "deviation) or reexpress (rescale, report coefficients on the given scale); "
+                 "default rescale")
+      ->transform(CLI::CheckedTransformer(scales, CLI::ignore_case))
+      ->option_text("center|rescale|reexpress");
+  app.add_option("--first", o.first, "Number of the first observation used (default 1)")
+      ->check(CLI::Range(0, 9999))
+      ->option_text("N");
+  app.add_option("--last", o.last, "Number of the last observation used (default: the last)")
+      ->check(CLI::Range(0, 9999))
+      ->option_text("N");
+}
+
+std::optional<BatchOptions> parseBatchOptions(int argc, const char* const* argv, std::ostream& out,
+                                              std::ostream& err, int* exitCode) {
+  CLI::App app{"", "tolvane-batch"};
+  BatchOptions options;
+  addBatchOptions(app, options);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e, out, err);
+    *exitCode = code == 0 ? kExitCompleted : kExitUsage;
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace tolvane

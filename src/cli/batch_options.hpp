@@ -1,0 +1,47 @@
+// The command line of tolvane-batch. Each option answers one of the dialogs
+// of a batch input run; later steps (path, traces, plots) add their own
+// fields and options here.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace tolvane {
+
+// Exit status of tolvane-batch.
+inline constexpr int kExitCompleted = 0;   // the analysis completed
+inline constexpr int kExitStopped = 1;     // the run stopped: bad input, a file, the model
+inline constexpr int kExitUsage = 2;       // bad options, or options that do not fit the data
+inline constexpr int kExitFilesExist = 3;  // output files exist and --if-exists is abort
+
+enum class IfExists { kOverwrite, kAppend, kAbort };
+
+struct BatchOptions {
+  std::string input;                     // the .ayq file
+  std::string out;                       // --out: base name; empty for the input's base name
+  IfExists ifExists = IfExists::kAbort;  // --if-exists
+  std::string response;                  // --response: empty keeps the last column
+  std::vector<std::string> predictors;   // --predictors: exactly these
+  std::vector<std::string> leaveOut;     // --leave-out: all but these
+  int scale = kCenterRescale;            // --scale: a ScaleButton
+  std::optional<int> first, last;        // --first, --last: observation range
+};
+
+// Declares the options on `app`, storing into `options`.
+void addBatchOptions(CLI::App& app, BatchOptions& options);
+
+// Parses the command line. Returns the options, or nothing when the program
+// is to end at once with *exitCode: 0 after --help, kExitUsage after a usage
+// error (explained on `err`).
+std::optional<BatchOptions> parseBatchOptions(int argc, const char* const* argv, std::ostream& out,
+                                              std::ostream& err, int* exitCode);
+
+}  // namespace tolvane

@@ -1,0 +1,15 @@
+// tolvane-batch: one batch input run from the command line.
+#include <iostream>
+#include <memory>
+
+#include "cli/batch_options.hpp"
+#include "cli/run_batch.hpp"
+
+int main(int argc, char** argv) {
+  int exitCode = tolvane::kExitCompleted;
+  const std::optional<tolvane::BatchOptions> options =
+      tolvane::parseBatchOptions(argc, argv, std::cout, std::cerr, &exitCode);
+  if (!options) return exitCode;
+  const auto state = std::make_unique<tolvane::AnalysisState>();
+  return tolvane::runBatch(*options, *state, std::cout, std::cerr);
+}

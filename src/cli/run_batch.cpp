@@ -1,0 +1,67 @@
+#include "cli/run_batch.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/option_dialogs.hpp"
+#include "cli/report_printer.hpp"
+#include "input/batch_input_run.hpp"
+
+namespace tolvane {
+
+namespace {
+
+int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& out,
+               std::ostream& err) {
+  std::FILE* in = std::fopen(options.input.c_str(), "r");
+  if (in == nullptr) {
+    err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(errno) << "\n";
+    return kExitStopped;
+  }
+  OptionDialogs dialogs(options);
+  BatchRunResult result;
+  {
+    ReportPrinter printer(out);
+    // Output names are taken as given: relative to the current directory.
+    result = runBatchInput(state, {in, options.input, "", 0}, dialogs);
+  }
+  switch (result.status) {
+    case BatchRunStatus::kCompleted:
+      err << "tolvane-batch: summary in " << state.files.SUMMNAME << ", trace matrices in "
+          << state.files.TRACENAME << "\n";
+      return kExitCompleted;
+    case BatchRunStatus::kCancelled: {
+      std::string names;
+      for (const std::string& n : dialogs.existingFiles())
+        names += (names.empty() ? "" : " and ") + n;
+      err << "tolvane-batch: " << names
+          << " already exist(s); nothing was written. Use --if-exists overwrite or append, or "
+             "--out NAME.\n";
+      return kExitFilesExist;
+    }
+    case BatchRunStatus::kBusy:
+    case BatchRunStatus::kStopped:
+    case BatchRunStatus::kAnalysisStopped:
+      break;
+  }
+  if (!dialogs.problem().empty()) {
+    err << "tolvane-batch: " << dialogs.problem() << "\n";
+    return kExitUsage;
+  }
+  err << "tolvane-batch: " << result.reason << "\n";
+  return kExitStopped;
+}
+
+}  // namespace
+
+int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& out,
+             std::ostream& err) {
+  const int status = batchInput(options, state, out, err);
+  // The path choice, the traces and the plots follow here when status is
+  // kExitCompleted.
+  state.files.closeBoth();
+  return status;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,87 @@
+// Feeds arbitrary bytes to the batch input reader as a .AYQ file and, when
+// they read as a data set, builds the model and runs least squares on it, with
+// dialog answers taken from the last byte. No input may crash, read out of
+// bounds, or overflow.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/analysis_state.hpp"
+#include "engine/least_squares.hpp"
+#include "input/batch_line_reader.hpp"
+#include "input/batch_reader.hpp"
+#include "input/model_setup.hpp"
+
+namespace {
+
+using namespace tolvane;
+
+struct Buffer {
+  const std::uint8_t* data;
+  std::size_t size;
+  std::size_t pos = 0;
+};
+
+// A read-only stream over the fuzzer's bytes (fmemopen refuses size 0).
+std::FILE* openBytes(Buffer* b) {
+  cookie_io_functions_t io{};
+  io.read = [](void* c, char* out, std::size_t n) -> ssize_t {
+    auto* buf = static_cast<Buffer*>(c);
+    const std::size_t take = std::min(n, buf->size - buf->pos);
+    std::memcpy(out, buf->data + buf->pos, take);
+    buf->pos += take;
+    return static_cast<ssize_t>(take);
+  };
+  return fopencookie(b, "r", io);
+}
+
+// Dialog answers chosen by the bits of one byte.
+struct FuzzDialogs : BatchDialogs {
+  explicit FuzzDialogs(std::uint8_t bits) : bits(bits) {}
+  std::uint8_t bits;
+
+  bool fileName(FileNameDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool filesExist(FilesExistDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool roles(RoleDialogModel& d) override {
+    if (bits & 1) d.moveLeft();
+    if (bits & 2) d.moveRight();
+    if (bits & 4) {
+      d.select(RoleDialogModel::List::kLeftOut, 0);
+      d.moveLeft();
+    }
+    (bits & 8) ? d.closeBox() : d.ok();
+    return true;
+  }
+  bool scaling(ScalingDialogModel& d) override {
+    d.clickButton((bits >> 4) % 3);
+    if (bits & 64) d.setFirstText(std::to_string(bits % 17));
+    if (bits & 128) d.setLastText(std::to_string(bits % 29));
+    d.ok();
+    return true;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Buffer buffer{data, size};
+  std::FILE* file = openBytes(&buffer);
+  if (file == nullptr) return 0;
+  const auto state = std::make_unique<AnalysisState>();
+  BatchLineReader reader(file);
+  const BatchRunResult read = readBatchData(*state, reader, "fuzz.ayq");
+  std::fclose(file);
+  if (!read.completed()) return 0;
+  FuzzDialogs dialogs(size > 0 ? data[size - 1] : 0);
+  if (setUpModel(*state, dialogs).completed()) LEAST_SQUARES(*state);
+  return 0;
+}
