@@ -83,6 +83,7 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
   app.add_option("--last", o.last, "Number of the last observation used (default: the last)")
       ->check(CLI::Range(0, 9999))
       ->option_text("N");
+  addPathOptions(app, o.path);
 }
 
 std::optional<BatchOptions> parseBatchOptions(int argc, const char* const* argv, std::ostream& out,

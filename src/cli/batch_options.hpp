@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/path_options.hpp"
 #include "engine/analysis_state.hpp"
 
 namespace CLI {
@@ -33,6 +34,7 @@ struct BatchOptions {
   std::vector<std::string> leaveOut;     // --leave-out: all but these
   int scale = kCenterRescale;            // --scale: a ScaleButton
   std::optional<int> first, last;        // --first, --last: observation range
+  PathOptions path;                      // --shape, --q, --steps, --path, --traces-csv
 };
 
 // Declares the options on `app`, storing into `options`.

@@ -57,9 +57,8 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
 
 int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& out,
              std::ostream& err) {
-  const int status = batchInput(options, state, out, err);
-  // The path choice, the traces and the plots follow here when status is
-  // kExitCompleted.
+  int status = batchInput(options, state, out, err);
+  if (status == kExitCompleted) status = runPaths(options.path, state, out, err);
   state.files.closeBoth();
   return status;
 }

@@ -23,7 +23,7 @@ void OutputFiles::closeBoth() {
 void AnalysisState::reset() {
   // Emptying releases the storage: a record with rows 0 owns nothing.
   for (MatrixRec* m : {&XCOR, &XPXFIT, &WORKMAT, &DATA, &XMAT, &XPX, &DCOS, &PCOORD, &XPXINV, &CYQ,
-                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &KYQ}) {
+                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &QYQ, &KYQ}) {
     m->release();
   }
   for (VectorRec* v : {&EVAL, &XAVG, &XSTD, &YVEC, &XPY, &SVAL, &MCOR, &PCOR, &OLSTSTAT, &PCTSTAT,

@@ -125,6 +125,7 @@ struct AnalysisState {
   // Path results.
   MatrixRec CYQ, RYQ, EYQ, IYQ, DYQ;
   MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
+  MatrixRec QYQ;      // the path-shape table, kept after it is written for export
   MatrixRec KYQ;      // re-regression matrix: filled by no computation
 
   // Files and dialogs.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "matrix/matrix_text.hpp"
@@ -139,7 +140,8 @@ void QSHAPE_TABLE(AnalysisState& s) {
     std::fputs("     Q-shape        MCAL        Konst           CRLQ        Chi-Sq\n", trace);
     MYQWRITE(trace, QYQ, 18, " %13.6g", 0);
   }
-  QYQ.release();
+  // No computation reads it again; the batch tool exports it.
+  s.QYQ = std::move(QYQ);
 }
 
 }  // namespace tolvane

@@ -17,21 +17,33 @@ namespace tolvane {
 
 namespace {
 
+// Steps taken together by one thread: their eigen-decompositions run side by
+// side (JACOBI_SET), which hides the latency of one behind the others.
+constexpr int kStepsTogether = 2;
+
+// The excess matrix of one step, its decomposition and its scale.
+struct EigenSlot {
+  MatrixRec A, V;
+  VectorRec e;
+  float sigma = 1.0f;
+};
+
 // Working storage of one thread, made once and reused for every step it
 // takes, so that the steps allocate nothing.
 struct StepScratch {
-  std::vector<float> a, v, mvec, w, gm, M;  // gm, M: p x p, row after row
-  MatrixRec A, V;
-  VectorRec e;
+  std::vector<float> a, v, mvec, gm, M;  // gm, M: p x p, row after row
+  EigenSlot slots[kStepsTogether];
 
   bool make(int p) {
     a.assign(p + 1, 0.0f);
     v.assign(p + 1, 0.0f);
     mvec.assign(p + 1, 0.0f);
-    w.assign(p + 1, 0.0f);
     gm.assign(static_cast<std::size_t>(p) * p, 0.0f);
     M.assign(static_cast<std::size_t>(p) * p, 0.0f);
-    return A.allocate(p, p) && V.allocate(p, p) && e.allocate(p);
+    for (EigenSlot& slot : slots) {
+      if (!slot.A.allocate(p, p) || !slot.V.allocate(p, p) || !slot.e.allocate(p)) return false;
+    }
+    return true;
   }
 };
 
@@ -50,16 +62,16 @@ struct PathWork {
   }
 };
 
-// Steps 2 to 13 and 15 of one path step. Every sum and product is formed in
-// the same order and with the same roundings as the toolkit operations they
-// stand for (MYQBYVYQ, MYQMULTP, MYQTRANS, MYQINERP, MYQLCOMB), so the
-// numbers are those of the plain matrix formulation; only the work that no
-// result depends on (the off-diagonal of the risk matrices, all but the last
-// column of G V) is left out.
-void traceStep(PathWork& pw, int step, StepScratch& sc) {
+// Steps 2 to 9 of one path step: coefficients, risks and the scaled excess
+// matrix, left in `slot` for the eigen-decomposition. Every sum and product
+// is formed in the same order and with the same roundings as the toolkit
+// operations it stands for (MYQBYVYQ, MYQMULTP, MYQTRANS, MYQINERP,
+// MYQLCOMB), so the numbers are those of the plain matrix formulation; only
+// the work that no result depends on (the off-diagonal of the risk matrices,
+// all but the last column of G V) is left out.
+void stepBeforeEigen(PathWork& pw, int step, StepScratch& sc, EigenSlot& slot) {
   AnalysisState& s = pw.s;
   const int p = pw.p, r = pw.r;
-  const double eps = s.EPS;
   const float* delta = s.DYQ.data.row(step) - 1;
   const float* sv = s.SVAL.data.first() - 1;
   const float* c = s.UCOMP.data.first() - 1;
@@ -134,7 +146,7 @@ void traceStep(PathWork& pw, int step, StepScratch& sc) {
   }
 
   // Excess matrix A = D - M, D the least squares variances.
-  Rows1<float> A = sc.A.data;
+  Rows1<float> A = slot.A.data;
   for (int i = 1; i <= p; ++i) {
     float* Ai = A.row(i) - 1;
     const float* Mi = M + static_cast<std::size_t>(i - 1) * p - 1;
@@ -164,15 +176,24 @@ void traceStep(PathWork& pw, int step, StepScratch& sc) {
     sigma = 1.0f;
   }
 
-  Rows1<float> V = sc.V.data;
+  slot.sigma = sigma;
+  Rows1<float> V = slot.V.data;
   for (int i = 1; i <= p; ++i) {
     float* Vi = V.row(i);
     for (int j = 0; j < p; ++j)
       Vi[j] = 0.0f;
   }
-  Array1<float> ev = sc.e.data;
-  int nrot = 0;
-  JACOBI(A, p, ev, V, &nrot);
+}
+
+// Steps 10 (the sort) to 13 and 15, once JACOBI has run on the slot.
+void stepAfterEigen(PathWork& pw, int step, EigenSlot& slot) {
+  AnalysisState& s = pw.s;
+  const int p = pw.p;
+  const double eps = s.EPS;
+  const Rows1<float> G = s.DCOS.data;
+  Rows1<float> V = slot.V.data;
+  Array1<float> ev = slot.e.data;
+  const float sigma = slot.sigma;
   EIGEN_SORT(ev, V, p);
   float* eyq = s.EYQ.data.row(step) - 1;
   for (int j = 1; j <= p; ++j)
@@ -205,6 +226,8 @@ void traceStep(PathWork& pw, int step, StepScratch& sc) {
 
   // Coefficients and risks on the given scale.
   if (s.SCALECODE == 2) {
+    float* cyq = s.CYQ.data.row(step) - 1;
+    float* ryq = s.RYQ.data.row(step) - 1;
     const float* xstd = s.XSTD.data.first() - 1;
     for (int j = 1; j <= p; ++j) {
       if (xstd[j] >= s.EPS) {
@@ -248,10 +271,29 @@ bool inputsPresent(const AnalysisState& s) {
          s.PCTSTAT.rows >= p && (s.SCALECODE != 2 || s.XSTD.rows >= p);
 }
 
+// Steps first..last (at most kStepsTogether of them) on one thread.
+void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
+  JacobiProblem problems[kStepsTogether];
+  const int count = last - first + 1;
+  for (int k = 0; k < count; ++k) {
+    EigenSlot& slot = sc.slots[k];
+    stepBeforeEigen(pw, first + k, sc, slot);
+    problems[k] = JacobiProblem{slot.A.data, slot.e.data, slot.V.data, 0};
+  }
+  JACOBI_SET(problems, count, pw.p);
+  for (int k = 0; k < count; ++k)
+    stepAfterEigen(pw, first + k, sc.slots[k]);
+}
+
 void runSteps(PathWork& pw, int nsteps, int threads) {
+  const int groups = (nsteps + kStepsTogether - 1) / kStepsTogether;
   int workers = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
   if (workers < 1) workers = 1;
-  if (workers > nsteps) workers = nsteps;
+  if (workers > groups) workers = groups;
+  auto lastOf = [nsteps](int group) {
+    const int last = (group + 1) * kStepsTogether;
+    return last < nsteps ? last : nsteps;
+  };
 
   // Scratch is made here, before any thread starts, so that a shortage of
   // memory is reported at the same place whatever the number of threads.
@@ -260,21 +302,21 @@ void runSteps(PathWork& pw, int nsteps, int threads) {
     if (!sc.make(pw.p)) return;
   }
   if (workers == 1) {
-    for (int step = 1; step <= nsteps; ++step)
-      traceStep(pw, step, scratch[0]);
+    for (int g = 0; g < groups; ++g)
+      traceSteps(pw, g * kStepsTogether + 1, lastOf(g), scratch[0]);
     return;
   }
 
-  // Each step's report lines (a Jacobi that did not converge) are held back
-  // and replayed in step order, as a single thread would have written them.
-  std::vector<std::vector<std::string>> lines(nsteps + 1);
-  std::atomic<int> next{1};
+  // The report lines of each group of steps (a Jacobi that did not converge)
+  // are held back and replayed in step order, as one thread would write them.
+  std::vector<std::vector<std::string>> lines(groups);
+  std::atomic<int> next{0};
   auto worker = [&](StepScratch& sc) {
     for (;;) {
-      const int step = next.fetch_add(1, std::memory_order_relaxed);
-      if (step > nsteps) break;
-      ReportCapture capture(&lines[step]);
-      traceStep(pw, step, sc);
+      const int g = next.fetch_add(1, std::memory_order_relaxed);
+      if (g >= groups) break;
+      ReportCapture capture(&lines[g]);
+      traceSteps(pw, g * kStepsTogether + 1, lastOf(g), sc);
     }
   };
   std::vector<std::thread> pool;
@@ -288,8 +330,8 @@ void runSteps(PathWork& pw, int nsteps, int threads) {
   worker(scratch[0]);
   for (std::thread& th : pool)
     th.join();
-  for (const std::vector<std::string>& stepLines : lines) {
-    for (const std::string& line : stepLines)
+  for (const std::vector<std::string>& groupLines : lines) {
+    for (const std::string& line : groupLines)
       REPORT_LINE(line.c_str());
   }
 }

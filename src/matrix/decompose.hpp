@@ -19,6 +19,24 @@ extern thread_local double SVDNORM;
 // current approximation.
 void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot);
 
+// One problem for JACOBI_SET: the arguments of JACOBI.
+struct JacobiProblem {
+  Rows1<float> a;
+  Array1<float> d;
+  Rows1<float> v;
+  int nrot = 0;
+};
+
+// The most problems JACOBI_SET runs side by side; more are taken in groups.
+inline constexpr int kMaxJacobiSet = 4;
+
+// JACOBI on several independent n x n problems at once: every result is the
+// same, bit for bit, as that of JACOBI on each in turn, and the messages come
+// in the order of the problems. The rotations of the problems are
+// interleaved, so that the divisions and square roots of one hide behind
+// the others'; on one thread, two problems take little more time than one.
+void JACOBI_SET(JacobiProblem* problems, int count, int n);
+
 // Puts d[1..n] in descending order and moves the columns of v along; of equal
 // values the first stays in front.
 void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n);

@@ -218,5 +218,71 @@ TEST(JacobiReference, SameBitsWhenTheLowerTriangleIsGarbageOrTheSweepsRunOut) {
   expectSameBits(tenfold, n);
 }
 
+// Problems run side by side give what each gives alone, and their messages
+// come in problem order, whichever of them runs out of sweeps.
+TEST(JacobiReference, ASetGivesEachProblemItsOwnResultsAndMessagesInOrder) {
+  const int n = 7;
+  std::vector<std::vector<float>> tables;
+  for (std::uint32_t seed = 1; seed <= 6; ++seed)
+    tables.push_back(symmetric(n, seed, seed % 3));
+  tables[1][0 * n + 5] = std::numeric_limits<float>::quiet_NaN();  // never converges
+  tables[4][2 * n + 3] = std::numeric_limits<float>::quiet_NaN();
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    tables[i][(n - 1) * n + 0] = 1000.0f + i;  // lower triangle: must stay as it is
+  }
+
+  struct Owned {
+    MatrixRec a, v;
+    VectorRec d;
+  };
+  auto load = [&](Owned& o, const std::vector<float>& t) {
+    o.a.allocate(n, n);
+    o.v.allocate(n, n);
+    o.d.allocate(n);
+    for (int i = 1; i <= n; ++i)
+      for (int j = 1; j <= n; ++j)
+        o.a.data[i][j] = t[(i - 1) * n + (j - 1)];
+  };
+  for (int count : {1, 2, 3, 6}) {
+    SCOPED_TRACE(count);
+    std::vector<Owned> alone(count), together(count);
+    std::vector<int> rotations(count);
+    resetReportStore();
+    int before = reportCounters().linesWritten;
+    for (int i = 0; i < count; ++i) {
+      load(alone[i], tables[i]);
+      JACOBI(alone[i].a.data, n, alone[i].d.data, alone[i].v.data, &rotations[i]);
+    }
+    std::vector<std::string> aloneLines;
+    for (int k = before + 1; k <= reportCounters().linesWritten; ++k)
+      aloneLines.push_back(reportRow(k - reportCounters().firstLineNo));
+
+    std::vector<JacobiProblem> set(count);
+    for (int i = 0; i < count; ++i) {
+      load(together[i], tables[i]);
+      set[i] = JacobiProblem{together[i].a.data, together[i].d.data, together[i].v.data, -1};
+    }
+    before = reportCounters().linesWritten;
+    JACOBI_SET(set.data(), count, n);
+    std::vector<std::string> setLines;
+    for (int k = before + 1; k <= reportCounters().linesWritten; ++k)
+      setLines.push_back(reportRow(k - reportCounters().firstLineNo));
+    EXPECT_EQ(setLines, aloneLines);
+
+    for (int i = 0; i < count; ++i) {
+      EXPECT_EQ(set[i].nrot, rotations[i]) << i;
+      int differing = 0;
+      for (int r = 1; r <= n; ++r) {
+        differing += bits(alone[i].d.data[r]) != bits(together[i].d.data[r]);
+        for (int c = 1; c <= n; ++c) {
+          differing += bits(alone[i].a.data[r][c]) != bits(together[i].a.data[r][c]);
+          differing += bits(alone[i].v.data[r][c]) != bits(together[i].v.data[r][c]);
+        }
+      }
+      EXPECT_EQ(differing, 0) << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -1,0 +1,242 @@
+#include "cli/path_options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "cli/batch_options.hpp"
+#include "cli/report_printer.hpp"
+#include "cli/trace_csv.hpp"
+#include "engine/select_shape.hpp"
+
+namespace tolvane {
+
+namespace {
+
+constexpr const char* kPathFooter = R"(
+
+Shrinkage path (the Path > Select Shape dialog), run after the analysis:
+  --shape, --q and --steps give the dialog's choices (default: q, 0.0, 4);
+  without --path one Select Shape runs with them. Each --path SPEC runs one
+  Select Shape, in the order given, and appends its criteria and traces to
+  the output files. SPEC is SHAPE[=Q][:STEPS], for example q=0.5:4, garrote:8
+  or lasso; the parts a SPEC leaves out stay as the one before chose them.
+  The Q field keeps 4 characters (-4.75 becomes -4.7, and a note says so);
+  Q is held to -5 to 5.
+  --traces-csv DIR writes qyq.csv and, for the k-th Select Shape,
+  pathk_cyq.csv, _ryq, _eyq, _iyq, _dyq and _3yq.csv (MCAL first, then the
+  predictor names or axis numbers); existing files are replaced.
+)";
+
+const std::map<std::string, int>& shapeNames() {
+  static const std::map<std::string, int> names{{"q", kShapeQ},
+                                                {"q-shape", kShapeQ},
+                                                {"garrote", kShapeGarrote},
+                                                {"garotte", kShapeGarrote},
+                                                {"lasso", kShapeLasso},
+                                                {"crosr", kShapeCrosr}};
+  return names;
+}
+
+std::string lower(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// A Q the user typed must be a finite decimal number: the dialog would read
+// anything else as 0, which on a command line is more likely a slip.
+bool isNumber(const std::string& text) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && std::isfinite(v);
+}
+
+const char* shapeWord(int button) {
+  switch (button) {
+    case kShapeGarrote:
+      return "garrote";
+    case kShapeLasso:
+      return "lasso";
+    case kShapeCrosr:
+      return "crosr";
+    default:
+      return "q";
+  }
+}
+
+}  // namespace
+
+void addPathOptions(CLI::App& app, PathOptions& o) {
+  app.footer(app.get_footer() + kPathFooter);
+  app.add_option("--shape", o.shape,
+                 "Path shape family: q (Q-shape), garrote, lasso or crosr (default q)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return shapeButtonOf(text) ? std::string() : "must be q, garrote, lasso or crosr";
+          },
+          "SHAPE"))
+      ->option_text("q|garrote|lasso|crosr");
+  app.add_option("--q", o.qText, "Q of the Q-shape family, -5 to 5 (default 0.0)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return isNumber(text) ? std::string() : "not a number: " + text;
+          },
+          "NUMBER"))
+      ->option_text("Q");
+  app.add_option("--steps", o.steps, "Steps per unit of MCAL: 1, 4 or 8 (default 4)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return text == "1" || text == "4" || text == "8" ? std::string() : "must be 1, 4 or 8";
+          },
+          "STEPS"))
+      ->option_text("1|4|8");
+  app.add_option("--path", o.paths,
+                 "One Select Shape: SHAPE[=Q][:STEPS], e.g. q=0.5:4 or garrote:8; may be repeated")
+      ->check(CLI::Validator(
+          [](std::string& spec) {
+            std::string why;
+            return parsePathSpec(spec, &why) ? std::string() : why;
+          },
+          "SPEC"))
+      ->option_text("SPEC")
+      ->allow_extra_args(false);
+  app.add_option("--traces-csv", o.tracesCsv,
+                 "Also write every trace (and the 3YQ and QYQ tables) as CSV files into DIR")
+      ->option_text("DIR");
+}
+
+std::optional<int> shapeButtonOf(const std::string& name) {
+  const auto it = shapeNames().find(lower(name));
+  if (it == shapeNames().end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<int> stepsButtonOf(int steps) {
+  if (steps == 1) return kStepsOne;
+  if (steps == 4) return kStepsFour;
+  if (steps == 8) return kStepsEight;
+  return std::nullopt;
+}
+
+std::optional<PathChoice> parsePathSpec(const std::string& spec, std::string* why) {
+  PathChoice c;
+  c.spec = spec;
+  std::string rest = spec;
+  const std::size_t colon = rest.find(':');
+  if (colon != std::string::npos) {
+    const std::string steps = rest.substr(colon + 1);
+    if (steps == "1" || steps == "4" || steps == "8")
+      c.stepsButton = stepsButtonOf(std::stoi(steps));
+    if (!c.stepsButton) {
+      *why = "steps in \"" + spec + "\" must be 1, 4 or 8, not \"" + steps + "\"";
+      return std::nullopt;
+    }
+    rest.resize(colon);
+  }
+  const std::size_t equals = rest.find('=');
+  if (equals != std::string::npos) {
+    c.qText = rest.substr(equals + 1);
+    rest.resize(equals);
+  }
+  c.shapeButton = shapeButtonOf(rest);
+  if (!c.shapeButton) {
+    *why = "the shape in \"" + spec + "\" must be q, garrote, lasso or crosr";
+    return std::nullopt;
+  }
+  if (c.qText) {
+    if (*c.shapeButton != kShapeQ) {
+      *why = "only the q shape takes a Q: \"" + spec + "\"";
+      return std::nullopt;
+    }
+    if (!isNumber(*c.qText)) {
+      *why = "Q in \"" + spec + "\" is not a number";
+      return std::nullopt;
+    }
+  }
+  return c;
+}
+
+void OptionPathDialog::run(PathDialogModel& model) {
+  model.clickShape(shape_);
+  model.clickSteps(steps_);
+  cut_ = model.editQText(q_);
+  kept_ = model.qText();
+  model.ok();
+}
+
+int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out,
+             std::ostream& err) {
+  if (!options.tracesCsv.empty()) {
+    std::string why;
+    if (!writeShapeTableCsv(state, options.tracesCsv, &why)) {
+      err << "tolvane-batch: " << why << "\n";
+      return kExitStopped;
+    }
+  }
+  std::vector<PathChoice> runs;
+  for (const std::string& spec : options.paths) {
+    std::string why;
+    std::optional<PathChoice> choice = parsePathSpec(spec, &why);
+    if (!choice) {
+      err << "tolvane-batch: --path: " << why << "\n";
+      return kExitUsage;
+    }
+    runs.push_back(*choice);
+  }
+  if (runs.empty()) runs.push_back(PathChoice{});
+  // Options are checked when read; a bad value here falls back to the default.
+  int shape = shapeButtonOf(options.shape).value_or(kShapeQ);
+  int steps = stepsButtonOf(options.steps).value_or(kStepsFour);
+  std::string q = options.qText;
+  int number = 0;
+  for (const PathChoice& c : runs) {
+    ++number;
+    shape = c.shapeButton.value_or(shape);
+    steps = c.stepsButton.value_or(steps);
+    q = c.qText.value_or(q);
+    OptionPathDialog dialog(shape, q, steps);
+    bool done = false;
+    {
+      ReportPrinter printer(out);
+      done = SELECT_SHAPE(state, dialog);
+    }
+    if (!done) {
+      err << "tolvane-batch: Select Shape did not run (see the report)\n";
+      return kExitStopped;
+    }
+    const std::string given = c.spec.empty() ? "--q " + q : "--path " + c.spec;
+    if (dialog.qCut() && shape == kShapeQ) {
+      err << "tolvane-batch: the Q field keeps 4 characters, so " << given << " was taken as Q "
+          << dialog.keptQ() << "\n";
+    }
+    // What was kept is remembered: the next path starts from it.
+    q = dialog.keptQ();
+    if (shape == kShapeQ) {
+      const double typed = std::strtod(q.c_str(), nullptr);
+      if (typed > 5.0 || typed < -5.0) {
+        char used[16];
+        std::snprintf(used, sizeof used, "%.1f", static_cast<double>(state.QSHAPE));
+        err << "tolvane-batch: Q " << q << " lies outside -5 to 5; the path used Q " << used
+            << "\n";
+      }
+    }
+    if (!options.tracesCsv.empty()) {
+      std::string why;
+      if (!writeTraceCsvs(state, options.tracesCsv, number, &why)) {
+        err << "tolvane-batch: " << why << "\n";
+        return kExitStopped;
+      }
+    }
+    err << "tolvane-batch: path " << number << " (" << shapeWord(shape) << ") traced in "
+        << state.NSTEPS << " steps\n";
+  }
+  return kExitCompleted;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,80 @@
+// The path options of tolvane-batch: they answer the "Shrinkage Path
+// Settings..." dialog of each Select Shape command the tool runs after the
+// analysis, and ask for the traces as CSV files.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+#include "engine/path_dialog.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace tolvane {
+
+// One --path SPEC: the parts it names; the others stay as the dialog had them.
+struct PathChoice {
+  std::string spec;  // as given, for messages
+  std::optional<int> shapeButton;
+  std::optional<std::string> qText;
+  std::optional<int> stepsButton;
+};
+
+struct PathOptions {
+  // The dialog's state before the first Select Shape (--shape, --q, --steps);
+  // the defaults are those of its first use.
+  std::string shape = "q";  // q, garrote, lasso or crosr, any case
+  std::string qText = "0.0";
+  int steps = 4;  // 1, 4 or 8
+  // --path SPECs, in order: one Select Shape each. Empty: one with the above.
+  std::vector<std::string> paths;
+  // --traces-csv: folder for the CSV copies of the traces; empty for none.
+  std::string tracesCsv;
+};
+
+// Declares the options on `app` (and adds their part of the help footer).
+void addPathOptions(CLI::App& app, PathOptions& options);
+
+// The shape button of a shape name (q, q-shape, garrote or its dialog
+// spelling garotte, lasso, crosr; any case), or nothing.
+std::optional<int> shapeButtonOf(const std::string& name);
+// The steps button of 1, 4 or 8, or nothing.
+std::optional<int> stepsButtonOf(int steps);
+
+// Reads a --path SPEC: SHAPE[=Q][:STEPS], SHAPE one of q, garrote, lasso,
+// crosr (any case), Q a number (Q-shape only), STEPS 1, 4 or 8. Returns
+// nothing and sets *why when it is not one.
+std::optional<PathChoice> parsePathSpec(const std::string& spec, std::string* why);
+
+// The dialog as the batch tool answers it: clicks the shape and steps
+// buttons and types the Q text, as a user would, then OK.
+class OptionPathDialog : public PathDialog {
+ public:
+  OptionPathDialog(int shapeButton, std::string qText, int stepsButton)
+      : shape_(shapeButton), q_(std::move(qText)), steps_(stepsButton) {}
+  void run(PathDialogModel& model) override;
+
+  // After run(): whether the Q field cut the text, and what it kept.
+  bool qCut() const { return cut_; }
+  const std::string& keptQ() const { return kept_; }
+
+ private:
+  int shape_;
+  std::string q_;
+  int steps_;
+  bool cut_ = false;
+  std::string kept_;
+};
+
+// Runs the Select Shape commands the options ask for on an analysed state,
+// printing the report lines on `out` and notes and problems on `err`, and
+// writes the CSV files when asked. Returns an exit status of tolvane-batch.
+int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out,
+             std::ostream& err);
+
+}  // namespace tolvane

@@ -1,0 +1,111 @@
+#include "cli/trace_csv.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+#include <vector>
+
+namespace tolvane {
+
+namespace {
+
+// One table: `header` cells, then for each row an optional leading value and
+// the matrix row.
+bool writeTable(const std::string& path, const std::vector<std::string>& header, const MatrixRec& m,
+                const std::function<bool(int row, double* lead)>& leading, std::string* why) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    std::fputs(i == 0 ? "" : ",", f);
+    std::fputs(csvCell(header[i]).c_str(), f);
+  }
+  std::fputc('\n', f);
+  for (int i = 1; i <= m.rows; ++i) {
+    double lead = 0.0;
+    const bool hasLead = leading && leading(i, &lead);
+    if (hasLead) std::fprintf(f, "%.9g", lead);
+    for (int j = 1; j <= m.cols; ++j) {
+      std::fprintf(f, (j == 1 && !hasLead) ? "%.9g" : ",%.9g", static_cast<double>(m.data[i][j]));
+    }
+    std::fputc('\n', f);
+  }
+  const bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 || failed) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool makeFolder(const std::string& folder, std::string* why) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) {
+    *why = "cannot make the folder " + folder + ": " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string csvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number,
+                    std::string* why) {
+  if (!makeFolder(folder, why)) return false;
+  const std::string base =
+      (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
+  std::vector<std::string> predictors{"MCAL"}, axes{"MCAL"};
+  for (int j = 1; j <= s.P; ++j) {
+    predictors.push_back(s.XNAME[j].empty() ? "x" + std::to_string(j) : s.XNAME[j]);
+    axes.push_back("axis" + std::to_string(j));
+  }
+  const int msteps = s.MSTEPS > 0 ? s.MSTEPS : 1;
+  const auto mcal = [msteps](int row, double* lead) {
+    *lead = static_cast<double>(row - 1) / msteps;
+    return true;
+  };
+  const struct {
+    const char* name;
+    const MatrixRec& m;
+    const std::vector<std::string>& header;
+  } traces[] = {{"cyq", s.CYQ, predictors},
+                {"ryq", s.RYQ, predictors},
+                {"eyq", s.EYQ, axes},
+                {"iyq", s.IYQ, predictors},
+                {"dyq", s.DYQ, axes}};
+  for (const auto& t : traces) {
+    if (t.m.exists() && !writeTable(base + t.name + ".csv", t.header, t.m, mcal, why)) return false;
+  }
+  // 3YQ carries its own MCAL column.
+  if (s.THREEYQ.exists() &&
+      !writeTable(base + "3yq.csv", {"MCAL", "constant", "CLIK", "RCOEF", "EBAYS"}, s.THREEYQ,
+                  nullptr, why)) {
+    return false;
+  }
+  return true;
+}
+
+bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::string* why) {
+  if (!s.QYQ.exists()) return true;
+  if (!makeFolder(folder, why)) return false;
+  return writeTable((std::filesystem::path(folder) / "qyq.csv").string(),
+                    {"Q-shape", "MCAL", "Konst", "CRLQ", "Chi-Sq"}, s.QYQ, nullptr, why);
+}
+
+}  // namespace tolvane

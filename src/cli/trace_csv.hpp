@@ -1,0 +1,29 @@
+// CSV copies of the trace matrices, for work in R, Python or a spreadsheet:
+// a header row, then one row per path step (or per Q value), numbers with
+// nine significant digits so that every single-precision value reads back
+// exactly.
+#pragma once
+
+#include <string>
+
+#include "engine/analysis_state.hpp"
+
+namespace tolvane {
+
+// Writes the traces of the last Select Shape into `folder` (made when
+// missing) as path<number>_cyq.csv, _ryq, _eyq, _iyq, _dyq and _3yq. The
+// coefficient, risk and direction traces are headed by the predictor names,
+// the eigenvalue and delta traces by axis numbers; every row starts with its
+// MCAL. A table that does not exist (3YQ when R-squared is 1) is left out.
+// Returns false and sets *why when a file cannot be written.
+bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number,
+                    std::string* why);
+
+// Writes the path-shape table of the analysis as qyq.csv, when there is one.
+bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::string* why);
+
+// A header cell as CSV needs it: quoted when it holds a comma, a quote or a
+// line end, with quotes doubled.
+std::string csvCell(const std::string& text);
+
+}  // namespace tolvane
