@@ -126,7 +126,9 @@ ReportWindow* MainFrame::reportWindow() const {
 }
 
 QWidget* MainFrame::dialogOwner() {
-  if (reportWindow_) return reportWindow_;
+  // A closed report window lingers until its deferred deletion; a dialog
+  // given to it then would vanish with it.
+  if (reportWindow_ && reportWindow_->isVisible()) return reportWindow_;
   return this;
 }
 

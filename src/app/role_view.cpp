@@ -10,12 +10,13 @@ namespace tolvane {
 
 namespace {
 using List = RoleDialogModel::List;
+constexpr int kListWidth = 200;
 
 QListWidget* makeList(QWidget* parent, const char* name, int rows) {
   auto* list = new QListWidget(parent);
   list->setObjectName(QString::fromLatin1(name));
   list->setSelectionMode(QAbstractItemView::SingleSelection);
-  list->setFixedWidth(150);
+  list->setFixedWidth(kListWidth);
   list->setFixedHeight(rows * list->fontMetrics().lineSpacing() + 2 * list->frameWidth() + 6);
   return list;
 }
@@ -44,7 +45,7 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   auto label = [this](const char* text) {
     auto* l = new QLabel(QString::fromLatin1(text), this);
     l->setWordWrap(true);
-    l->setFixedWidth(150);
+    l->setFixedWidth(kListWidth);
     return l;
   };
   auto* grid = new QGridLayout;

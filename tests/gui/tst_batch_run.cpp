@@ -223,6 +223,43 @@ class TestBatchRun : public QObject {
     QCOMPARE(state.LSPEND, 1);
   }
 
+  void theReportWindowMayCloseBetweenTheRunsDialogs() {
+    QTemporaryDir dir;
+    const QString input = dir.filePath("closing.ayq");
+    QVERIFY(QFile::copy(hald_, input));
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    QWidget* roleOwner = nullptr;
+    QWidget* scalingOwner = nullptr;
+    ModalScript script(20000);
+    script.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
+        .then("fileNameDialog", clickOk)
+        .then("roleDialog",
+              [&](QWidget* w) {
+                roleOwner = w->parentWidget();
+                clickOk(w);
+                frame.command(cmd::kClose);  // the report window is the active child
+              })
+        .then("scalingDialog", [&](QWidget* w) {
+          scalingOwner = w->parentWidget();
+          clickOk(w);
+        });
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QVERIFY(script.done());
+    QVERIFY(roleOwner != nullptr);
+    QVERIFY(roleOwner != &frame);  // the report window owned it
+    QCOMPARE(scalingOwner, static_cast<QWidget*>(&frame));
+    QTRY_VERIFY(frame.reportWindow() == nullptr);
+    // The run went on to its analysis; its lines are in the store.
+    QCOMPARE(state.LSPEND, 0);
+    QTRY_COMPARE(frame.stage(), MenuStage::Path);
+    QVERIFY(reportRows().contains("    Number of Variables =   5."));
+    QVERIFY(QFile::exists(dir.filePath("closing.myq")));
+  }
+
   void aCancelledOpenDialogStartsNothing() {
     AnalysisState state;
     MainFrame frame(state);
