@@ -6,7 +6,8 @@
 
 namespace tolvane {
 
-// Runs fn on the GUI thread and returns when it has run. On the GUI thread
+// Runs fn on the GUI thread and returns when it has run (or when the GUI
+// thread discarded the call unrun, at shutdown). On the GUI thread
 // itself fn runs directly (a blocking queued call to one's own thread would
 // deadlock). Needs a QCoreApplication. The GUI thread must never wait for a
 // thread that may be inside this call.

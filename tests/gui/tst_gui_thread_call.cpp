@@ -1,0 +1,68 @@
+// The worker's way to the GUI thread: the call runs there, the caller waits
+// for it and then sees what it wrote; on the GUI thread it runs at once.
+#include <QThread>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+#include "app/gui_thread_call.hpp"
+
+using namespace tolvane;
+
+class TestGuiThreadCall : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void runsOnTheGuiThreadAndWaits() {
+    QThread* gui = QThread::currentThread();
+    QThread* ranOn = nullptr;
+    std::atomic<bool> returned{false};
+    std::vector<int> written;
+    bool workerOnGui = true;
+    std::size_t seenByWorker = 0;
+    std::thread worker([&] {
+      workerOnGui = onGuiThread();
+      callOnGuiThread([&] {
+        ranOn = QThread::currentThread();
+        written.assign({1, 2, 3});
+      });
+      // Read by the worker only after the call: no lock needed.
+      seenByWorker = written.size();
+      returned = true;
+    });
+    QTRY_VERIFY(returned.load());
+    worker.join();
+    QVERIFY(!workerOnGui);
+    QCOMPARE(ranOn, gui);
+    QCOMPARE(seenByWorker, std::size_t(3));
+  }
+
+  void aCallFromTheGuiThreadRunsDirectly() {
+    QVERIFY(onGuiThread());
+    int calls = 0;
+    callOnGuiThread([&] { ++calls; });
+    QCOMPARE(calls, 1);  // no event loop needed, no deadlock
+  }
+
+  void callsFromTwoWorkersAreServedOneAtATime() {
+    std::atomic<int> inside{0};
+    int most = 0, total = 0;
+    auto work = [&] {
+      for (int i = 0; i < 20; ++i) {
+        callOnGuiThread([&] {
+          most = std::max(most, ++inside);
+          ++total;
+          --inside;
+        });
+      }
+    };
+    std::thread a(work), b(work);
+    QTRY_COMPARE(total, 40);
+    a.join();
+    b.join();
+    QCOMPARE(most, 1);
+  }
+};
+
+QTEST_MAIN(TestGuiThreadCall)
+#include "tst_gui_thread_call.moc"
