@@ -43,7 +43,7 @@ void analysedState(AnalysisState& s) {
     }
     y[i] = fit + 0.5 * normal(rng);
   }
-  auto standardize = [n](double* first, int stride, double& sd) {
+  auto standardize = [](double* first, int stride, double& sd) {
     double mean = 0.0, ss = 0.0;
     for (int i = 0; i < n; ++i)
       mean += first[i * stride];
