@@ -1,5 +1,6 @@
 #include "engine/ridge_traces.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -275,7 +276,7 @@ bool inputsPresent(const AnalysisState& s) {
 // Steps first..last (at most kStepsTogether of them) on one thread.
 void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
   JacobiProblem problems[kStepsTogether];
-  const int count = last - first + 1;
+  const int count = std::min(last - first + 1, kStepsTogether);
   for (int k = 0; k < count; ++k) {
     EigenSlot& slot = sc.slots[k];
     stepBeforeEigen(pw, first + k, sc, slot);
