@@ -14,13 +14,21 @@
 #include "app/app_icons.hpp"
 #include "app/batch_runner.hpp"
 #include "app/command_ids.hpp"
+#include "app/gui_batch_dialogs.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
+#include "app/path_view.hpp"
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
+#include "engine/select_shape.hpp"
 #include "input/line_thickness_dialog.hpp"
 #include "report/report.hpp"
+
+#if TOLVANE_HAVE_GRAPH
+#include "graph/child_list.hpp"
+#include "graph/graph_commands.hpp"
+#endif
 
 namespace tolvane {
 
@@ -35,6 +43,8 @@ const char kExitDuringRun[] =
     "A batch input run is still in progress. Wait until it has finished before leaving "
     "Tolvane.";
 }  // namespace
+
+static void greyUnofferedCommands(QMenuBar* bar);
 
 MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
     : QMainWindow(parent),
@@ -79,10 +89,9 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
         Qt::QueuedConnection);
   });
 
-  batchRun_ = [](AnalysisState&, std::FILE* infile) {
-    std::fclose(infile);
-    reportLinef("    This build of Tolvane cannot read batch input files.");
-    REPORT_SHOW();
+  batchRun_ = [this](AnalysisState& s, BatchInput input) {
+    GuiBatchDialogs dialogs([this] { return dialogOwner(); });
+    runBatchInputHoldingLock(s, std::move(input), dialogs);
   };
 
   command(cmd::kCreateReport);
@@ -107,6 +116,7 @@ void MainFrame::setStage(MenuStage stage) {
   QMenuBar* bar = buildMenuBar(
       stage, this, [this](int id) { command(id); }, [this](QMenu* menu) { fillWindowList(menu); });
   bar->setObjectName(QStringLiteral("menuBar"));
+  greyUnofferedCommands(bar);
   setMenuBar(bar);  // the previous bar is deleted by the frame
   emit stageChanged(stage);
 }
@@ -202,7 +212,7 @@ void MainFrame::readBatchInput() {
     box.exec();
     return;
   }
-  const QString path = chooseBatchInputFile(this);
+  const QString path = chooseBatchInputFile(this, lastDirectory_);
   if (path.isEmpty()) return;
   startBatchInput(path);
 }
@@ -212,13 +222,15 @@ bool MainFrame::startBatchInput(const QString& path) {
   const QFileInfo info(path);
   std::FILE* infile = std::fopen(QFile::encodeName(info.absoluteFilePath()).constData(), "r");
   if (infile == nullptr) return false;
-  // The output files are named without a directory and land beside the
-  // batch input file, as with a dialog that moves the working directory.
-  QDir::setCurrent(info.absolutePath());
-  state_.INNAME = info.fileName().toStdString();
+  lastDirectory_ = info.absolutePath();
+  BatchInput input;
+  input.file = infile;
+  input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
+  // Output file names carry no directory: they land beside the input file.
+  input.outputDirectory = QFile::encodeName(info.absolutePath()).toStdString();
   BatchInputRun run = batchRun_;
   AnalysisState* state = &state_;
-  if (!runner_->start([run, state, infile] { run(*state, infile); })) {
+  if (!runner_->start([run, state, input] { run(*state, input); })) {
     std::fclose(infile);
     return false;
   }
@@ -233,6 +245,9 @@ void MainFrame::createReportWindow() {
   sub->setWindowIcon(smallIcon());
   sub->setObjectName(QStringLiteral("reportSubWindow"));
   reportWindow_ = report;
+#if TOLVANE_HAVE_GRAPH
+  registerChild(report, QStringLiteral("Scroll Window"));
+#endif
   sub->resize(sub->sizeHint());
   sub->show();
 }
@@ -267,15 +282,47 @@ void MainFrame::lineThickness() {
   view.runModal();
 }
 
-void MainFrame::selectShape() {}
+void MainFrame::selectShape() {
+  GuiPathDialog dialog(dialogOwner());
+  SELECT_SHAPE(state_, dialog);
+}
 
-void MainFrame::openGraph(int) {}
+#if TOLVANE_HAVE_GRAPH
+void MainFrame::openGraph(int id) {
+  openGraphWindow(mdi_, id, state_);
+}
 
-void MainFrame::forwardToActiveChild(int) {}
+void MainFrame::forwardToActiveChild(int id) {
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  if (active != nullptr) graphWindowCommand(active, id);
+}
 
 bool MainFrame::isGraphChild(QMdiSubWindow* window) const {
-  return window != nullptr && qobject_cast<ReportWindow*>(window->widget()) == nullptr;
+  return window != nullptr && isGraphWindow(window);
 }
+
+// Greys the window commands the graph layer does not offer, with its reason.
+static void greyUnofferedCommands(QMenuBar* bar) {
+  for (QAction* top : bar->actions()) {
+    if (top->menu() == nullptr) continue;
+    top->menu()->setToolTipsVisible(true);
+    for (QAction* a : top->menu()->actions()) {
+      QString why;
+      if (a->data().isValid() && !graphCommandEnabled(a->data().toInt(), &why)) {
+        a->setEnabled(false);
+        a->setToolTip(why);
+      }
+    }
+  }
+}
+#else
+void MainFrame::openGraph(int) {}
+void MainFrame::forwardToActiveChild(int) {}
+bool MainFrame::isGraphChild(QMdiSubWindow*) const {
+  return false;
+}
+static void greyUnofferedCommands(QMenuBar*) {}
+#endif
 
 void MainFrame::subWindowActivated(QMdiSubWindow* window) {
   // A graph window gaining or losing activation installs the graph bar; the

@@ -5,11 +5,11 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <cstdio>
 #include <functional>
 #include <vector>
 
 #include "app/menu_table.hpp"
+#include "input/batch_input_run.hpp"
 
 class QMdiArea;
 class QMenu;
@@ -25,8 +25,9 @@ class MainFrame : public QMainWindow {
   Q_OBJECT
 
  public:
-  // The batch input run on the worker thread. It owns infile and closes it.
-  using BatchInputRun = std::function<void(AnalysisState&, std::FILE* infile)>;
+  // The batch input run on the worker thread, which holds runMutex around
+  // it. It owns input.file and closes it.
+  using BatchInputRun = std::function<void(AnalysisState&, BatchInput input)>;
 
   // Builds the frame with the scroll menu bar and the report window, and
   // installs the core's hooks (report observer, stage hooks) for its life.
@@ -94,6 +95,9 @@ class MainFrame : public QMainWindow {
   MenuStage stage_ = MenuStage::Scroll;
   std::vector<int> pending_;
   bool placed_ = false;
+  // Where the next open-file dialog starts: the directory of the last
+  // chosen file, at first the working directory.
+  QString lastDirectory_;
 };
 
 }  // namespace tolvane

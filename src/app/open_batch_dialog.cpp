@@ -5,8 +5,8 @@
 
 namespace tolvane {
 
-QString chooseBatchInputFile(QWidget* owner) {
-  const QString start = QDir::currentPath();
+QString chooseBatchInputFile(QWidget* owner, const QString& startDirectory) {
+  const QString start = startDirectory.isEmpty() ? QDir::currentPath() : startDirectory;
   if (start.isEmpty() || !QDir(start).isReadable()) return {};
   QFileDialog dialog(owner, QStringLiteral("Open"), start);
   dialog.setObjectName(QStringLiteral("openBatchDialog"));

@@ -11,9 +11,10 @@ namespace tolvane {
 inline constexpr const char* kBatchFilter = "Batch Input Files(*.AYQ)";
 inline constexpr const char* kAllFilesFilter = "All Files(*.*)";
 
-// Shows the open-file dialog in the current working directory; the chosen
-// file must exist. Returns its full path, or an empty string when the user
-// cancelled or the working directory cannot be read.
-QString chooseBatchInputFile(QWidget* owner);
+// Shows the open-file dialog in startDirectory (the current working
+// directory when empty); the chosen file must exist. Returns its full path,
+// or an empty string when the user cancelled or the directory cannot be
+// read.
+QString chooseBatchInputFile(QWidget* owner, const QString& startDirectory = {});
 
 }  // namespace tolvane

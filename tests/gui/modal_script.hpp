@@ -34,6 +34,8 @@ class ModalScript : public QObject {
   bool done() const { return steps_.empty(); }
   // True when a step waited longer than the time-out.
   bool expired() const { return expired_; }
+  // The step that waited too long, if any.
+  const QString& expiredStep() const { return expiredStep_; }
   // Object names of modal widgets seen that no step asked for.
   const QStringList& strangers() const { return strangers_; }
 
@@ -59,6 +61,7 @@ class ModalScript : public QObject {
     }
     if (clock_.elapsed() > timeoutMs_) {
       expired_ = true;
+      expiredStep_ = steps_.front().name;
       steps_.clear();
       // Unblock whatever waits on the modal widget that never got its step.
       if (modal != nullptr) modal->close();
@@ -71,6 +74,7 @@ class ModalScript : public QObject {
   QPointer<QWidget> last_;  // acted on already, maybe still closing
   QStringList strangers_;
   bool expired_ = false;
+  QString expiredStep_;
   int timeoutMs_;
 };
 

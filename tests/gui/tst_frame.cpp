@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <clocale>
 #include <thread>
 
 #include "app/application.hpp"
@@ -23,6 +24,7 @@
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
+#include "graph/child_list.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 
@@ -71,8 +73,8 @@ struct HeldRun {
   std::atomic<bool> entered{false};
   std::atomic<int> lines{0};
   MainFrame::BatchInputRun run() {
-    return [this](AnalysisState&, std::FILE* in) {
-      std::fclose(in);
+    return [this](AnalysisState&, BatchInput in) {
+      std::fclose(in.file);
       entered = true;
       while (!release) {
         reportLinef("    worker line %d", ++lines);
@@ -103,6 +105,15 @@ class TestFrame : public QObject {
   }
 
   void init() { resetReportStore(); }
+
+  void numbersAreWrittenInTheCLocale() {
+    std::setlocale(LC_NUMERIC, "C.UTF-8");
+    prepareApplication();
+    QCOMPARE(QByteArray(std::setlocale(LC_NUMERIC, nullptr)), QByteArray("C"));
+    char text[16];
+    std::snprintf(text, sizeof text, "%5.2f", 2.5);
+    QCOMPARE(QByteArray(text), QByteArray(" 2.50"));
+  }
 
   void startsWithTheBannerAndTheScrollBar() {
     AnalysisState state;
@@ -438,6 +449,57 @@ class TestFrame : public QObject {
     }  // must neither crash nor leave the worker behind
     releaser.join();
     QVERIFY(held.release.load());
+  }
+
+  void graphCommandsOpenRegisteredWindowsAndTheGraphBar() {
+    AnalysisState state;
+    const int before = childCount();
+    MainFrame frame(state);
+    frame.show();
+    QCOMPARE(childCount(), before + 1);
+    QCOMPARE(childList().back().title, QString("Scroll Window"));
+    QCOMPARE(childList().back().window.data(), static_cast<QWidget*>(frame.reportWindow()));
+    // A graph window activated on the path bar brings the graph bar.
+    frame.setStage(MenuStage::Path);
+    frame.command(cmd::kCoefficientTrace);
+    frame.command(cmd::kCoefficientTrace);
+    frame.command(cmd::kVisualReRegression);
+    QCOMPARE(childCount(), before + 4);
+    QCOMPARE(childList()[before + 1].title, QString("Shrinkage Coefficients"));
+    QCOMPARE(childList()[before + 2].title, QString("Shrinkage Coefficients"));
+    QCOMPARE(childList()[before + 3].title, QString("Visual Re-Regression"));
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 4);
+    QTRY_COMPARE(frame.stage(), MenuStage::Graph);
+    // The graph bar's Window menu lists the children, the active one checked.
+    QMenu* window = const_cast<QMenu*>(menuOf(frame.menuBar(), "&Window"));
+    emit window->aboutToShow();
+    QStringList listed;
+    for (QAction* a : window->actions()) {
+      if (a->isCheckable()) listed << (a->isChecked() ? "*" : "") + a->text();
+    }
+    QCOMPARE(listed, (QStringList{"&1 Scroll Window", "&2 Shrinkage Coefficients",
+                                  "&3 Shrinkage Coefficients", "*&4 Visual Re-Regression"}));
+    // Closing the active graph window and the report window alike.
+    frame.command(cmd::kClose);
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), 3);
+    frame.command(cmd::kCloseAll);
+    QVERIFY(frame.mdiArea()->subWindowList().isEmpty());
+  }
+
+  void inferenceIntervalsAreGreyedWithAReason() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.setStage(MenuStage::Graph);
+    const QMenu* visualize = menuOf(frame.menuBar(), "&Visualize");
+    int greyed = 0;
+    for (const QAction* a : visualize->actions()) {
+      if (a->text() == "&Display Inference Intervals") {
+        QVERIFY(!a->isEnabled());
+        QVERIFY(!a->toolTip().isEmpty());
+      }
+      if (!a->isSeparator() && !a->isEnabled()) ++greyed;
+    }
+    QCOMPARE(greyed, 1);
   }
 
   void aFileThatDoesNotOpenStartsNothing() {

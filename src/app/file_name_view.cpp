@@ -1,0 +1,66 @@
+#include "app/file_name_view.hpp"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tolvane {
+
+FileNameView::FileNameView(FileNameDialogModel& model, QWidget* owner)
+    : DialogView(owner), model_(model), field_(new QLineEdit(this)) {
+  using M = FileNameDialogModel;
+  setObjectName(QStringLiteral("fileNameDialog"));
+  setWindowTitle(QString::fromLatin1(M::kTitle));
+
+  auto* explanation = new QLabel(QString::fromLatin1(M::kExplanation), this);
+  explanation->setWordWrap(true);
+  auto* instruction = new QLabel(QString::fromLatin1(M::kInstruction), this);
+  instruction->setWordWrap(true);
+  field_->setObjectName(QStringLiteral("fileNameField"));
+  field_->setText(QString::fromStdString(model_.field()));
+  field_->setMinimumWidth(320);
+  auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  cancel->setAutoDefault(false);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(explanation);
+  layout->addWidget(instruction);
+  layout->addWidget(field_);
+  layout->addLayout(buttons);
+  setFixedWidth(440);
+
+  connect(field_, &QLineEdit::textEdited, this,
+          [this](const QString& text) { model_.setField(text.toStdString()); });
+  connect(ok, &QPushButton::clicked, this, [this] {
+    model_.ok();
+    done(QDialog::Accepted);
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    model_.cancel();
+    done(QDialog::Rejected);
+  });
+  field_->selectAll();
+  field_->setFocus();
+}
+
+bool FileNameView::escapePressed() {
+  model_.escape();
+  return model_.exit() != FileNameDialogModel::Exit::kOpen;
+}
+
+bool FileNameView::closeBoxClicked() {
+  model_.closeBox();
+  return model_.exit() != FileNameDialogModel::Exit::kOpen;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,150 @@
+#include "app/role_view.hpp"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tolvane {
+
+namespace {
+using List = RoleDialogModel::List;
+
+QListWidget* makeList(QWidget* parent, const char* name, int rows) {
+  auto* list = new QListWidget(parent);
+  list->setObjectName(QString::fromLatin1(name));
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setFixedWidth(150);
+  list->setFixedHeight(rows * list->fontMetrics().lineSpacing() + 2 * list->frameWidth() + 6);
+  return list;
+}
+}  // namespace
+
+RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
+    : DialogView(owner),
+      model_(model),
+      response_(makeList(this, "responseList", 1)),
+      predictors_(makeList(this, "predictorList", 12)),
+      leftOut_(makeList(this, "leftOutList", 12)) {
+  using M = RoleDialogModel;
+  setObjectName(QStringLiteral("roleDialog"));
+  setWindowTitle(QString::fromLatin1(M::kTitle));
+
+  auto* right = new QPushButton(QString::fromLatin1(M::kRightButton), this);
+  right->setObjectName(QStringLiteral("rightButton"));
+  right->setAutoDefault(false);
+  auto* left = new QPushButton(QString::fromLatin1(M::kLeftButton), this);
+  left->setObjectName(QStringLiteral("leftButton"));
+  left->setAutoDefault(false);
+  auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+
+  auto label = [this](const char* text) {
+    auto* l = new QLabel(QString::fromLatin1(text), this);
+    l->setWordWrap(true);
+    l->setFixedWidth(150);
+    return l;
+  };
+  auto* grid = new QGridLayout;
+  grid->addWidget(label(M::kResponseLabel), 0, 0, Qt::AlignBottom);
+  grid->addWidget(label(M::kPredictorsLabel), 0, 2, Qt::AlignBottom);
+  grid->addWidget(label(M::kLeftOutLabel), 0, 4, Qt::AlignBottom);
+  grid->addWidget(response_, 1, 0, Qt::AlignTop);
+  grid->addWidget(predictors_, 1, 2);
+  grid->addWidget(leftOut_, 1, 4);
+  auto* arrows = new QVBoxLayout;
+  arrows->addStretch();
+  arrows->addWidget(right);
+  arrows->addWidget(left);
+  arrows->addStretch();
+  grid->addLayout(arrows, 1, 3);
+  grid->setColumnMinimumWidth(1, 8);
+
+  auto* hint = new QLabel(QString::fromLatin1(M::kHint), this);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(grid);
+  layout->addWidget(hint);
+  layout->addWidget(ok, 0, Qt::AlignHCenter);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+
+  const struct {
+    QListWidget* widget;
+    List list;
+  } lists[] = {
+      {response_, List::kResponse}, {predictors_, List::kPredictors}, {leftOut_, List::kLeftOut}};
+  for (const auto& l : lists) {
+    const List which = l.list;
+    // One notification per selection, by mouse or keys, like a list box's
+    // selection change; a redraw's own changes are not forwarded.
+    connect(l.widget, &QListWidget::currentRowChanged, this,
+            [this, which](int row) { rowChosen(which, row); });
+  }
+  connect(right, &QPushButton::clicked, this, [this] {
+    model_.moveRight();
+    redraw();
+  });
+  connect(left, &QPushButton::clicked, this, [this] {
+    model_.moveLeft();
+    redraw();
+  });
+  connect(ok, &QPushButton::clicked, this, [this] {
+    model_.ok();
+    done(QDialog::Accepted);
+  });
+  redraw();
+  predictors_->setFocus();
+}
+
+void RoleView::rowChosen(List list, int row) {
+  if (redrawing_ || row < 0) return;
+  model_.select(list, row);
+  redraw();
+}
+
+void RoleView::redraw() {
+  redrawing_ = true;
+  const struct {
+    QListWidget* widget;
+    List list;
+  } lists[] = {
+      {response_, List::kResponse}, {predictors_, List::kPredictors}, {leftOut_, List::kLeftOut}};
+  for (const auto& l : lists) {
+    QStringList names;
+    if (l.list == List::kResponse) {
+      names << QString::fromStdString(model_.response().name);
+    } else {
+      for (const RoleDialogModel::Entry& e : model_.entries(l.list)) {
+        names << QString::fromStdString(e.name);
+      }
+    }
+    QStringList shown;
+    for (int i = 0; i < l.widget->count(); ++i)
+      shown << l.widget->item(i)->text();
+    if (shown != names) {
+      l.widget->clear();
+      l.widget->addItems(names);
+    }
+    const int sel = model_.selection(l.list);
+    if (sel >= 0) {
+      l.widget->setCurrentRow(sel);
+    } else {
+      l.widget->setCurrentRow(-1);
+      l.widget->clearSelection();
+    }
+  }
+  redrawing_ = false;
+}
+
+bool RoleView::escapePressed() {
+  model_.escape();
+  return model_.exit() != RoleDialogModel::Exit::kOpen;
+}
+
+bool RoleView::closeBoxClicked() {
+  model_.closeBox();
+  return model_.exit() != RoleDialogModel::Exit::kOpen;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,239 @@
+// A whole analysis driven through the real views: the open-file dialog, the
+// worker's dialogs shown by the GUI thread, the menu bar that follows, and a
+// second run over existing output files.
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/application.hpp"
+#include "app/batch_runner.hpp"
+#include "app/command_ids.hpp"
+#include "app/main_frame.hpp"
+#include "engine/analysis_state.hpp"
+#include "modal_script.hpp"
+#include "report/report.hpp"
+
+using namespace tolvane;
+using tolvane::test::ModalScript;
+
+namespace {
+
+QStringList items(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i)
+    out << list->item(i)->text();
+  return out;
+}
+
+// Report rows, oldest first.
+QStringList reportRows() {
+  QStringList rows;
+  const int n = reportCounters().linesShown;
+  for (int r = 0; r < n; ++r)
+    rows << QString::fromStdString(reportRow(r));
+  return rows;
+}
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Types the path into the dialog's name field and accepts, as Enter does.
+// The dialog lists directories in the background and may ignore an early
+// accept; try again until it closes.
+void acceptPath(QPointer<QFileDialog> dialog, const QString& path, int triesLeft) {
+  if (!dialog || !dialog->isVisible()) return;
+  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+  QMetaObject::invokeMethod(dialog, "accept");
+  if (triesLeft > 0 && dialog && dialog->isVisible()) {
+    QTimer::singleShot(50, dialog,
+                       [dialog, path, triesLeft] { acceptPath(dialog, path, triesLeft - 1); });
+  }
+}
+
+void chooseFile(QWidget* w, const QString& path) {
+  acceptPath(qobject_cast<QFileDialog*>(w), path, 100);
+}
+
+void clickOk(QWidget* w) {
+  w->findChild<QPushButton*>("okButton")->click();
+}
+
+}  // namespace
+
+class TestBatchRun : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  QString hald_;
+
+ private slots:
+  void initTestCase() {
+    prepareApplication();
+    QVERIFY(dir_.isValid());
+    hald_ = dir_.filePath("hald.ayq");
+    QVERIFY(QFile::copy(QStringLiteral(TOLVANE_SOURCE_DIR "/examples/hald.ayq"), hald_));
+  }
+
+  void init() { resetReportStore(); }
+
+  void haldThroughEveryDialog() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+
+    QStringList filters;
+    QString selectedFilter, fileName, response;
+    QStringList predictors;
+    QString first, last;
+    bool rescaleMarked = false;
+    ModalScript script(20000);
+    script
+        .then("openBatchDialog",
+              [&](QWidget* w) {
+                auto* dialog = qobject_cast<QFileDialog*>(w);
+                filters = dialog->nameFilters();
+                selectedFilter = dialog->selectedNameFilter();
+                chooseFile(w, hald_);
+              })
+        .then("fileNameDialog",
+              [&](QWidget* w) {
+                fileName = w->findChild<QLineEdit*>("fileNameField")->text();
+                clickOk(w);
+              })
+        .then("roleDialog",
+              [&](QWidget* w) {
+                response = items(w->findChild<QListWidget*>("responseList")).join(",");
+                predictors = items(w->findChild<QListWidget*>("predictorList"));
+                clickOk(w);
+              })
+        .then("scalingDialog", [&](QWidget* w) {
+          rescaleMarked = w->findChild<QRadioButton*>("centerRescaleButton")->isChecked();
+          first = w->findChild<QLineEdit*>("firstObservationField")->text();
+          last = w->findChild<QLineEdit*>("lastObservationField")->text();
+          clickOk(w);
+        });
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QVERIFY2(script.done(), qPrintable(script.strangers().join(",")));
+    QVERIFY(!script.expired());
+
+    QCOMPARE(filters, (QStringList{"Batch Input Files(*.AYQ)", "All Files(*.*)"}));
+    QCOMPARE(selectedFilter, QString("Batch Input Files(*.AYQ)"));
+    QCOMPARE(fileName, QString("hald"));
+    QCOMPARE(response, QString("y"));
+    QCOMPARE(predictors, (QStringList{"x1", "x2", "x3", "x4"}));
+    QVERIFY(rescaleMarked);
+    QCOMPARE(first, QString("1"));
+    QCOMPARE(last, QString("13"));
+
+    // The analysis is done and the path bar is up.
+    QCOMPARE(state.LSPEND, 0);
+    QCOMPARE(state.P, 4);
+    QCOMPARE(state.RANK, 4);
+    QTRY_COMPARE(frame.stage(), MenuStage::Path);
+    const QStringList rows = reportRows();
+    QVERIFY(rows.contains("    Number of Variables =   5."));
+    QVERIFY(rows.contains("    Number of Observations =  13."));
+    QVERIFY(rows.contains("    The Tolvane Batch Input file is hald.AYQ"));
+    // The output files sit beside the input file.
+    QVERIFY(QFile::exists(dir_.filePath("hald.syq")));
+    QVERIFY(QFile::exists(dir_.filePath("hald.myq")));
+    const QString summary = QString::fromLatin1(readAll(dir_.filePath("hald.syq")));
+    QVERIFY(summary.contains("The Tolvane Batch Input file is hald.AYQ"));
+    // Numbers carry a decimal point (the "C" numeric locale).
+    QVERIFY(summary.contains(QRegularExpression("Response  Var. 5 Mean = +95\\.42")));
+    // The report window followed the run to its last lines.
+    QVERIFY(frame.reportWindow() != nullptr);
+
+    // Select Shape on the GUI thread: Q = 1, one step per unit of MCAL.
+    ModalScript path;
+    path.then("pathDialog", [](QWidget* w) {
+      auto* q = w->findChild<QLineEdit*>("qField");
+      q->selectAll();
+      QTest::keyClicks(q, "1");
+      QTest::mouseClick(w->findChild<QRadioButton*>("oneStepButton"), Qt::LeftButton, {},
+                        QPoint(6, 6));
+      clickOk(w);
+    });
+    frame.command(cmd::kSelectShape);
+    QVERIFY(path.done());
+    QCOMPARE(state.SHAPECODE, 0);
+    QCOMPARE(state.QSHAPE, 1.0f);
+    QCOMPARE(state.MSTEPS, 1);
+    QCOMPARE(state.NSTEPS, state.RANK + 1);
+    QCOMPARE(state.CYQ.rows, state.NSTEPS);
+    QTRY_COMPARE(frame.stage(), MenuStage::Graph);
+    QVERIFY(reportRows().contains("    Number of Steps Per Unit Increase in MCAL = 1"));
+    // A trace window over the new coefficients.
+    const int children = frame.mdiArea()->subWindowList().size();
+    frame.command(cmd::kCoefficientTrace);
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), children + 1);
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->windowTitle(), QString("Shrinkage Coefficients"));
+
+    // A second run finds the files: append, then both hold two stamps.
+    QSignalSpy again(&frame, &MainFrame::batchInputFinished);
+    ModalScript second(20000);
+    second.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, hald_); })
+        .then("fileNameDialog", clickOk)
+        .then("filesExistDialog",
+              [&](QWidget* w) {
+                QTest::mouseClick(w->findChild<QRadioButton*>("appendButton"), Qt::LeftButton, {},
+                                  QPoint(6, 6));
+                clickOk(w);
+              })
+        .then("roleDialog", clickOk)
+        .then("scalingDialog", clickOk);
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(again.count() == 1, 20000);
+    QVERIFY2(second.done(), qPrintable(second.strangers().join(",")));
+    QCOMPARE(readAll(dir_.filePath("hald.syq")).count("Date/Time Stamp"), 2);
+    QCOMPARE(state.LSPEND, 0);
+  }
+
+  void cancellingTheNameEndsTheRunWithNothingWritten() {
+    QTemporaryDir dir;
+    const QString input = dir.filePath("cancel.ayq");
+    QVERIFY(QFile::copy(hald_, input));
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    ModalScript script(20000);
+    script.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
+        .then("fileNameDialog",
+              [](QWidget* w) { w->findChild<QPushButton*>("cancelButton")->click(); });
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QVERIFY(script.done());
+    QVERIFY(!QFile::exists(dir.filePath("cancel.syq")));
+    QCOMPARE(frame.stage(), MenuStage::Scroll);
+    QCOMPARE(state.LSPEND, 1);
+  }
+
+  void aCancelledOpenDialogStartsNothing() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    ModalScript script;
+    script.then("openBatchDialog", [](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    frame.command(cmd::kReadBatchInput);
+    QVERIFY(script.done());
+    QVERIFY(!frame.runner().busy());
+  }
+};
+
+QTEST_MAIN(TestBatchRun)
+#include "tst_batch_run.moc"
