@@ -9,8 +9,9 @@ namespace {
 
 constexpr const char* kDescription =
     "Maximum likelihood shrinkage regression, batch front end: reads one batch input file, "
-    "fits least squares on principal axes and rates the shrinkage path shapes, writing the "
-    "report to standard output and the summary (.syq) and trace matrix (.myq) files.";
+    "fits least squares on principal axes, rates the shrinkage path shapes and traces the "
+    "chosen path, writing the report to standard output and the summary (.syq) and trace "
+    "matrix (.myq) files.";
 
 constexpr const char* kFooter = R"(
 Each option answers a dialog of the desktop program:

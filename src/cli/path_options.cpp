@@ -21,10 +21,10 @@ constexpr const char* kPathFooter = R"(
 
 Shrinkage path (the Path > Select Shape dialog), run after the analysis:
   --shape, --q and --steps give the dialog's choices (default: q, 0.0, 4);
-  without --path one Select Shape runs with them. Each --path SPEC runs one
+  without --path one Select Shape runs with them. Each --path CHOICE runs one
   Select Shape, in the order given, and appends its criteria and traces to
-  the output files. SPEC is SHAPE[=Q][:STEPS], for example q=0.5:4, garrote:8
-  or lasso; the parts a SPEC leaves out stay as the one before chose them.
+  the output files. CHOICE is SHAPE[=Q][:STEPS], for example q=0.5:4, garrote:8
+  or lasso; the parts a CHOICE leaves out stay as the one before chose them.
   The Q field keeps 4 characters (-4.75 becomes -4.7, and a note says so);
   Q is held to -5 to 5.
   --traces-csv DIR writes qyq.csv and, for the k-th Select Shape,
@@ -99,12 +99,12 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
   app.add_option("--path", o.paths,
                  "One Select Shape: SHAPE[=Q][:STEPS], e.g. q=0.5:4 or garrote:8; may be repeated")
       ->check(CLI::Validator(
-          [](std::string& spec) {
+          [](std::string& given) {
             std::string why;
-            return parsePathSpec(spec, &why) ? std::string() : why;
+            return parsePathChoice(given, &why) ? std::string() : why;
           },
-          "SPEC"))
-      ->option_text("SPEC")
+          "CHOICE"))
+      ->option_text("CHOICE")
       ->allow_extra_args(false);
   app.add_option("--traces-csv", o.tracesCsv,
                  "Also write every trace (and the 3YQ and QYQ tables) as CSV files into DIR")
@@ -124,17 +124,17 @@ std::optional<int> stepsButtonOf(int steps) {
   return std::nullopt;
 }
 
-std::optional<PathChoice> parsePathSpec(const std::string& spec, std::string* why) {
+std::optional<PathChoice> parsePathChoice(const std::string& given, std::string* why) {
   PathChoice c;
-  c.spec = spec;
-  std::string rest = spec;
+  c.given = given;
+  std::string rest = given;
   const std::size_t colon = rest.find(':');
   if (colon != std::string::npos) {
     const std::string steps = rest.substr(colon + 1);
     if (steps == "1" || steps == "4" || steps == "8")
       c.stepsButton = stepsButtonOf(std::stoi(steps));
     if (!c.stepsButton) {
-      *why = "steps in \"" + spec + "\" must be 1, 4 or 8, not \"" + steps + "\"";
+      *why = "steps in \"" + given + "\" must be 1, 4 or 8, not \"" + steps + "\"";
       return std::nullopt;
     }
     rest.resize(colon);
@@ -146,16 +146,16 @@ std::optional<PathChoice> parsePathSpec(const std::string& spec, std::string* wh
   }
   c.shapeButton = shapeButtonOf(rest);
   if (!c.shapeButton) {
-    *why = "the shape in \"" + spec + "\" must be q, garrote, lasso or crosr";
+    *why = "the shape in \"" + given + "\" must be q, garrote, lasso or crosr";
     return std::nullopt;
   }
   if (c.qText) {
     if (*c.shapeButton != kShapeQ) {
-      *why = "only the q shape takes a Q: \"" + spec + "\"";
+      *why = "only the q shape takes a Q: \"" + given + "\"";
       return std::nullopt;
     }
     if (!isNumber(*c.qText)) {
-      *why = "Q in \"" + spec + "\" is not a number";
+      *why = "Q in \"" + given + "\" is not a number";
       return std::nullopt;
     }
   }
@@ -180,9 +180,9 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     }
   }
   std::vector<PathChoice> runs;
-  for (const std::string& spec : options.paths) {
+  for (const std::string& given : options.paths) {
     std::string why;
-    std::optional<PathChoice> choice = parsePathSpec(spec, &why);
+    std::optional<PathChoice> choice = parsePathChoice(given, &why);
     if (!choice) {
       err << "tolvane-batch: --path: " << why << "\n";
       return kExitUsage;
@@ -210,7 +210,7 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       err << "tolvane-batch: Select Shape did not run (see the report)\n";
       return kExitStopped;
     }
-    const std::string given = c.spec.empty() ? "--q " + q : "--path " + c.spec;
+    const std::string given = c.given.empty() ? "--q " + q : "--path " + c.given;
     if (dialog.qCut() && shape == kShapeQ) {
       err << "tolvane-batch: the Q field keeps 4 characters, so " << given << " was taken as Q "
           << dialog.keptQ() << "\n";

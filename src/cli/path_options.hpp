@@ -17,9 +17,9 @@ class App;
 
 namespace tolvane {
 
-// One --path SPEC: the parts it names; the others stay as the dialog had them.
+// One --path choice: the parts it names; the others stay as the dialog had them.
 struct PathChoice {
-  std::string spec;  // as given, for messages
+  std::string given;  // as given, for messages
   std::optional<int> shapeButton;
   std::optional<std::string> qText;
   std::optional<int> stepsButton;
@@ -31,7 +31,7 @@ struct PathOptions {
   std::string shape = "q";  // q, garrote, lasso or crosr, any case
   std::string qText = "0.0";
   int steps = 4;  // 1, 4 or 8
-  // --path SPECs, in order: one Select Shape each. Empty: one with the above.
+  // --path choices, in order: one Select Shape each. Empty: one with the above.
   std::vector<std::string> paths;
   // --traces-csv: folder for the CSV copies of the traces; empty for none.
   std::string tracesCsv;
@@ -46,10 +46,10 @@ std::optional<int> shapeButtonOf(const std::string& name);
 // The steps button of 1, 4 or 8, or nothing.
 std::optional<int> stepsButtonOf(int steps);
 
-// Reads a --path SPEC: SHAPE[=Q][:STEPS], SHAPE one of q, garrote, lasso,
+// Reads a --path choice, SHAPE[=Q][:STEPS], SHAPE one of q, garrote, lasso,
 // crosr (any case), Q a number (Q-shape only), STEPS 1, 4 or 8. Returns
 // nothing and sets *why when it is not one.
-std::optional<PathChoice> parsePathSpec(const std::string& spec, std::string* why);
+std::optional<PathChoice> parsePathChoice(const std::string& given, std::string* why);
 
 // The dialog as the batch tool answers it: clicks the shape and steps
 // buttons and types the Q text, as a user would, then OK.

@@ -22,7 +22,7 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
   if (step < 1) step = 1;
   const int R = s.RANK;
   const int P = s.P;
-  if (step > s.DYQ.rows || s.DYQ.cols < P || R > P || P > kMaxVars) return kstart;
+  if (step > s.DYQ.rows || s.DYQ.cols < P || R > P || P > kMaxVars || s.MSTEPS < 1) return kstart;
   float* row = s.DYQ.data.row(step) - 1;  // row[i], i = 1..P
 
   for (int i = R + 1; i <= P; ++i)
@@ -40,6 +40,7 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
   }
 
   const int shape = (s.SHAPECODE >= 1 && s.SHAPECODE <= 3) ? s.SHAPECODE : 0;
+  if (shape != 0 && s.PCOR.rows < R) return kstart;
   if (shape == 0 && s.QSHAPE == 1.0f) {
     // Uniform shrinkage: every axis keeps the same share.
     const double k = m / (R - m);

@@ -17,8 +17,9 @@ inline constexpr double kEndOfPathConstant = 1.7e308;
 // Steps are meant to be taken in order, each starting from the constant the
 // previous one returned (0 for step 1): the Newton iteration then approaches
 // the solution from below. A step below 1 is taken as step 1. DYQ must
-// already have at least `step` rows and P columns; otherwise nothing is
-// written and `kstart` is returned. Writes nothing to the report.
+// already have at least `step` rows and P columns (and PCOR RANK entries for
+// the families that read it); otherwise nothing is written and `kstart` is
+// returned. Writes nothing to the report.
 double DELTA_STEP(AnalysisState& s, int step, double kstart);
 
 }  // namespace tolvane

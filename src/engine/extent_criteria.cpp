@@ -73,7 +73,12 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   }
   const int R = s.RANK;
   const int nsteps = s.NSTEPS;
-  if (R < 1 || nsteps < 2) return;  // Select Shape never gets here without an analysis
+  // Select Shape never comes here without an analysis; a caller that does
+  // gets a message instead of reads past the results.
+  if (R < 1 || R > s.P || nsteps < 2 || s.MSTEPS < 1 || s.PCOR.rows < R || s.PCTSTAT.rows < R) {
+    RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
+    return;
+  }
 
   VectorRec x, u;
   VYQCONST(&x, R, 1.0);

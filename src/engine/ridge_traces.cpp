@@ -1,5 +1,6 @@
 #include "engine/ridge_traces.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -62,8 +63,8 @@ struct PathWork {
   }
 };
 
-// Steps 2 to 9 of one path step: coefficients, risks and the scaled excess
-// matrix, left in `slot` for the eigen-decomposition. Every sum and product
+// The part of a path step before its eigen-decomposition: coefficients,
+// risks and the scaled excess matrix, left in `slot`. Every sum and product
 // is formed in the same order and with the same roundings as the toolkit
 // operations it stands for (MYQBYVYQ, MYQMULTP, MYQTRANS, MYQINERP,
 // MYQLCOMB), so the numbers are those of the plain matrix formulation; only
@@ -185,7 +186,8 @@ void stepBeforeEigen(PathWork& pw, int step, StepScratch& sc, EigenSlot& slot) {
   }
 }
 
-// Steps 10 (the sort) to 13 and 15, once JACOBI has run on the slot.
+// The rest of a path step, once JACOBI has run on its slot: excess
+// eigenvalues, the inferior direction candidate, the given scale.
 void stepAfterEigen(PathWork& pw, int step, EigenSlot& slot) {
   AnalysisState& s = pw.s;
   const int p = pw.p;
@@ -274,7 +276,7 @@ bool inputsPresent(const AnalysisState& s) {
 // Steps first..last (at most kStepsTogether of them) on one thread.
 void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
   JacobiProblem problems[kStepsTogether];
-  const int count = last - first + 1;
+  const int count = std::min(last - first + 1, kStepsTogether);
   for (int k = 0; k < count; ++k) {
     EigenSlot& slot = sc.slots[k];
     stepBeforeEigen(pw, first + k, sc, slot);

@@ -76,7 +76,7 @@ void niceRange(double lo, double hi, double* outLo, double* outHi, int* ticks) {
 }  // namespace
 
 TraceChart* TraceChart::createInWindow(QWidget* window) {
-  auto* c = new TraceChart();
+  auto* c = new TraceChart(InWindow{});
   c->setParent(window);
   c->view_ = new QChartView(c->chart_, window);
   c->view_->setRenderHint(QPainter::Antialiasing);
@@ -88,7 +88,13 @@ TraceChart* TraceChart::createInWindow(QWidget* window) {
   return c;
 }
 
-TraceChart::TraceChart() {
+TraceChart::TraceChart() : TraceChart(InWindow{}) {
+  // Without a window the chart lives in a scene of its own.
+  auto* scene = new QGraphicsScene(this);
+  scene->addItem(chart_);
+}
+
+TraceChart::TraceChart(InWindow) {
   chart_ = new QChart();
   chart_->setAnimationOptions(QChart::NoAnimation);
   QFont f = chart_->titleFont();
@@ -282,10 +288,6 @@ QImage TraceChart::toImage() const {
 
 void TraceChart::layOutAt(QSize size) const {
   if (view_ != nullptr) return;  // a window decides its chart's size
-  if (chart_->scene() == nullptr) {
-    auto* scene = new QGraphicsScene(const_cast<TraceChart*>(this));
-    scene->addItem(chart_);
-  }
   chart_->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
   // Qt Charts finishes a layout on posted events.
   QCoreApplication::sendPostedEvents();

@@ -100,6 +100,8 @@ class TraceChart : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  struct InWindow {};
+  explicit TraceChart(InWindow);
   void layOutAt(QSize size) const;
   void placeEmptyText();
 

@@ -31,7 +31,7 @@ struct TraceFile {
   const char* tag;
 };
 constexpr TraceFile kTraceFiles[] = {
-    {101, "coef"}, {102, "risk"}, {103, "exev"}, {104, "infd"}, {105, "factor"}};
+    {101, "cyq"}, {102, "ryq"}, {103, "eyq"}, {104, "iyq"}, {105, "dyq"}};
 
 }  // namespace
 
@@ -94,7 +94,7 @@ bool writeTracePlots(const AnalysisState& state, const std::string& dir, const s
   }
   for (const TraceFile& f : kTraceFiles) {
     const std::string path = QDir(qdir)
-                                 .filePath(QString::fromStdString(stem) + "-" + f.tag + "." +
+                                 .filePath(QString::fromStdString(stem) + "_" + f.tag + "." +
                                            plotFormatExtension(format))
                                  .toStdString();
     if (!writeTraceChart(state, f.command, path, format, error)) return false;

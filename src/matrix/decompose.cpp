@@ -4,24 +4,13 @@
 #include <cmath>
 #include <utility>
 
+#include "matrix/vector_clones.hpp"
+
 namespace tolvane {
 
 thread_local double SVDNORM = 0.0;
 
 namespace {
-
-// Builds a function once per instruction set, picked at load time. Resolvers
-// run before a thread sanitizer is ready, so such builds keep one version.
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define TOLVANE_NO_CLONES 1
-#endif
-#endif
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(TOLVANE_NO_CLONES)
-#define TOLVANE_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define TOLVANE_VECTOR_CLONES
-#endif
 
 constexpr int kMaxSweeps = 50;
 constexpr int kMaxIterations = 30;

@@ -70,7 +70,7 @@ TEST(PathOptions, EveryOptionIsReadAndPathsKeepTheirOrder) {
       parse({"--shape", "LASSO", "--q", "-1.5", "--steps", "8", "--path", "q=0.5:4", "--path",
              "garrote", "data.ayq", "--path", "Crosr:1", "--traces-csv", "out/csv"});
   ASSERT_TRUE(p.options) << p.err;
-  EXPECT_EQ(p.options->input, "data.ayq");  // not taken for a SPEC
+  EXPECT_EQ(p.options->input, "data.ayq");  // not taken for a choice
   EXPECT_EQ(p.options->path.shape, "LASSO");
   EXPECT_EQ(p.options->path.qText, "-1.5");
   EXPECT_EQ(p.options->path.steps, 8);
@@ -97,23 +97,23 @@ TEST(PathOptions, BadValuesAreUsageErrors) {
   }
 }
 
-TEST(PathOptions, SpecsNameOnlyThePartsTheyChange) {
+TEST(PathOptions, ChoicesNameOnlyThePartsTheyChange) {
   std::string why;
-  const std::optional<PathChoice> a = parsePathSpec("Q=-4.75:8", &why);
+  const std::optional<PathChoice> a = parsePathChoice("Q=-4.75:8", &why);
   ASSERT_TRUE(a) << why;
   EXPECT_EQ(a->shapeButton, kShapeQ);
   EXPECT_EQ(a->qText, "-4.75");  // the dialog's field does the cutting
   EXPECT_EQ(a->stepsButton, kStepsEight);
-  const std::optional<PathChoice> b = parsePathSpec("garotte", &why);
+  const std::optional<PathChoice> b = parsePathChoice("garotte", &why);
   ASSERT_TRUE(b);
   EXPECT_EQ(b->shapeButton, kShapeGarrote);
   EXPECT_FALSE(b->qText);
   EXPECT_FALSE(b->stepsButton);
-  const std::optional<PathChoice> c = parsePathSpec("lasso:1", &why);
+  const std::optional<PathChoice> c = parsePathChoice("lasso:1", &why);
   ASSERT_TRUE(c);
   EXPECT_EQ(c->shapeButton, kShapeLasso);
   EXPECT_EQ(c->stepsButton, kStepsOne);
-  EXPECT_FALSE(parsePathSpec("crosr=1", &why));
+  EXPECT_FALSE(parsePathChoice("crosr=1", &why));
   EXPECT_NE(why.find("only the q shape takes a Q"), std::string::npos);
 }
 

@@ -360,5 +360,18 @@ TEST_F(ExtentCriteria, HeadingNamesTheFamily) {
   }
 }
 
+TEST_F(ExtentCriteria, WithoutAnAnalysisItSaysSoAndReadsNothing) {
+  s.RANK = 3;
+  s.P = 3;
+  s.MSTEPS = 4;
+  s.NSTEPS = 13;
+  s.RSQ = 0.5f;
+  EXTENT_CRITERIA(s);  // no PCOR, no PCTSTAT
+  const std::vector<std::string> win = lines();
+  ASSERT_FALSE(win.empty());
+  EXPECT_EQ(win.back(), "EXTENT_CRITERIA: no completed analysis and path to assess.");
+  EXPECT_FALSE(s.THREEYQ.exists());
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -185,10 +185,10 @@ class GraphOutputTest : public QObject {
     const QString sub = dir.filePath("plots/" + format);  // made on the way
     QVERIFY2(writeTracePlots(state, sub.toStdString(), "hald", f, &written, &error), error.c_str());
     QCOMPARE(written.size(), std::size_t(5));
-    const char* tags[] = {"coef", "risk", "exev", "infd", "factor"};
+    const char* tags[] = {"cyq", "ryq", "eyq", "iyq", "dyq"};
     for (int k = 0; k < 5; ++k) {
       const QString expected =
-          QDir(sub).filePath(QString("hald-%1.%2").arg(tags[k], plotFormatExtension(f)));
+          QDir(sub).filePath(QString("hald_%1.%2").arg(tags[k], plotFormatExtension(f)));
       QCOMPARE(QString::fromStdString(written[k]), expected);
       QVERIFY(QFileInfo(expected).size() > 1000);
     }
