@@ -20,6 +20,8 @@ class BatchRunner : public QObject {
   explicit BatchRunner(std::mutex& runMutex, QObject* parent = nullptr);
   // Waits for a run still going on. Meanwhile the GUI thread keeps serving
   // the worker's calls; set dialogsWithdrawn() first so they return at once.
+  // Must not run from inside one of the run's own dialogs, whose call the
+  // worker waits for below this destructor on the same stack.
   ~BatchRunner() override;
 
   // Starts job on a new thread. Returns false, and starts nothing, while a

@@ -101,14 +101,15 @@ MainFrame::~MainFrame() {
   // Children closing during the base class's destruction must not reach
   // this half-destroyed frame.
   disconnect(mdi_, nullptr, this, nullptr);
-  // A run still going on answers its dialogs as closed and is waited for
-  // before the hooks that point at this frame go away.
+  // The core stops calling into this frame; a call it already made arrives
+  // as a queued event, served or dropped below.
+  setReportObserver({});
+  setFrontEndHooks({});
+  // A run still going on answers its dialogs as closed and is waited for.
   BatchRunner::dialogsWithdrawn() = true;
   delete runner_;
   runner_ = nullptr;
   BatchRunner::dialogsWithdrawn() = false;
-  setReportObserver({});
-  setFrontEndHooks({});
 }
 
 void MainFrame::setStage(MenuStage stage) {
