@@ -172,11 +172,11 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
   }
 }
 
-// On raw data, standardized, the Q = 0 path is ordinary ridge regression:
-// each coefficient row solves (X'X + kI) b = X'y at that step's constant.
+// Standardized, the Q = 0 path is ordinary ridge regression: each
+// coefficient row solves (X'X + kI) b = X'y at that step's constant, X'X and
+// X'y formed from the model data (or given by it in cross-product form).
 TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
   ASSERT_TRUE(analyse(kCenterRescale));
-  if (s.XPXFORM != 0) GTEST_SKIP() << "cross-product form";
   Pick pick(1003, 1014, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, pick, 1));
   const int P = s.P, N = s.N;
@@ -184,7 +184,12 @@ TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
   d.P = P;
   d.XtX.assign(P, std::vector<double>(P, 0.0));
   d.Xty.assign(P, 0.0);
-  for (int i = 1; i <= N; ++i) {
+  for (int j = 1; j <= P && s.XPXFORM != 0; ++j) {
+    d.Xty[j - 1] = s.XPY.data[j];
+    for (int k = 1; k <= P; ++k)
+      d.XtX[j - 1][k - 1] = s.XPX.data[j][k];
+  }
+  for (int i = 1; i <= N && s.XPXFORM == 0; ++i) {
     for (int j = 1; j <= P; ++j) {
       d.Xty[j - 1] += static_cast<double>(s.XMAT.data[i][j]) * s.YVEC.data[i];
       for (int k = 1; k <= P; ++k)
