@@ -109,6 +109,7 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
   app.add_option("--traces-csv", o.tracesCsv,
                  "Also write every trace (and the 3YQ and QYQ tables) as CSV files into DIR")
       ->option_text("DIR");
+  addPlotOptions(app, o.plots);
 }
 
 std::optional<int> shapeButtonOf(const std::string& name) {
@@ -235,6 +236,10 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     }
     err << "tolvane-batch: path " << number << " (" << shapeWord(shape) << ") traced in "
         << state.NSTEPS << " steps\n";
+    if (const int status = writePathPlots(options.plots, state, number, err);
+        status != kExitCompleted) {
+      return status;
+    }
   }
   return kExitCompleted;
 }

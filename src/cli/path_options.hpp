@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/plot_options.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/path_dialog.hpp"
 
@@ -35,6 +36,8 @@ struct PathOptions {
   std::vector<std::string> paths;
   // --traces-csv: folder for the CSV copies of the traces; empty for none.
   std::string tracesCsv;
+  // --plots, --plot-format: the five trace charts of each path.
+  PlotOptions plots;
 };
 
 // Declares the options on `app` (and adds their part of the help footer).

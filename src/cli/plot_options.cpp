@@ -31,6 +31,7 @@ void addPlotOptions(CLI::App& app, PlotOptions& o) {
                      "pathN_cyq, _ryq, _eyq, _iyq, _dyq")
           ->option_text("DIR");
   if (!plotsAvailable()) {
+    plots->description(plots->get_description() + " (unavailable in this build)");
     plots->check([](const std::string&) { return std::string(kUnavailable); });
   }
   app.add_option("--plot-format", o.format, "File format of the charts: png, svg or pdf")
@@ -50,6 +51,7 @@ int writePathPlots(const PlotOptions& options, const AnalysisState& state, int n
     err << "tolvane-batch: plots: " << why << "\n";
     return kExitStopped;
   }
+  err << "tolvane-batch: charts of path " << number << " in " << options.dir << "\n";
   return kExitCompleted;
 #else
   (void)state;

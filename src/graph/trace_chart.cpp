@@ -57,20 +57,38 @@ double distance(QPointF p, QPointF q) {
   return std::hypot(p.x() - q.x(), p.y() - q.y());
 }
 
-// Rounds the axis ends outward to whole steps of 1, 2 or 5 times a power of
-// ten, with about five intervals.
-void niceRange(double lo, double hi, double* outLo, double* outHi, int* ticks) {
-  const double span = hi - lo;
-  const double rough = span / 5.0;
+// A step of 1, 2, 2.5 or 5 times a power of ten that cuts span into about
+// `parts` intervals; never below minStep.
+double niceStep(double span, double parts, double minStep) {
+  const double rough = span / parts;
   const double mag = std::pow(10.0, std::floor(std::log10(rough)));
   double step = mag;
   for (double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
     step = f * mag;
     if (rough <= step) break;
   }
-  *outLo = std::floor(lo / step) * step;
-  *outHi = std::ceil(hi / step) * step;
-  *ticks = static_cast<int>(std::lround((*outHi - *outLo) / step)) + 1;
+  return std::max(step, minStep);
+}
+
+// A printf format that shows multiples of step without noise digits.
+QString labelFormat(double step) {
+  if (!(step >= 1e-6 && step < 1e7)) return QStringLiteral("%.3g");
+  int decimals = 0;
+  while (decimals < 7 && std::fabs(step * std::pow(10.0, decimals) -
+                                   std::round(step * std::pow(10.0, decimals))) > 1e-9) {
+    ++decimals;
+  }
+  return QStringLiteral("%.%1f").arg(decimals);
+}
+
+// Marks at whole multiples of step, so that 0 is always one of them when it
+// is in range (and reads "0", not a rounding remainder).
+void setMarks(QValueAxis* axis, double lo, double hi, double step) {
+  axis->setRange(lo, hi);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(0.0);
+  axis->setTickInterval(step);
+  axis->setLabelFormat(labelFormat(step));
 }
 
 }  // namespace
@@ -217,32 +235,15 @@ void TraceChart::finishSetup() {
   }
   if (!(xHi > xLo)) xHi = xLo + 1.0;
 
+  // MCAL runs from 0 to the rank: marks at whole values, at most about ten.
   auto* xAxis = new QValueAxis();
   xAxis->setTitleText(xTitle_);
-  xAxis->setRange(xLo, xHi);
-  // Whole MCAL values are the natural marks: one per unit while that stays
-  // readable.
-  if (xLo == 0.0 && xHi == std::floor(xHi) && xHi <= 10.0) {
-    xAxis->setTickCount(static_cast<int>(xHi) + 1);
-    xAxis->setLabelFormat("%.0f");
-  } else {
-    double lo, hi;
-    int ticks;
-    niceRange(xLo, xHi, &lo, &hi, &ticks);
-    xAxis->setRange(lo, hi);
-    xAxis->setTickCount(ticks);
-    xAxis->setLabelFormat("%.3g");
-  }
+  setMarks(xAxis, xLo, xHi, niceStep(xHi - xLo, 10.0, xHi - xLo >= 1.0 ? 1.0 : 0.0));
+  // The trace's range rounded outward to whole steps.
   auto* yAxis = new QValueAxis();
   yAxis->setTitleText(yTitle_);
-  {
-    double lo, hi;
-    int ticks;
-    niceRange(yLo, yHi, &lo, &hi, &ticks);
-    yAxis->setRange(lo, hi);
-    yAxis->setTickCount(ticks);
-    yAxis->setLabelFormat("%.4g");
-  }
+  const double yStep = niceStep(yHi - yLo, 5.0, 0.0);
+  setMarks(yAxis, std::floor(yLo / yStep) * yStep, std::ceil(yHi / yStep) * yStep, yStep);
   chart_->addAxis(xAxis, Qt::AlignBottom);
   chart_->addAxis(yAxis, Qt::AlignLeft);
   for (QLineSeries* s : series_) {
@@ -251,7 +252,7 @@ void TraceChart::finishSetup() {
   }
 
   chart_->legend()->setVisible(!series_.empty());
-  chart_->legend()->setAlignment(series_.size() > 12 ? Qt::AlignRight : Qt::AlignBottom);
+  chart_->legend()->setAlignment(series_.size() > 8 ? Qt::AlignRight : Qt::AlignBottom);
 
   emptyItem_->setText(emptyText_);
   emptyItem_->setVisible(series_.empty() && !emptyText_.isEmpty());

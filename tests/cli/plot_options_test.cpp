@@ -9,7 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
+#include "cli/run_batch.hpp"
 
 namespace tolvane {
 namespace {
@@ -115,7 +117,72 @@ TEST_F(PlotOptionsTest, AnUnwritableFolderStopsWithItsName) {
   fs::remove(dir);
 }
 
+// Width and height of a PNG file, from its header.
+std::pair<int, int> pngSize(const std::string& bytes) {
+  if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+  auto at = [&](int k) {
+    int v = 0;
+    for (int b = 0; b < 4; ++b)
+      v = v * 256 + static_cast<unsigned char>(bytes[k + b]);
+    return v;
+  };
+  return {at(16), at(20)};
+}
+
+TEST(BatchPlots, EveryPathOfARunGetsItsFiveCharts) {
+  test::TempDir dir;
+  const std::string input = test::sourceFile("examples/hald.ayq");
+  const std::string plots = dir.file("charts");
+  const std::string outName = dir.file("run");
+  const char* argv[] = {"tolvane-batch", input.c_str(), "--out",  outName.c_str(),
+                        "--path",        "q=0.5:4",     "--path", "garrote:8",
+                        "--plots",       plots.c_str()};
+  std::ostringstream out, err;
+  int code = -1;
+  std::optional<BatchOptions> options =
+      parseBatchOptions(static_cast<int>(std::size(argv)), argv, out, err, &code);
+  ASSERT_TRUE(options.has_value()) << err.str();
+  EXPECT_EQ(options->path.plots.dir, plots);
+  EXPECT_EQ(options->path.plots.format, "png");
+  AnalysisState state;
+  ASSERT_EQ(runBatch(*options, state, out, err), kExitCompleted) << err.str();
+  for (const char* path : {"path1", "path2"}) {
+    for (const char* tag : {"cyq", "ryq", "eyq", "iyq", "dyq"}) {
+      const std::string name = std::string("charts/") + path + "_" + tag + ".png";
+      ASSERT_TRUE(dir.has(name)) << name << "\n" << err.str();
+      EXPECT_EQ(pngSize(dir.read(name)), std::make_pair(800, 560)) << name;
+    }
+  }
+  EXPECT_NE(err.str().find("charts of path 2 in " + plots), std::string::npos) << err.str();
+}
+
+TEST(BatchPlots, AChartThatCannotBeWrittenStopsTheRun) {
+  test::TempDir dir;
+  dir.write("charts", "a file where the folder should be");
+  BatchOptions options;
+  options.input = test::sourceFile("examples/hald.ayq");
+  options.out = dir.file("run");
+  options.path.plots.dir = dir.file("charts");
+  options.path.plots.format = "pdf";
+  AnalysisState state;
+  std::ostringstream out, err;
+  EXPECT_EQ(runBatch(options, state, out, err), kExitStopped);
+  EXPECT_NE(err.str().find("plots: cannot create directory"), std::string::npos) << err.str();
+  // What the run wrote before stays.
+  EXPECT_TRUE(dir.has("run.syq"));
+  EXPECT_TRUE(dir.has("run.myq"));
+}
+
 #else
+
+TEST(BatchPlots, TheCommandLineSaysPlottingIsUnavailable) {
+  const char* argv[] = {"tolvane-batch", "x.ayq", "--plots", "charts"};
+  std::ostringstream out, err;
+  int code = -1;
+  EXPECT_FALSE(parseBatchOptions(4, argv, out, err, &code).has_value());
+  EXPECT_EQ(code, kExitUsage);
+  EXPECT_NE(err.str().find("unavailable in this build"), std::string::npos) << err.str();
+}
 
 TEST_F(PlotOptionsTest, PlotsAreRefusedWithTheReason) {
   PlotOptions o;
