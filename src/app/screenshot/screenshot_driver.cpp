@@ -7,6 +7,7 @@
 // Xvfb. The example is copied into a scratch folder first, so the output
 // files of the runs land there and not beside the example.
 #include <QApplication>
+#include <QChartView>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -28,6 +29,9 @@
 #include "app/command_ids.hpp"
 #include "app/main_frame.hpp"
 #include "engine/analysis_state.hpp"
+#include "graph/graph_commands.hpp"
+#include "graph/graph_window.hpp"
+#include "graph/trace_chart.hpp"
 #include "modal_script.hpp"
 
 using namespace tolvane;
@@ -174,6 +178,42 @@ void scenario(MainFrame& frame, const QString& example) {
       save(menu, "menu-visualize");
       menu->hide();
     }
+  }
+
+  // Each trace in a window of its own, then a click read-out in the report.
+  struct Trace {
+    int command;
+    const char* name;
+  };
+  const Trace traces[] = {{cmd::kCoefficientTrace, "graph-coefficients"},
+                          {cmd::kRelativeRiskTrace, "graph-relative-risks"},
+                          {cmd::kExcessEigenvalueTrace, "graph-excess-eigenvalues"},
+                          {cmd::kInferiorDirectionTrace, "graph-inferior-direction"},
+                          {cmd::kShrinkageFactorTrace, "graph-shrinkage-factors"},
+                          {cmd::kVisualReRegression, "graph-visual-re-regression"}};
+  for (const Trace& t : traces) {
+    frame.command(t.command);
+    QMdiSubWindow* sub = frame.mdiArea()->activeSubWindow();
+    if (sub == nullptr || !isGraphWindow(sub)) {
+      std::fprintf(stderr, "%s: no graph window opened\n", t.name);
+      ++failures;
+      continue;
+    }
+    sub->showNormal();
+    sub->setGeometry(0, 0, 760, 520);
+    save(sub, t.name);
+    if (t.command == cmd::kCoefficientTrace) {
+      // Click the third predictor's least squares coefficient, as a user
+      // would, and show the read-out beside the chart.
+      QTest::qWait(200);
+      auto* chartWindow = graphWindowOf(sub);
+      const QPointF at = chartWindow->chart().viewPosOf(0, 2);
+      QTest::mouseClick(chartWindow->chart().view()->viewport(), Qt::LeftButton, {}, at.toPoint());
+      frame.command(cmd::kTile);
+      QTest::qWait(500);
+      save(&frame, "frame-click-readout");
+    }
+    frame.command(cmd::kClose);
   }
 
   // A second run finds the output files.
