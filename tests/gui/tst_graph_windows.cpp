@@ -268,6 +268,19 @@ class GraphWindowsTest : public QObject {
     QVERIFY(lastReportLine().find("nan") != std::string::npos);
   }
 
+  void anOldWindowKeepsItsChartButReadsTheNewPath() {
+    GraphWindow* old = open(101);  // 13 steps, four per unit
+    fillSmallPath(state, 8);       // a new Select Shape: 25 steps, eight per unit
+    GraphWindow* fresh = open(105);
+    QCOMPARE(old->chart().rows(), 13);
+    QCOMPARE(fresh->chart().rows(), 25);
+    QCOMPARE(lines(old)[0]->at(4).x(), 1.0);  // drawn at 4 / 4
+    clickAt(old, 4, 0);
+    // The value and MCAL are those of row 5 of the new path: 4 / 8.
+    QCOMPARE(lastReportLine(), format("ALPHA Coef=%7.4f at MCAL=%7.3lf on %s TRACE",
+                                      state.CYQ.data[5][1], 0.5, "Shrinkage Coefficients"));
+  }
+
   void windowNotInTheListIsUnknown() {
     QWidget stranger;
     clickReadout(&stranger, 0, 1, state);
