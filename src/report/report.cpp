@@ -1,5 +1,6 @@
 #include "report/report.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
@@ -132,6 +133,19 @@ std::string reportRow(int row) {
   int slot = s.counters.oldestSlot + row;
   if (slot >= kStoreSlots) slot -= kStoreSlots;
   return s.slots[slot].data();
+}
+
+std::vector<std::string> reportLinesSince(int linesWritten) {
+  Store& s = store();
+  std::lock_guard lock(s.mutex);
+  const ReportCounters& c = s.counters;
+  std::vector<std::string> out;
+  for (int n = std::max(linesWritten + 1, c.firstLineNo); n <= c.linesWritten; ++n) {
+    int slot = c.oldestSlot + (n - c.firstLineNo);
+    if (slot >= kStoreSlots) slot -= kStoreSlots;
+    out.emplace_back(s.slots[slot].data());
+  }
+  return out;
 }
 
 std::string reportSlot(int slot) {

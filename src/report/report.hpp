@@ -63,6 +63,10 @@ ReportCounters reportCounters();
 // Text of display row r (0 <= r < linesShown); empty outside that range.
 std::string reportRow(int row);
 
+// The lines appended after the store held `linesWritten` lines, oldest first;
+// lines that the ring has already overwritten are left out.
+std::vector<std::string> reportLinesSince(int linesWritten);
+
 // Text of slot k (0..499), for tests of the ring itself.
 std::string reportSlot(int slot);
 

@@ -15,14 +15,6 @@
 namespace tolvane {
 namespace {
 
-std::vector<std::string> linesSince(int before) {
-  std::vector<std::string> out;
-  const ReportCounters c = reportCounters();
-  for (int n = before + 1; n <= c.linesWritten; ++n)
-    out.push_back(reportRow(n - c.firstLineNo));
-  return out;
-}
-
 std::vector<std::string> fileLines(std::FILE* f) {
   std::fflush(f);
   std::rewind(f);
@@ -108,7 +100,7 @@ class ExtentCriteria : public ::testing::Test {
     }
   }
 
-  std::vector<std::string> lines() const { return linesSince(mark_); }
+  std::vector<std::string> lines() const { return reportLinesSince(mark_); }
   // The rows of steps 2..NSTEPS of the window table.
   std::vector<TableRow> tableRows() const {
     std::vector<TableRow> rows;

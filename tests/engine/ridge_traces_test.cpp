@@ -17,14 +17,6 @@
 namespace tolvane {
 namespace {
 
-std::vector<std::string> linesSince(int before) {
-  std::vector<std::string> out;
-  const ReportCounters c = reportCounters();
-  for (int n = before + 1; n <= c.linesWritten; ++n)
-    out.push_back(reportRow(n - c.firstLineNo));
-  return out;
-}
-
 std::string fileText(std::FILE* f) {
   std::fflush(f);
   std::rewind(f);
@@ -497,7 +489,7 @@ TEST_F(RidgeTraces, NoResidualDegreeOfFreedomReportsOnceAndDropsTheBiasTerm) {
   s.N = s.RANK + 1;  // possible with cross-products
   RIDGE_TRACES(s, 2);
   int said = 0;
-  for (const std::string& l : linesSince(mark_))
+  for (const std::string& l : reportLinesSince(mark_))
     said += l.find("N - RANK - 1 = 0") != std::string::npos;
   EXPECT_EQ(said, 1);
   for (int step = 1; step <= s.NSTEPS; ++step) {
@@ -540,7 +532,7 @@ TEST_F(RidgeTraces, TraceFileHoldsEightBlocksInOrder) {
   EXPECT_EQ(lines[at++], "Rescaled XTX...");
   EXPECT_EQ(lines.size() - at, 40u);
   // Nothing but the heading reaches the report.
-  const std::vector<std::string> win = linesSince(mark_);
+  const std::vector<std::string> win = reportLinesSince(mark_);
   ASSERT_EQ(win.size(), 3u);
   EXPECT_EQ(win[1], "    Ridge TRACE Calculations for LASSO Shaped Path:");
 }
@@ -580,7 +572,7 @@ TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
       s.files.TRACEFILE = std::tmpfile();
       const int before = reportCounters().linesWritten;
       RIDGE_TRACES(s, threads);
-      const std::vector<std::string> got = linesSince(before);
+      const std::vector<std::string> got = reportLinesSince(before);
       const std::string file = fileText(s.files.TRACEFILE);
       if (threads == 1) {
         serialLines = got;

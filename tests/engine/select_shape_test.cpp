@@ -18,14 +18,6 @@
 namespace tolvane {
 namespace {
 
-std::vector<std::string> linesSince(int before) {
-  std::vector<std::string> out;
-  const ReportCounters c = reportCounters();
-  for (int n = before + 1; n <= c.linesWritten; ++n)
-    out.push_back(reportRow(n - c.firstLineNo));
-  return out;
-}
-
 std::string fileText(std::FILE* f) {
   std::fflush(f);
   const long at = std::ftell(f);
@@ -90,7 +82,7 @@ class SelectShape : public ::testing::Test {
     s.files.SUMMNAME = "cement.syq";
     s.files.TRACENAME = "cement.myq";
   }
-  std::vector<std::string> lines() const { return linesSince(mark_); }
+  std::vector<std::string> lines() const { return reportLinesSince(mark_); }
 
   AnalysisState s;
   synth::Analysis d;

@@ -33,22 +33,13 @@ VectorRec makeVec(std::initializer_list<float> values) {
   return v;
 }
 
-// Lines appended to the report since `before` (a linesWritten count).
-std::vector<std::string> linesSince(int before) {
-  std::vector<std::string> out;
-  const ReportCounters c = reportCounters();
-  for (int n = before + 1; n <= c.linesWritten; ++n)
-    out.push_back(reportRow(n - c.firstLineNo));
-  return out;
-}
-
 class Toolkit : public ::testing::Test {
  protected:
   void SetUp() override {
     resetReportStore();
     mark_ = reportCounters().linesWritten;
   }
-  std::vector<std::string> messages() const { return linesSince(mark_); }
+  std::vector<std::string> messages() const { return reportLinesSince(mark_); }
   int mark_ = 0;
 };
 
@@ -276,7 +267,7 @@ TEST_F(Toolkit, FailedChecksGiveThreeLinesAndAnEmptyDestination) {
     VYQCONST(&v, 3, 9.0);
     const int before = reportCounters().linesWritten;
     c.call(&m, &v);
-    EXPECT_EQ(linesSince(before),
+    EXPECT_EQ(reportLinesSince(before),
               (std::vector<std::string>{"    ", "YQ run-time error...", c.message}));
     if (c.vectorResult) {
       EXPECT_EQ(v.rows, 0);

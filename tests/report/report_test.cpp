@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tolvane {
 namespace {
