@@ -66,6 +66,13 @@ inline float addRounded(float element, double term) {
   return toFloat(static_cast<double>(element) + term);
 }
 
+// A failed check: report it and leave the destination empty.
+template <class Rec>
+void failCheck(Rec* out, const char* message) {
+  RUN_ERROR(message);
+  out->release();
+}
+
 }  // namespace
 
 Array1<float> VECTOR(int n) {
@@ -194,14 +201,10 @@ MatrixRec* MYQLCOMB(MatrixRec* out, const MatrixRec& A, const MatrixRec& B, doub
 
 void MYQINERP(MatrixRec* out, const MatrixRec& A, const VectorRec& v) {
   if (!A.exists() || !v.exists()) {
-    RUN_ERROR("MYQINERP: at least one component does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MYQINERP: at least one component does not exist.");
   }
   if (A.cols != v.rows) {
-    RUN_ERROR("MYQINERP: factors do not conform for inner-product.");
-    out->release();
-    return;
+    return failCheck(out, "MYQINERP: factors do not conform for inner-product.");
   }
   out->release();
   if (!out->allocate(A.rows, A.rows)) return;
@@ -220,14 +223,10 @@ void MYQINERP(MatrixRec* out, const MatrixRec& A, const VectorRec& v) {
 
 void MYQMULTP(MatrixRec* out, const MatrixRec& A, const MatrixRec& B) {
   if (!A.exists() || !B.exists()) {
-    RUN_ERROR("MYQMULTP: at least one matrix does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MYQMULTP: at least one matrix does not exist.");
   }
   if (A.cols != B.rows) {
-    RUN_ERROR("MYQMULTP: matrices do not conform for multiplication.");
-    out->release();
-    return;
+    return failCheck(out, "MYQMULTP: matrices do not conform for multiplication.");
   }
   out->release();
   if (!out->allocate(A.rows, B.cols)) return;
@@ -246,9 +245,7 @@ void MYQMULTP(MatrixRec* out, const MatrixRec& A, const MatrixRec& B) {
 
 void MYQCONST(MatrixRec* out, int rows, int cols, double value) {
   if (rows < 1 || cols < 1) {
-    RUN_ERROR("MYQCONST: rows or cols argument < 1.");
-    out->release();
-    return;
+    return failCheck(out, "MYQCONST: rows or cols argument < 1.");
   }
   out->release();
   if (!out->allocate(rows, cols)) return;
@@ -262,9 +259,7 @@ void MYQCONST(MatrixRec* out, int rows, int cols, double value) {
 
 void VYQCONST(VectorRec* out, int rows, double value) {
   if (rows < 1) {
-    RUN_ERROR("VYQCONST: rows argument < 1.");
-    out->release();
-    return;
+    return failCheck(out, "VYQCONST: rows argument < 1.");
   }
   out->release();
   if (!out->allocate(rows)) return;
@@ -275,9 +270,7 @@ void VYQCONST(VectorRec* out, int rows, double value) {
 
 void MYQ_COPY(MatrixRec* out, const MatrixRec& A) {
   if (!A.exists()) {
-    RUN_ERROR("MYQ_COPY: input matrix does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MYQ_COPY: input matrix does not exist.");
   }
   out->release();
   if (!out->allocate(A.rows, A.cols)) return;
@@ -291,9 +284,7 @@ void MYQ_COPY(MatrixRec* out, const MatrixRec& A) {
 
 void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
   if (!v.exists() || !A.exists()) {
-    RUN_ERROR("MYQBYVYQ: at least one component does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MYQBYVYQ: at least one component does not exist.");
   }
   if (v.rows == A.cols) {
     out->release();
@@ -315,21 +306,16 @@ void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
       out->data[i] = e;
     }
   } else {
-    RUN_ERROR("MYQBYVYQ: factors wrong size to form output vector.");
-    out->release();
+    failCheck(out, "MYQBYVYQ: factors wrong size to form output vector.");
   }
 }
 
 void MVYQCORR(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
   if (!v.exists() || !A.exists()) {
-    RUN_ERROR("MVYQCORR: at least one component does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MVYQCORR: at least one component does not exist.");
   }
   if (v.rows != A.rows) {
-    RUN_ERROR("MVYQCORR: factors wrong size to form correlations.");
-    out->release();
-    return;
+    return failCheck(out, "MVYQCORR: factors wrong size to form correlations.");
   }
   const int n = v.rows, p = A.cols;
   out->release();
@@ -370,9 +356,7 @@ void MVYQCORR(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
 
 void MYQTRANS(MatrixRec* out, const MatrixRec& A) {
   if (!A.exists()) {
-    RUN_ERROR("MYQTRANS: input matrix does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "MYQTRANS: input matrix does not exist.");
   }
   out->release();
   if (!out->allocate(A.cols, A.rows)) return;
@@ -384,9 +368,7 @@ void MYQTRANS(MatrixRec* out, const MatrixRec& A) {
 
 void VYQDIAGN(VectorRec* out, const MatrixRec& A) {
   if (A.rows < 1 || A.cols < 1) {
-    RUN_ERROR("VYQDIAGN: rows or cols argument < 1.");
-    out->release();
-    return;
+    return failCheck(out, "VYQDIAGN: rows or cols argument < 1.");
   }
   const int n = std::min(A.rows, A.cols);
   out->release();
@@ -397,9 +379,7 @@ void VYQDIAGN(VectorRec* out, const MatrixRec& A) {
 
 void VYQTOMYQ(const VectorRec& v, MatrixRec* out) {
   if (!v.exists()) {
-    RUN_ERROR("VYQTOMYQ: A vector does not exist.");
-    out->release();
-    return;
+    return failCheck(out, "VYQTOMYQ: A vector does not exist.");
   }
   out->release();
   if (!out->allocate(1, v.rows)) return;
