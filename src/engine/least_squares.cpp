@@ -140,10 +140,13 @@ bool decomposeCrossProducts(AnalysisState& s) {
   const int p = s.P;
   VYQCONST(&s.MCOR, p, 0.0);
   if (!s.MCOR.exists()) return stop(s);
+  // Each division is stored, so centre-only correlations are rounded twice.
   for (int i = 1; i <= p; ++i) {
-    double r = static_cast<double>(s.XPY.data[i]) / (s.N - 1);
-    if (s.SCALECODE == 0) r /= static_cast<double>(s.XSTD.data[i]) * s.YSTD;
-    s.MCOR.data[i] = toFloat(r);
+    s.MCOR.data[i] = toFloat(static_cast<double>(s.XPY.data[i]) / (s.N - 1));
+    if (s.SCALECODE == 0) {
+      s.MCOR.data[i] = toFloat(static_cast<double>(s.MCOR.data[i]) /
+                               (static_cast<double>(s.XSTD.data[i]) * s.YSTD));
+    }
   }
   if (s.files.summOpen()) {
     writeLabelledRow(s.files.SUMMFILE, "Marginal Correlations...\n", s.MCOR, 25, " %7.4f");
@@ -233,9 +236,10 @@ bool LEAST_SQUARES(AnalysisState& s) {
           continue;
         }
         s.UCOMP.data[i] = toFloat(s.UCOMP.data[i] / e);
-        double r = static_cast<double>(s.UCOMP.data[i]) * s.SVAL.data[i] / std::sqrt(n - 1.0);
-        if (s.SCALECODE == 0) r /= s.YSTD;
-        s.PCOR.data[i] = toFloat(r);
+        s.PCOR.data[i] =
+            toFloat(static_cast<double>(s.UCOMP.data[i]) * s.SVAL.data[i] / std::sqrt(n - 1.0));
+        if (s.SCALECODE == 0)
+          s.PCOR.data[i] = toFloat(static_cast<double>(s.PCOR.data[i]) / s.YSTD);
       }
     }
   }

@@ -510,6 +510,33 @@ TEST_F(LeastSquaresTest, ZeroOrNegativeEigenvaluesAreDroppedAxes) {
   }
 }
 
+// Centre-only cross-products: the correlation is stored before it is divided
+// by the deviations, so it is rounded twice. These values are chosen so that
+// one rounding would give a different float.
+TEST_F(LeastSquaresTest, CentreOnlyCrossProductCorrelationsAreRoundedAtEachStore) {
+  const float xpy = 3.33f, sx = 1.013f, sy = 1.7f, d = 7.0f;
+  const int n = 10;
+  setDiagonalCrossProducts(s, {d}, {xpy}, n);
+  s.SCALECODE = 0;
+  s.XSTD.data[1] = sx;
+  s.YSTD = sy;
+
+  const float mcorStored = toFloat(static_cast<double>(xpy) / (n - 1));
+  const float mcor = toFloat(static_cast<double>(mcorStored) / (static_cast<double>(sx) * sy));
+  const float sval = toFloat(std::sqrt(static_cast<double>(d)));
+  const float ucomp = toFloat(static_cast<double>(xpy) / d);
+  const float pcorStored = toFloat(static_cast<double>(ucomp) * sval / std::sqrt(n - 1.0));
+  const float pcor = toFloat(static_cast<double>(pcorStored) / sy);
+  // The case only tells the two roundings apart if they differ here.
+  ASSERT_NE(mcor, toFloat(static_cast<double>(xpy) / (n - 1) / (static_cast<double>(sx) * sy)));
+  ASSERT_NE(pcor, toFloat(static_cast<double>(ucomp) * sval / std::sqrt(n - 1.0) / sy));
+
+  ASSERT_TRUE(LEAST_SQUARES(s));
+  EXPECT_EQ(s.MCOR.data[1], mcor);
+  EXPECT_EQ(s.UCOMP.data[1], ucomp);
+  EXPECT_EQ(s.PCOR.data[1], pcor);
+}
+
 // Singular values within 1% of each other count as equal.
 TEST_F(LeastSquaresTest, EqualSingularValuesMeansWithinOnePercent) {
   struct Case {
