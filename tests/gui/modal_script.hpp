@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
@@ -77,5 +79,13 @@ class ModalScript : public QObject {
   QString expiredStep_;
   int timeoutMs_;
 };
+
+// The texts of a list widget's entries, in order.
+inline QStringList items(const QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i)
+    out << list->item(i)->text();
+  return out;
+}
 
 }  // namespace tolvane::test

@@ -23,16 +23,10 @@
 #include "report/report.hpp"
 
 using namespace tolvane;
+using tolvane::test::items;
 using tolvane::test::ModalScript;
 
 namespace {
-
-QStringList items(const QListWidget* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i)
-    out << list->item(i)->text();
-  return out;
-}
 
 // Report rows, oldest first.
 QStringList reportRows() {

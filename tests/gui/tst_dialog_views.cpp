@@ -20,16 +20,10 @@
 #include "modal_script.hpp"
 
 using namespace tolvane;
+using tolvane::test::items;
 using tolvane::test::ModalScript;
 
 namespace {
-
-QStringList items(const QListWidget* list) {
-  QStringList out;
-  for (int i = 0; i < list->count(); ++i)
-    out << list->item(i)->text();
-  return out;
-}
 
 // A raw-data state with columns named as given; the last one is the response.
 void setNames(AnalysisState& s, const QStringList& names) {
