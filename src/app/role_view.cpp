@@ -70,12 +70,7 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   layout->addWidget(ok, 0, Qt::AlignHCenter);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  const struct {
-    QListWidget* widget;
-    List list;
-  } lists[] = {
-      {response_, List::kResponse}, {predictors_, List::kPredictors}, {leftOut_, List::kLeftOut}};
-  for (const auto& l : lists) {
+  for (const ListWidget& l : listWidgets()) {
     const List which = l.list;
     // One notification per selection, by mouse or keys, like a list box's
     // selection change; a redraw's own changes are not forwarded.
@@ -98,6 +93,11 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   predictors_->setFocus();
 }
 
+std::array<RoleView::ListWidget, 3> RoleView::listWidgets() const {
+  return {ListWidget{response_, List::kResponse}, ListWidget{predictors_, List::kPredictors},
+          ListWidget{leftOut_, List::kLeftOut}};
+}
+
 void RoleView::rowChosen(List list, int row) {
   if (redrawing_ || row < 0) return;
   model_.select(list, row);
@@ -106,12 +106,7 @@ void RoleView::rowChosen(List list, int row) {
 
 void RoleView::redraw() {
   redrawing_ = true;
-  const struct {
-    QListWidget* widget;
-    List list;
-  } lists[] = {
-      {response_, List::kResponse}, {predictors_, List::kPredictors}, {leftOut_, List::kLeftOut}};
-  for (const auto& l : lists) {
+  for (const ListWidget& l : listWidgets()) {
     QStringList names;
     if (l.list == List::kResponse) {
       names << QString::fromStdString(model_.response().name);

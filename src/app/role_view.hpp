@@ -4,6 +4,8 @@
 
 #include <QListWidget>
 
+#include <array>
+
 #include "app/dialog_view.hpp"
 #include "input/role_dialog_model.hpp"
 
@@ -23,6 +25,13 @@ class RoleView : public DialogView {
   void rowChosen(RoleDialogModel::List list, int row);
   // Refills the three lists and their selections from the model.
   void redraw();
+
+  struct ListWidget {
+    QListWidget* widget;
+    RoleDialogModel::List list;
+  };
+  // The three list widgets with the model's list each shows.
+  std::array<ListWidget, 3> listWidgets() const;
 
   RoleDialogModel& model_;
   QListWidget* response_;
