@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the batch input reader as a .AYQ file and, when
-// they read as a data set, builds the model and runs least squares on it, with
-// dialog answers taken from the last byte. No input may crash, read out of
-// bounds, or overflow.
+// they read as a data set, builds the model, runs least squares on it and
+// walks a shrinkage path, with dialog answers taken from the last two bytes.
+// No input may crash, read out of bounds, or overflow.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,7 @@
 
 #include "engine/analysis_state.hpp"
 #include "engine/least_squares.hpp"
+#include "engine/select_shape.hpp"
 #include "input/batch_line_reader.hpp"
 #include "input/batch_reader.hpp"
 #include "input/model_setup.hpp"
@@ -70,6 +71,23 @@ struct FuzzDialogs : BatchDialogs {
   }
 };
 
+// A path chosen by the bits of one byte: each family, each step count, and
+// Q values inside, at and beyond the clamped range.
+struct FuzzPath : PathDialog {
+  explicit FuzzPath(std::uint8_t bits) : bits(bits) {}
+  std::uint8_t bits;
+
+  void run(PathDialogModel& m) override {
+    static const int shapes[] = {kShapeQ, kShapeGarrote, kShapeLasso, kShapeCrosr};
+    static const int steps[] = {kStepsOne, kStepsFour, kStepsEight, kStepsOne};
+    static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
+    m.clickShape(shapes[bits & 3]);
+    m.clickSteps(steps[(bits >> 2) & 3]);
+    m.editQText(qs[(bits >> 4) & 7]);
+    m.ok();
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -82,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fclose(file);
   if (!read.completed()) return 0;
   FuzzDialogs dialogs(size > 0 ? data[size - 1] : 0);
-  if (setUpModel(*state, dialogs).completed()) LEAST_SQUARES(*state);
+  if (!setUpModel(*state, dialogs).completed() || !LEAST_SQUARES(*state)) return 0;
+  FuzzPath path(size > 1 ? data[size - 2] : 0);
+  SELECT_SHAPE(*state, path, 1);
   return 0;
 }
