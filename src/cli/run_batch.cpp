@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "cli/option_dialogs.hpp"
 #include "cli/report_printer.hpp"
@@ -14,6 +15,13 @@ namespace {
 
 int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& out,
                std::ostream& err) {
+  // A folder opens for reading on some systems and only fails at the first
+  // read, after the output files have been made; refuse it first.
+  std::error_code ec;
+  if (std::filesystem::is_directory(options.input, ec)) {
+    err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(EISDIR) << "\n";
+    return kExitStopped;
+  }
   std::FILE* in = std::fopen(options.input.c_str(), "r");
   if (in == nullptr) {
     err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(errno) << "\n";

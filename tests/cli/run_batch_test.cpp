@@ -192,6 +192,16 @@ TEST(RunBatch, BadInputExitsWithOneAndTheReportSaysWhere) {
   EXPECT_EQ(missing.run(), kExitStopped);
   EXPECT_EQ(missing.err,
             "tolvane-batch: cannot open " + dir.file("none.ayq") + ": No such file or directory\n");
+
+  // A folder is refused before any output file is made from its name.
+  std::filesystem::create_directory(dir.file("folder.ayq"));
+  Cli folder(dir.file("folder.ayq"));
+  folder.options.out = dir.file("folder-run");
+  EXPECT_EQ(folder.run(), kExitStopped);
+  EXPECT_EQ(folder.err,
+            "tolvane-batch: cannot open " + dir.file("folder.ayq") + ": Is a directory\n");
+  EXPECT_FALSE(dir.has("folder-run.syq"));
+  EXPECT_FALSE(dir.has("folder-run.myq"));
 }
 
 TEST(RunBatch, AnUnopenableOutputFileExitsWithOne) {
