@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QGraphicsLineItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QImage>
@@ -122,6 +124,8 @@ TraceChart::TraceChart(InWindow) {
   emptyItem_ = new QGraphicsSimpleTextItem(chart_);
   emptyItem_->setVisible(false);
   connect(chart_, &QChart::plotAreaChanged, this, [this] { placeEmptyText(); });
+  baseMargins_ = chart_->margins();
+  connect(chart_, &QGraphicsWidget::geometryChanged, this, [this] { layOutColumnLegend(); });
 }
 
 TraceChart::~TraceChart() {
@@ -251,8 +255,9 @@ void TraceChart::finishSetup() {
     s->attachAxis(yAxis);
   }
 
-  chart_->legend()->setVisible(!series_.empty());
-  chart_->legend()->setAlignment(series_.size() > 8 ? Qt::AlignRight : Qt::AlignBottom);
+  chart_->legend()->setAlignment(Qt::AlignBottom);
+  chart_->legend()->setVisible(!series_.empty() && seriesCount() <= kOwnLegendMost);
+  buildColumnLegend();
 
   emptyItem_->setText(emptyText_);
   emptyItem_->setVisible(series_.empty() && !emptyText_.isEmpty());
@@ -265,6 +270,77 @@ void TraceChart::placeEmptyText() {
   const QRectF area = chart_->plotArea();
   const QRectF box = emptyItem_->boundingRect();
   emptyItem_->setPos(area.center().x() - box.width() / 2, area.center().y() - box.height() / 2);
+}
+
+std::vector<QGraphicsSimpleTextItem*> TraceChart::columnLegendLabels() const {
+  std::vector<QGraphicsSimpleTextItem*> labels;
+  for (const LegendEntry& e : legend_)
+    labels.push_back(e.label);
+  return labels;
+}
+
+// The chart's own legend has one row or one column: with the 49 predictors
+// a data set may have, most of it falls outside the window. This one takes
+// as many columns as the height needs, at the right of the plot.
+void TraceChart::buildColumnLegend() {
+  for (const LegendEntry& e : legend_) {
+    delete e.swatch;
+    delete e.label;
+  }
+  legend_.clear();
+  if (seriesCount() > kOwnLegendMost) {
+    const QFont font = chart_->legend()->font();
+    for (int k = 0; k < seriesCount(); ++k) {
+      QPen pen = series_[k]->pen();
+      pen.setWidthF(std::min(pen.widthF(), 3.0));
+      auto* swatch = new QGraphicsLineItem(chart_);
+      swatch->setPen(pen);
+      auto* label = new QGraphicsSimpleTextItem(chart_);
+      label->setFont(font);
+      label->setBrush(chart_->legend()->labelColor());
+      const QString name = series_[k]->name();
+      label->setToolTip(name);
+      legend_.push_back(LegendEntry{swatch, label, name});
+    }
+  }
+  layOutColumnLegend();
+}
+
+void TraceChart::layOutColumnLegend() {
+  QMargins margins = baseMargins_;
+  const QSizeF size = chart_->size();
+  if (!legend_.empty() && size.width() > 0 && size.height() > 0) {
+    const QFontMetricsF fm(legend_.front().label->font());
+    const double rowHeight = fm.height() + 4.0;
+    const double swatchWidth = 18.0, gap = 5.0, columnGap = 12.0;
+    const double top = baseMargins_.top() + QFontMetricsF(chart_->titleFont()).height() + 12.0;
+    const double height = std::max(rowHeight, size.height() - top - baseMargins_.bottom());
+    const int count = static_cast<int>(legend_.size());
+    const int fitting = std::max(1, static_cast<int>(height / rowHeight));
+    const int columns = (count + fitting - 1) / fitting;
+    const int perColumn = (count + columns - 1) / columns;
+    double textWidth = 0.0;
+    for (const LegendEntry& e : legend_)
+      textWidth = std::max(textWidth, fm.horizontalAdvance(e.name));
+    // The legend takes at most two fifths of the width; longer names are
+    // cut short with an ellipsis and shown whole in a tool tip.
+    const double most = size.width() * 0.4 / columns - swatchWidth - gap - columnGap;
+    textWidth = std::max(std::min(textWidth, most), fm.horizontalAdvance(QStringLiteral("x...")));
+    const double columnWidth = swatchWidth + gap + textWidth + columnGap;
+    const double left = size.width() - baseMargins_.right() - columns * columnWidth;
+    const double y0 = top + std::max(0.0, (height - perColumn * rowHeight) / 2.0);
+    for (int k = 0; k < count; ++k) {
+      const LegendEntry& e = legend_[k];
+      const double x = left + (k / perColumn) * columnWidth + columnGap;
+      const double y = y0 + (k % perColumn) * rowHeight;
+      const double mid = y + rowHeight / 2.0;
+      e.swatch->setLine(x, mid, x + swatchWidth, mid);
+      e.label->setText(fm.elidedText(e.name, Qt::ElideRight, textWidth));
+      e.label->setPos(x + swatchWidth + gap, mid - fm.height() / 2.0);
+    }
+    margins.setRight(baseMargins_.right() + static_cast<int>(std::ceil(columns * columnWidth)));
+  }
+  if (chart_->margins() != margins) chart_->setMargins(margins);
 }
 
 QSizeF TraceChart::chartSize() const {

@@ -22,6 +22,7 @@
 class QChart;
 class QImage;
 class QChartView;
+class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QPainter;
@@ -95,6 +96,11 @@ class TraceChart : public QObject {
 
   QChart* chart() const { return chart_; }
   QChartView* view() const { return view_; }
+  // The labels of the legend in columns that replaces the chart's own
+  // one-column legend past kOwnLegendMost series; empty below that.
+  std::vector<QGraphicsSimpleTextItem*> columnLegendLabels() const;
+
+  static constexpr int kOwnLegendMost = 8;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,11 +110,20 @@ class TraceChart : public QObject {
   explicit TraceChart(InWindow);
   void layOutAt(QSize size) const;
   void placeEmptyText();
+  void buildColumnLegend();
+  void layOutColumnLegend();
 
   QChart* chart_ = nullptr;
   QChartView* view_ = nullptr;
   bool ownsView_ = false;
   QGraphicsSimpleTextItem* emptyItem_ = nullptr;
+  QMargins baseMargins_;
+  struct LegendEntry {
+    QGraphicsLineItem* swatch;
+    QGraphicsSimpleTextItem* label;
+    QString name;
+  };
+  std::vector<LegendEntry> legend_;
 
   int rows_ = 0;
   int cols_ = 0;

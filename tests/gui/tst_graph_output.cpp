@@ -1,7 +1,9 @@
 // Output of a chart: printing at 90 percent of the page, and chart files in
 // PNG, SVG and PDF written without a window.
 #include <QChart>
+#include <QGraphicsSimpleTextItem>
 #include <QImage>
+#include <QLegend>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPrintDialog>
@@ -220,6 +222,72 @@ class GraphOutputTest : public QObject {
     QVERIFY(!writeTracePlots(state, blocker.fileName().toStdString(), "x", PlotFormat::Png,
                              &written, &error));
     QVERIFY(written.empty());
+  }
+
+  // With more series than one legend column holds, the legend runs in
+  // columns beside the plot: every name is drawn, inside the chart, clear of
+  // the plot and of each other, in series order; and it is in the files.
+  void manySeriesGetALegendInColumns() {
+    const int count = 49;
+    std::vector<double> block(static_cast<std::size_t>(count) * 3), x = {0.0, 1.0, 2.0};
+    QStringList names;
+    for (int j = 0; j < count; ++j) {
+      names << (j == 7 ? QString("a rather long predictor name") : QString("x%1").arg(j + 1));
+      for (int i = 0; i < 3; ++i)
+        block[static_cast<std::size_t>(i) * count + j] = (j + 1) * (2 - i);
+    }
+    TraceChart chart;
+    chart.setDataBlock(3, count, block.data());
+    chart.setAbscissae(3, x.data());
+    chart.setSeriesNames(names);
+    chart.setTitle("Shrinkage Coefficients");
+    chart.finishSetup();
+    QVERIFY(!chart.chart()->legend()->isVisible());
+    const QString svgPath = dir.filePath("many.svg");
+    QString error;
+    QVERIFY(chart.renderToFile(svgPath, ChartFileFormat::Svg, QSize(760, 520), &error));
+
+    const std::vector<QGraphicsSimpleTextItem*> labels = chart.columnLegendLabels();
+    QCOMPARE(labels.size(), std::size_t(count));
+    const QRectF whole(QPointF(0, 0), chart.chartSize());
+    const QRectF plot = chart.chart()->plotArea();
+    std::vector<QRectF> boxes;
+    for (int j = 0; j < count; ++j) {
+      const QString text = labels[j]->text();
+      if (j == 7) {
+        QVERIFY2(text.endsWith(QChar(0x2026)), qPrintable(text));  // cut short
+        QCOMPARE(labels[j]->toolTip(), names[j]);
+      } else {
+        QCOMPARE(text, names[j]);
+      }
+      const QRectF box = labels[j]->mapRectToParent(labels[j]->boundingRect());
+      QVERIFY2(whole.contains(box), qPrintable(text));
+      QVERIFY2(!box.intersects(plot), qPrintable(text));
+      for (const QRectF& other : boxes)
+        QVERIFY2(!box.intersects(other), qPrintable(text));
+      boxes.push_back(box);
+    }
+    // Columns, not one tall row: the last name stands right of the first.
+    QVERIFY(boxes.back().left() > boxes.front().right());
+    // The long name is cut so that the legend leaves the plot most of the width.
+    double left = whole.right(), right = 0.0;
+    for (const QRectF& box : boxes) {
+      left = std::min(left, box.left());
+      right = std::max(right, box.right());
+    }
+    QVERIFY2(right - left < 0.4 * whole.width(), qPrintable(QString::number(right - left)));
+    QVERIFY2(plot.width() > 0.4 * whole.width(), qPrintable(QString::number(plot.width())));
+    QVERIFY(readAll(svgPath).contains(">x49<"));
+
+    // A few series keep the chart's own legend below the plot.
+    TraceChart few;
+    few.setDataBlock(3, 4, block.data());
+    few.setAbscissae(3, x.data());
+    few.setSeriesNames(names.mid(0, 4));
+    few.finishSetup();
+    QVERIFY(few.columnLegendLabels().empty());
+    QVERIFY(few.chart()->legend()->isVisible());
+    QCOMPARE(few.chart()->legend()->alignment(), Qt::AlignBottom);
   }
 
   void emptyTracesWriteAnEmptyChart() {
