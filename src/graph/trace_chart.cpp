@@ -327,6 +327,17 @@ void TraceChart::layOutColumnLegend() {
     const double most = size.width() * 0.4 / columns - swatchWidth - gap - columnGap;
     textWidth = std::max(std::min(textWidth, most), fm.horizontalAdvance(QStringLiteral("x...")));
     const double columnWidth = swatchWidth + gap + textWidth + columnGap;
+    // A window too small for every name shows none: a click on a line
+    // still names it.
+    const bool fits = columns * columnWidth <= size.width() / 2.0;
+    for (const LegendEntry& e : legend_) {
+      e.swatch->setVisible(fits);
+      e.label->setVisible(fits);
+    }
+    if (!fits) {
+      if (chart_->margins() != margins) chart_->setMargins(margins);
+      return;
+    }
     const double left = size.width() - baseMargins_.right() - columns * columnWidth;
     const double y0 = top + std::max(0.0, (height - perColumn * rowHeight) / 2.0);
     for (int k = 0; k < count; ++k) {

@@ -279,6 +279,15 @@ class GraphOutputTest : public QObject {
     QVERIFY2(plot.width() > 0.4 * whole.width(), qPrintable(QString::number(plot.width())));
     QVERIFY(readAll(svgPath).contains(">x49<"));
 
+    // Too small a chart for every name shows none and gives the plot its room.
+    QVERIFY(chart.renderToFile(dir.filePath("small.png"), ChartFileFormat::Png, QSize(200, 120),
+                               &error));
+    for (const QGraphicsSimpleTextItem* label : chart.columnLegendLabels())
+      QVERIFY(!label->isVisible());
+    QCOMPARE(chart.chart()->margins(), QChart().margins());
+    QVERIFY(chart.renderToFile(svgPath, ChartFileFormat::Svg, QSize(760, 520), &error));
+    QVERIFY(chart.columnLegendLabels().back()->isVisible());
+
     // A few series keep the chart's own legend below the plot.
     TraceChart few;
     few.setDataBlock(3, 4, block.data());
