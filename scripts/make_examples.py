@@ -6,6 +6,8 @@ hald_xpx.ayq    the same data as exact sums of cross-products
 plant.ayq       a synthetic process data set with 12 predictors, its names
                 continued with NEXTLINE; deterministic (a fixed LCG)
 plant_xpx.ayq   the same data as exact sums, in two blocks of columns
+wide.ayq        the largest data set the program takes: 200 observations of
+                49 predictors and a response; deterministic (a fixed LCG)
 
 Run from the repository root: python3 scripts/make_examples.py
 """
@@ -85,6 +87,25 @@ def plant_rows():
     return rows
 
 
+def wide_rows():
+    """200 observations of 49 predictors that share a common factor, and a
+    response that depends on every other one of them."""
+    state = 20241207
+
+    def uniform():
+        nonlocal state
+        state = (1103515245 * state + 12345) % 2**31
+        return state / 2**31
+
+    rows = []
+    for _ in range(200):
+        common = uniform() - 0.5
+        x = [round(10 * (0.7 * common + uniform() - 0.5), 3) for _ in range(49)]
+        y = sum(v / (1 + k) for k, v in enumerate(x) if k % 2 == 0) + 2 * (uniform() - 0.5)
+        rows.append([f"{v:.3f}" for v in x] + [f"{y:.4f}"])
+    return rows
+
+
 def main():
     out = Path("examples")
     out.mkdir(exist_ok=True)
@@ -107,6 +128,14 @@ def main():
     (out / "plant.ayq").write_text("\n".join(text) + "\n")
     (out / "plant_xpx.ayq").write_text(
         cross_products(PLANT_NAMES, rows, "synthetic plant data as sums"))
+
+    names = [f"x{k:02d}" for k in range(1, 50)] + ["y"]
+    text = ["50  variables: the largest data set, 49 predictors",
+            "200 observations"]
+    text += [" ".join(names[k:k + 10]) + (" NEXTLINE" if k + 10 < 50 else "")
+             for k in range(0, 50, 10)]
+    text += [" ".join(r) for r in wide_rows()]
+    (out / "wide.ayq").write_text("\n".join(text) + "\n")
 
 
 if __name__ == "__main__":

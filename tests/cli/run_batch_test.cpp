@@ -178,6 +178,22 @@ TEST(RunBatch, ObservationRangeComesFromFirstAndLast) {
   EXPECT_NE(c.out.find("    Last  Observation Number = 12\n"), std::string::npos);
 }
 
+// The bundled data set of the largest size the program takes runs to the end
+// at full rank, with a trace of 49 columns.
+TEST(RunBatch, TheLargestExampleRunsAtFullRank) {
+  Cli c(example("wide.ayq"));
+  c.options.path.steps = 1;
+  ASSERT_EQ(c.run(), kExitCompleted) << c.err;
+  EXPECT_EQ(c.state->P, 49);
+  EXPECT_EQ(c.state->N, 200);
+  EXPECT_EQ(c.state->RANK, 49);
+  EXPECT_EQ(c.state->NSTEPS, 50);
+  EXPECT_EQ(c.state->CYQ.rows, 50);
+  EXPECT_EQ(c.state->CYQ.cols, 49);
+  EXPECT_EQ(c.state->XNAME[49], "x49");
+  EXPECT_EQ(c.out.find("YQ run-time error"), std::string::npos);
+}
+
 TEST(RunBatch, BadInputExitsWithOneAndTheReportSaysWhere) {
   test::TempDir dir;
   dir.write("bad.ayq", "3\n6\nA B C\n1 2 3\n4 5\n");
