@@ -29,18 +29,23 @@ inline void setControls(AnalysisState& s, int scalecode) {
   s.MSTEPS = 8;
 }
 
-// Raw-data form: XMAT and YVEC centred, and rescaled when SCALECODE is 1
-// or 2, with XAVG, XSTD, XCOR, YAVG and YSTD, all stored in single precision.
-inline void setUpRawModel(AnalysisState& s, const Columns& x, const std::vector<double>& y,
-                          int scalecode) {
-  const int n = static_cast<int>(y.size()), p = static_cast<int>(x.size());
-  s.XPXFORM = 0;
+// The counts and controls of an n x p data set in either form.
+inline void setShape(AnalysisState& s, int xpxform, int n, int p, int scalecode) {
+  s.XPXFORM = xpxform;
   s.N = s.NOBS = n;
   s.N1 = 1;
   s.N2 = n;
   s.P = p;
   s.NVAR = p + 1;
   setControls(s, scalecode);
+}
+
+// Raw-data form: XMAT and YVEC centred, and rescaled when SCALECODE is 1
+// or 2, with XAVG, XSTD, XCOR, YAVG and YSTD, all stored in single precision.
+inline void setUpRawModel(AnalysisState& s, const Columns& x, const std::vector<double>& y,
+                          int scalecode) {
+  const int n = static_cast<int>(y.size()), p = static_cast<int>(x.size());
+  setShape(s, 0, n, p, scalecode);
   s.XMAT.allocate(n, p);
   s.YVEC.allocate(n);
   float ysum = 0.0f;
@@ -77,13 +82,7 @@ inline void setUpRawModel(AnalysisState& s, const Columns& x, const std::vector<
 inline void setUpCrossProductModel(AnalysisState& s, const Columns& x, const std::vector<double>& y,
                                    int scalecode) {
   const int n = static_cast<int>(y.size()), p = static_cast<int>(x.size());
-  s.XPXFORM = 1;
-  s.N = s.NOBS = n;
-  s.N1 = 1;
-  s.N2 = n;
-  s.P = p;
-  s.NVAR = p + 1;
-  setControls(s, scalecode);
+  setShape(s, 1, n, p, scalecode);
   double sumY = 0.0, sumSqY = 0.0;
   for (double v : y) {
     sumY += v;

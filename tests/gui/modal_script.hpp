@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QObject>
 #include <QPointer>
@@ -86,6 +88,19 @@ inline QStringList items(const QListWidget* list) {
   for (int i = 0; i < list->count(); ++i)
     out << list->item(i)->text();
   return out;
+}
+
+// Types the path into the dialog's name field and accepts, as Enter does.
+// The dialog lists directories in the background and may ignore an early
+// accept; try again until it closes.
+inline void acceptPath(QPointer<QFileDialog> dialog, const QString& path, int triesLeft) {
+  if (!dialog || !dialog->isVisible()) return;
+  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+  QMetaObject::invokeMethod(dialog, "accept");
+  if (triesLeft > 0 && dialog && dialog->isVisible()) {
+    QTimer::singleShot(50, dialog,
+                       [dialog, path, triesLeft] { acceptPath(dialog, path, triesLeft - 1); });
+  }
 }
 
 }  // namespace tolvane::test

@@ -23,6 +23,7 @@
 #include "report/report.hpp"
 
 using namespace tolvane;
+using tolvane::test::acceptPath;
 using tolvane::test::items;
 using tolvane::test::ModalScript;
 
@@ -40,19 +41,6 @@ QStringList reportRows() {
 QByteArray readAll(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Types the path into the dialog's name field and accepts, as Enter does.
-// The dialog lists directories in the background and may ignore an early
-// accept; try again until it closes.
-void acceptPath(QPointer<QFileDialog> dialog, const QString& path, int triesLeft) {
-  if (!dialog || !dialog->isVisible()) return;
-  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
-  QMetaObject::invokeMethod(dialog, "accept");
-  if (triesLeft > 0 && dialog && dialog->isVisible()) {
-    QTimer::singleShot(50, dialog,
-                       [dialog, path, triesLeft] { acceptPath(dialog, path, triesLeft - 1); });
-  }
 }
 
 void chooseFile(QWidget* w, const QString& path) {

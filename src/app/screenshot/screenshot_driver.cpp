@@ -35,6 +35,7 @@
 #include "modal_script.hpp"
 
 using namespace tolvane;
+using tolvane::test::acceptPath;
 using tolvane::test::ModalScript;
 
 namespace {
@@ -81,16 +82,6 @@ void clickOk(QWidget* w) {
 void clickRadio(QWidget* w, const char* name) {
   auto* radio = w->findChild<QRadioButton*>(name);
   QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(6, radio->height() / 2));
-}
-
-void acceptPath(QPointer<QFileDialog> dialog, const QString& path, int triesLeft) {
-  if (!dialog || !dialog->isVisible()) return;
-  dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path);
-  QMetaObject::invokeMethod(dialog, "accept");
-  if (triesLeft > 0 && dialog && dialog->isVisible()) {
-    QTimer::singleShot(50, dialog,
-                       [dialog, path, triesLeft] { acceptPath(dialog, path, triesLeft - 1); });
-  }
 }
 
 // Waits until the script has run all its steps.
