@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QObject>
 #include <QThread>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -15,29 +17,93 @@ struct Waiter {
   std::mutex mutex;
   std::condition_variable cv;
   bool done = false;
+
+  void wake() {
+    std::lock_guard lock(mutex);
+    done = true;
+    cv.notify_all();
+  }
 };
 
-// Wakes the waiting thread when the last owner lets go of it: the queued
-// call once it has run, or Qt discarding the call unrun, so that a waiter is
-// never left hanging.
-class Wakeup {
+struct PendingCall {
+  const std::function<void()>* fn;
+  std::shared_ptr<Waiter> waiter;
+};
+
+// The calls waiting for the GUI thread. A worker's call goes through this
+// queue under a standard mutex, never inside a Qt event: Qt's libraries
+// synchronise through primitives a thread sanitizer cannot see, so anything
+// handed over inside an event would be reported as a race (and would be one
+// to any checker that cannot see Qt's own locking).
+class Dispatcher : public QObject {
+  Q_OBJECT
+
  public:
-  explicit Wakeup(std::shared_ptr<Waiter> waiter) : waiter_(std::move(waiter)) {}
-  Wakeup(const Wakeup&) = delete;
-  Wakeup& operator=(const Wakeup&) = delete;
-  ~Wakeup() {
+  explicit Dispatcher(QObject* parent) : QObject(parent) {
+    std::lock_guard lock(mutex());
+    current() = this;
+  }
+
+  // The application is going: every call still waiting is woken unrun, so
+  // that no worker is left hanging.
+  ~Dispatcher() override {
+    std::deque<PendingCall> dropped;
     {
-      std::lock_guard lock(waiter_->mutex);
-      waiter_->done = true;
+      std::lock_guard lock(mutex());
+      if (current() == this) current() = nullptr;
+      dropped.swap(queue());
     }
-    waiter_->cv.notify_all();
+    for (PendingCall& call : dropped) call.waiter->wake();
+  }
+
+  // Queues a call and asks the GUI thread to run it. False when there is no
+  // application to run it.
+  static bool post(PendingCall call) {
+    std::lock_guard lock(mutex());
+    Dispatcher* dispatcher = current();
+    if (dispatcher == nullptr) return false;
+    queue().push_back(std::move(call));
+    // By name: the event is then made and freed inside Qt, and carries nothing.
+    if (QMetaObject::invokeMethod(dispatcher, "runOne", Qt::QueuedConnection)) return true;
+    queue().pop_back();
+    return false;
+  }
+
+  // One call per event, as each was posted: a modal dialog's own event loop
+  // may run the next call while the first is still open.
+  Q_INVOKABLE void runOne() {
+    PendingCall call{};
+    {
+      std::lock_guard lock(mutex());
+      if (queue().empty()) return;
+      call = std::move(queue().front());
+      queue().pop_front();
+    }
+    (*call.fn)();
+    call.waiter->wake();
   }
 
  private:
-  std::shared_ptr<Waiter> waiter_;
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  static std::deque<PendingCall>& queue() {
+    static std::deque<PendingCall> q;
+    return q;
+  }
+  static Dispatcher*& current() {
+    static Dispatcher* d = nullptr;
+    return d;
+  }
 };
 
+// Made on the GUI thread as the application starts, and owned by it.
+void makeDispatcher() { new Dispatcher(QCoreApplication::instance()); }
+
 }  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(makeDispatcher)
 
 bool onGuiThread() {
   const QCoreApplication* app = QCoreApplication::instance();
@@ -49,23 +115,12 @@ void callOnGuiThread(const std::function<void()>& fn) {
     fn();
     return;
   }
-  // A blocking queued call, made of a queued call and a standard mutex and
-  // condition variable rather than Qt::BlockingQueuedConnection: the same
-  // behaviour, but a thread sanitizer sees the hand-over of everything the
-  // dialog wrote, which it cannot see through Qt's own semaphore.
   auto waiter = std::make_shared<Waiter>();
-  auto wakeup = std::make_shared<Wakeup>(waiter);
-  const std::function<void()>* call = &fn;
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [wakeup, call]() mutable {
-        (*call)();
-        wakeup.reset();
-      },
-      Qt::QueuedConnection);
-  wakeup.reset();
+  if (!Dispatcher::post(PendingCall{&fn, waiter})) return;
   std::unique_lock lock(waiter->mutex);
   waiter->cv.wait(lock, [&] { return waiter->done; });
 }
 
 }  // namespace tolvane
+
+#include "gui_thread_call.moc"
