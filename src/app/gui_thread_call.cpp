@@ -53,7 +53,8 @@ class Dispatcher : public QObject {
       if (current() == this) current() = nullptr;
       dropped.swap(queue());
     }
-    for (PendingCall& call : dropped) call.waiter->wake();
+    for (PendingCall& call : dropped)
+      call.waiter->wake();
   }
 
   // Queues a call and asks the GUI thread to run it. False when there is no
@@ -99,7 +100,9 @@ class Dispatcher : public QObject {
 };
 
 // Made on the GUI thread as the application starts, and owned by it.
-void makeDispatcher() { new Dispatcher(QCoreApplication::instance()); }
+void makeDispatcher() {
+  new Dispatcher(QCoreApplication::instance());
+}
 
 }  // namespace
 
