@@ -54,7 +54,8 @@ bool BatchRunner::start(std::function<void()> job) {
     }
     // Post before signalling done: the destructor returns only after the
     // flag is set, so the object is alive when the event is posted.
-    QMetaObject::invokeMethod(this, &BatchRunner::onWorkerDone, Qt::QueuedConnection);
+    // By name: the event is made inside Qt and carries nothing from here.
+    QMetaObject::invokeMethod(this, "onWorkerDone", Qt::QueuedConnection);
     workerDone_ = true;
   });
   return true;

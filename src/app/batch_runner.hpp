@@ -42,9 +42,10 @@ class BatchRunner : public QObject {
  signals:
   void finished();
 
- private:
+ private slots:
   void onWorkerDone();
 
+ private:
   std::mutex& runMutex_;
   std::thread thread_;
   std::atomic<bool> workerDone_{false};

@@ -69,25 +69,15 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
   setStage(MenuStage::Scroll);
 
   // The core calls these from whichever thread reached the stage; widgets
-  // are touched on this thread only.
+  // are touched on this thread only. The calls go by name, so that the
+  // queued event is made inside Qt and carries nothing from the calling
+  // thread (a thread sanitizer cannot see Qt's locking of its event queue).
   setFrontEndHooks({
-      [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { setStage(MenuStage::Path); }, Qt::QueuedConnection);
-      },
-      [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { setStage(MenuStage::Graph); }, Qt::QueuedConnection);
-      },
+      [this] { QMetaObject::invokeMethod(this, "enterPathStage", Qt::QueuedConnection); },
+      [this] { QMetaObject::invokeMethod(this, "enterGraphStage", Qt::QueuedConnection); },
   });
-  setReportObserver([this] {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          if (reportWindow_) reportWindow_->showNewest();
-        },
-        Qt::QueuedConnection);
-  });
+  setReportObserver(
+      [this] { QMetaObject::invokeMethod(this, "showNewestReportLine", Qt::QueuedConnection); });
 
   batchRun_ = [this](AnalysisState& s, BatchInput input) {
     GuiBatchDialogs dialogs([this] { return dialogOwner(); });
@@ -110,6 +100,10 @@ MainFrame::~MainFrame() {
   delete runner_;
   runner_ = nullptr;
   BatchRunner::dialogsWithdrawn() = false;
+}
+
+void MainFrame::showNewestReportLine() {
+  if (reportWindow_) reportWindow_->showNewest();
 }
 
 void MainFrame::setStage(MenuStage stage) {

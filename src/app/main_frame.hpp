@@ -70,6 +70,13 @@ class MainFrame : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
+ private slots:
+  // Reached by name from whichever thread the core runs on (see the
+  // constructor).
+  void enterPathStage() { setStage(MenuStage::Path); }
+  void enterGraphStage() { setStage(MenuStage::Graph); }
+  void showNewestReportLine();
+
  private:
   void readBatchInput();
   void createReportWindow();

@@ -3,6 +3,8 @@
 #include <QThread>
 #include <QtTest>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "app/gui_thread_call.hpp"
@@ -64,5 +66,48 @@ class TestGuiThreadCall : public QObject {
   }
 };
 
-QTEST_MAIN(TestGuiThreadCall)
+// A call still waiting when the application goes is released unrun: the
+// worker must not hang. Needs an application of its own, so it runs after
+// the suite's. Returns the number of failures.
+static int aWaitingCallIsReleasedWhenTheApplicationGoes(int argc, char** argv) {
+  auto* app = new QCoreApplication(argc, argv);
+  std::atomic<bool> ran{false}, returned{false};
+  std::thread worker([&] {
+    callOnGuiThread([&] { ran = true; });
+    returned = true;
+  });
+  // No event loop runs: the call can only wait in the queue until the
+  // application is deleted (or, had the worker been slower, find none).
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const bool waited = !returned.load();
+  delete app;
+  worker.join();
+  int failures = 0;
+  if (!waited) {
+    std::fprintf(stderr, "FAIL: the call returned before the application went\n");
+    ++failures;
+  }
+  if (ran.load()) {
+    std::fprintf(stderr, "FAIL: a call discarded at shutdown ran\n");
+    ++failures;
+  }
+  // With no application at all the call returns at once, unrun.
+  callOnGuiThread([&] { ran = true; });
+  if (ran.load()) {
+    std::fprintf(stderr, "FAIL: a call ran with no application\n");
+    ++failures;
+  }
+  return failures;
+}
+
+int main(int argc, char** argv) {
+  int failures = 0;
+  {
+    QCoreApplication app(argc, argv);
+    TestGuiThreadCall suite;
+    failures = QTest::qExec(&suite, argc, argv);
+  }
+  return failures + aWaitingCallIsReleasedWhenTheApplicationGoes(argc, argv);
+}
+
 #include "tst_gui_thread_call.moc"
