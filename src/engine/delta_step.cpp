@@ -18,36 +18,34 @@ double correlationScale(int shape, float rho, double eps) {
 
 }  // namespace
 
-double DELTA_STEP(AnalysisState& s, int step, double kstart) {
-  if (step < 1) step = 1;
+bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& delta, double* k) {
   const int R = s.RANK;
   const int P = s.P;
-  if (step > s.DYQ.rows || s.DYQ.cols < P || R > P || P > kMaxVars || s.MSTEPS < 1) return kstart;
-  float* row = s.DYQ.data.row(step) - 1;  // row[i], i = 1..P
-
+  if (R > P || P > kMaxVars || R < 0) return false;
   for (int i = R + 1; i <= P; ++i)
-    row[i] = 0.0f;
-  if (step == 1) {
+    delta[i] = 0.0;
+  if (m <= 0.0) {
     for (int i = 1; i <= R; ++i)
-      row[i] = 1.0f;
-    return 0.0;
+      delta[i] = 1.0;
+    *k = 0.0;
+    return true;
   }
-  const double m = static_cast<double>(step - 1) / s.MSTEPS;
   if (m >= R) {
     for (int i = 1; i <= R; ++i)
-      row[i] = 0.0f;
-    return kEndOfPathConstant;
+      delta[i] = 0.0;
+    *k = kEndOfPathConstant;
+    return true;
   }
 
   const int shape = (s.SHAPECODE >= 1 && s.SHAPECODE <= 3) ? s.SHAPECODE : 0;
-  if (shape != 0 && s.PCOR.rows < R) return kstart;
+  if (shape != 0 && s.PCOR.rows < R) return false;
   if (shape == 0 && s.QSHAPE == 1.0f) {
     // Uniform shrinkage: every axis keeps the same share.
-    const double k = m / (R - m);
-    const float delta = toFloat(1.0 / (1.0 + k));
+    *k = m / (R - m);
+    const double share = 1.0 / (1.0 + *k);
     for (int i = 1; i <= R; ++i)
-      row[i] = delta;
-    return k;
+      delta[i] = share;
+    return true;
   }
 
   const double eps = s.EPS;
@@ -60,7 +58,7 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
 
   // Newton's method on  sum of deltas = R - m; the sum falls and is convex in
   // k, so a start at or below the solution stays below it.
-  double k = kstart;
+  double kk = kstart;
   double e = m - R;
   int passes = 0;
   while (!(std::fabs(e) <= tol) && passes < kMaxPasses) {
@@ -68,40 +66,56 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
     e = m - R;
     double d = 0.0;
     for (int i = 1; i <= R; ++i) {
-      double delta = 0.0;
+      double di = 0.0;
       double slope = 0.0;
       switch (shape) {
         case 0: {
-          const double den = 1.0 + k * x[i];
-          delta = 1.0 / den;
+          const double den = 1.0 + kk * x[i];
+          di = 1.0 / den;
           slope = x[i] / (den * den);
           break;
         }
         case 1: {
-          const double den = 1.0 + k / x[i];
-          delta = 1.0 / den;
+          const double den = 1.0 + kk / x[i];
+          di = 1.0 / den;
           slope = (1.0 / x[i]) / (den * den);
           break;
         }
         default:  // Garrote and Lasso: k is a threshold
-          if (k < x[i]) {
-            delta = 1.0 - k / x[i];
+          if (kk < x[i]) {
+            di = 1.0 - kk / x[i];
             slope = 1.0 / x[i];
           }
           break;
       }
-      row[i] = toFloat(delta);
-      e += delta;
+      delta[i] = di;
+      e += di;
       d += slope;
     }
     // A start above the solution can leave no axis active (or a slope that
     // underflows); begin again from the bottom instead of dividing by zero.
     if (d > 0.0) {
-      k += e / d;
+      kk += e / d;
     } else {
-      k = 0.0;
+      kk = 0.0;
     }
   }
+  *k = kk;
+  return true;
+}
+
+double DELTA_STEP(AnalysisState& s, int step, double kstart) {
+  if (step < 1) step = 1;
+  const int P = s.P;
+  if (step > s.DYQ.rows || s.DYQ.cols < P || s.MSTEPS < 1) return kstart;
+  // Step 1 is least squares whatever MSTEPS says.
+  const double m = step == 1 ? 0.0 : static_cast<double>(step - 1) / s.MSTEPS;
+  DeltaRow delta{};
+  double k = kstart;
+  if (!deltaFactorsAt(s, m, kstart, delta, &k)) return kstart;
+  float* row = s.DYQ.data.row(step) - 1;  // row[i], i = 1..P
+  for (int i = 1; i <= P; ++i)
+    row[i] = toFloat(delta[i]);
   return k;
 }
 

@@ -1,6 +1,8 @@
 // Delta (shrinkage) factors of the principal axes at one step of the path.
 #pragma once
 
+#include <array>
+
 #include "engine/analysis_state.hpp"
 
 namespace tolvane {
@@ -21,5 +23,17 @@ inline constexpr double kEndOfPathConstant = 1.7e308;
 // the families that read it); otherwise nothing is written and `kstart` is
 // returned. Writes nothing to the report.
 double DELTA_STEP(AnalysisState& s, int step, double kstart);
+
+// Delta factors of axes 1..P (slot 0 unused, like QWEIGHT).
+using DeltaRow = std::array<double, kMaxVars + 1>;
+
+// The iteration of DELTA_STEP at any MCAL m, not only on the step grid: fills
+// delta[1..P] (0 beyond RANK; all 1 for m <= 0, all 0 for m >= RANK) and sets
+// *k to the constant DELTA_STEP would return for a step at m. Reads the path
+// settings as DELTA_STEP does and writes nothing to the state, so several
+// threads may call it on one state. Returns false, leaving delta and *k
+// untouched, when the state lacks what the path needs (RANK above P, PCOR
+// shorter than RANK for the families that read it).
+bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& delta, double* k);
 
 }  // namespace tolvane

@@ -1,0 +1,54 @@
+// The fit at the chosen extent, in the units of the data as given, whatever
+// the scaling choice: intercept and coefficients by least squares and
+// shrunken, the least-squares standard errors, the estimated root mean
+// squared error of each shrunken value, and the statistics of the fit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+#include "model/extent_choice.hpp"
+
+namespace tolvane {
+
+struct FittedTerm {
+  std::string name;  // "Intercept" or the predictor's name
+  double leastSquares = 0.0;
+  double shrunken = 0.0;
+  double leastSquaresSe = 0.0;
+  // sqrt(relative risk x s^2) in the data's units: the estimated mean
+  // squared error includes the estimated squared bias, not only the variance.
+  double rmse = 0.0;
+};
+
+struct FittedModel {
+  ChosenExtent extent;
+  std::string path;  // pathName()
+  int shapecode = 0;
+  double q = 0.0;
+  int msteps = 0;
+  std::vector<FittedTerm> terms;  // the intercept first, then predictors 1..P
+  double s2 = 0.0;                // least-squares residual variance, data's units
+  double effectiveDf = 0.0;       // RANK - MCAL + 1
+  double residualSd = 0.0;        // sqrt(RSS / (N - df)) of the shrunken fit
+  double rSquared = 0.0;          // 1 - RSS / TSS of the shrunken fit
+  int n = 0, rank = 0, p = 0;
+};
+
+// The fit at `extent` on the current analysis. False when the analysis is
+// incomplete.
+bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel* out);
+
+// The "Fit at MCAL = m" block: report window and summary file.
+void reportFit(const AnalysisState& s, const FittedModel& fit);
+
+// The terms as CSV: term, least squares, shrunken, LS std. error, RMSE; then
+// the fit statistics as "name,value" rows after a blank line.
+std::string fitCsv(const FittedModel& fit);
+
+// Raw data only: one row per observation used (N1..N2): its number, the
+// response, the fitted value and the residual of the shrunken fit.
+std::string fittedValuesCsv(const AnalysisState& s, const FittedModel& fit);
+
+}  // namespace tolvane

@@ -1,0 +1,209 @@
+// The comparison criteria against their textbook closed forms, computed by
+// the test with Eigen from the observations: the ridge smoother
+// H = 1 1'/N + X (X'X + kI)^-1 X' at each step's constant of the Q = 0 path,
+// leave-one-out by refitting without each observation, and the HKB and LW
+// constants from the least-squares fit.
+#include "model/comparison_criteria.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model_fixture.hpp"
+#include "report/report.hpp"
+
+namespace tolvane::testing {
+namespace {
+
+class CriteriaExamples : public ModelFixture, public ::testing::WithParamInterface<const char*> {};
+
+struct Reference {
+  double gcv, press, aic, bic;
+};
+
+// The criteria of ridge regression at k, in the squared units of the data
+// (the scaled response times ySd).
+Reference ridgeReference(const Scaled& d, double k) {
+  const int n = static_cast<int>(d.x.rows()), p = static_cast<int>(d.x.cols());
+  const Eigen::MatrixXd a = d.x.transpose() * d.x + k * Eigen::MatrixXd::Identity(p, p);
+  const Eigen::MatrixXd h =
+      Eigen::MatrixXd::Constant(n, n, 1.0 / n) + d.x * a.ldlt().solve(d.x.transpose());
+  const Eigen::VectorXd y = d.y * d.ySd;
+  const Eigen::VectorXd e = y - h * y;
+  const double rss = e.squaredNorm(), df = h.trace();
+  Reference r{};
+  r.gcv = n * rss / ((n - df) * (n - df));
+  r.aic = n * std::log(rss / n) + 2.0 * df;
+  r.bic = n * std::log(rss / n) + std::log(static_cast<double>(n)) * df;
+  // Leave each observation out: ridge with a free intercept on the rest.
+  r.press = 0.0;
+  for (int i = 0; i < n; ++i) {
+    Eigen::MatrixXd design(n - 1, p + 1);
+    Eigen::VectorXd rest(n - 1);
+    for (int row = 0, at = 0; row < n; ++row) {
+      if (row == i) continue;
+      design(at, 0) = 1.0;
+      design.row(at).tail(p) = d.x.row(row);
+      rest(at++) = y(row);
+    }
+    Eigen::MatrixXd penalty = k * Eigen::MatrixXd::Identity(p + 1, p + 1);
+    penalty(0, 0) = 0.0;
+    const Eigen::VectorXd b =
+        (design.transpose() * design + penalty).ldlt().solve(design.transpose() * rest);
+    const double predicted = b(0) + d.x.row(i).dot(b.tail(p));
+    r.press += (y(i) - predicted) * (y(i) - predicted);
+  }
+  return r;
+}
+
+TEST_P(CriteriaExamples, QZeroPathCriteriaAreThoseOfRidgeRegression) {
+  for (int scale : {kCenterOnly, kCenterRescale}) {
+    SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale);
+    ASSERT_TRUE(analyse(examplePath(GetParam()), scale, kShapeQ, "0", kStepsOne));
+    const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
+    ASSERT_EQ(static_cast<int>(cc.mcal.size()), s.NSTEPS);
+    ASSERT_TRUE(cc.hasLoo());
+    // The last step shrinks everything: k is infinite and the fit is the mean.
+    for (int step = 1; step < s.NSTEPS; ++step) {
+      const Reference r = ridgeReference(d, walk.k[step - 1]);
+      const int i = step - 1;
+      // Relative to the criteria's size: the principal correlations and the
+      // coordinates come out of single-precision storage.
+      EXPECT_NEAR(cc.of(ComparisonKind::kGcv)[i], r.gcv, 1e-4 * r.gcv) << step;
+      EXPECT_NEAR(cc.of(ComparisonKind::kLoo)[i], r.press, 1e-4 * r.press) << step;
+      // N ln(RSS / N) turns RSS's relative error into N times as much.
+      EXPECT_NEAR(cc.of(ComparisonKind::kAic)[i], r.aic, 1e-4 * s.N) << step;
+      EXPECT_NEAR(cc.of(ComparisonKind::kBic)[i], r.bic, 1e-4 * s.N) << step;
+    }
+    // At MCAL = RANK only the mean is fitted: RSS is the total sum of squares.
+    const Eigen::VectorXd y = d.y * d.ySd;
+    const double tss = y.squaredNorm();
+    const double n = s.N;
+    EXPECT_NEAR(cc.of(ComparisonKind::kGcv).back(), n * tss / ((n - 1) * (n - 1)), 1e-4 * tss);
+    // The reported minimum is the smallest value and its step's MCAL.
+    for (ComparisonKind kind :
+         {ComparisonKind::kGcv, ComparisonKind::kLoo, ComparisonKind::kAic, ComparisonKind::kBic}) {
+      const CriterionMinimum& m = cc.minOf(kind);
+      ASSERT_TRUE(m.available);
+      const std::vector<double>& v = cc.of(kind);
+      for (double value : v)
+        EXPECT_LE(m.value, value);
+      EXPECT_EQ(m.value, v[m.step - 1]);
+      EXPECT_EQ(m.mcal, cc.mcal[m.step - 1]);
+    }
+  }
+}
+
+TEST_P(CriteriaExamples, RidgeRulesMatchTheirClosedForms) {
+  ASSERT_TRUE(analyse(examplePath(GetParam()), kCenterRescale, kShapeGarrote, "0", kStepsFour));
+  const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
+  const int n = s.N, p = s.P;
+  ASSERT_EQ(s.RANK, p);
+  const Eigen::MatrixXd xtx = d.x.transpose() * d.x;
+  const Eigen::VectorXd b = xtx.ldlt().solve(d.x.transpose() * d.y);
+  const double s2 = (d.y - d.x * b).squaredNorm() / (n - p - 1);
+  const double hkb = p * s2 / b.squaredNorm();
+  const double lw = p * s2 / b.dot(xtx * b);
+  EXPECT_NEAR(cc.hkb.k, hkb, 1e-3 * hkb);
+  EXPECT_NEAR(cc.lw.k, lw, 1e-3 * lw);
+  const auto mcalOf = [&](double k) {
+    const Eigen::MatrixXd a = xtx + k * Eigen::MatrixXd::Identity(p, p);
+    return p - a.ldlt().solve(xtx).trace();
+  };
+  EXPECT_NEAR(cc.hkb.mcal, mcalOf(hkb), 1e-3);
+  EXPECT_NEAR(cc.lw.mcal, mcalOf(lw), 1e-3);
+
+  // On the Q = 0 path the extent at the rule's MCAL has the rule's constant.
+  ASSERT_TRUE(reselect(kShapeQ, "0", kStepsFour));
+  ChosenExtent e;
+  std::string why;
+  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kHkb, 0.0}, &e, &why)) << why;
+  EXPECT_NEAR(e.k, hkb, 2e-3 * hkb);
+  EXPECT_TRUE(e.warning.empty()) << e.warning;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bundled, CriteriaExamples,
+                         ::testing::Values("hald.ayq", "plant.ayq", "wide.ayq"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           return name.substr(0, name.find('.'));
+                         });
+
+// A response orthogonal to both predictors: nothing is explained, so every
+// bit of fit is overfitting and GCV, PRESS, AIC and BIC fall all the way to
+// MCAL = RANK.
+TEST_F(ModelFixture, ACriterionWithoutInteriorMinimumSaysSoAndTheExtentUsesTheEnd) {
+  Eigen::MatrixXd data(12, 3);
+  for (int i = 0; i < 12; ++i) {
+    const double a = (i % 2 == 0) ? 1 : -1, b = (i % 4 < 2) ? 1 : -1;
+    const double c = (i % 3 == 0) ? 2 : -1;  // a third pattern, for full rank
+    data(i, 0) = a + 0.5 * c;
+    data(i, 1) = b;
+    data(i, 2) = 10 + a * b;
+  }
+  ASSERT_TRUE(analyse(writeData("orth.ayq", data), kCenterRescale));
+  const CriterionMinimum& gcv = cc.minOf(ComparisonKind::kGcv);
+  ASSERT_TRUE(gcv.available);
+  EXPECT_TRUE(gcv.atEnd);
+  EXPECT_EQ(gcv.mcal, s.RANK);
+  EXPECT_EQ(endOfPathNote("GCV", gcv), "GCV keeps falling to MCAL = RANK: no interior minimum");
+  ChosenExtent e;
+  std::string why;
+  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kGcv, 0.0}, &e, &why)) << why;
+  EXPECT_EQ(e.mcal, s.RANK);
+  EXPECT_NE(e.warning.find("no interior minimum"), std::string::npos) << e.warning;
+  // An interior minimum gives no note.
+  CriterionMinimum interior = gcv;
+  interior.atEnd = false;
+  EXPECT_EQ(endOfPathNote("GCV", interior), "");
+}
+
+TEST_F(ModelFixture, CrossProductsHaveNoPressAndTheReportSaysWhy) {
+  ASSERT_TRUE(analyse(examplePath("hald_xpx.ayq"), kCenterRescale));
+  EXPECT_FALSE(cc.hasLoo());
+  EXPECT_FALSE(cc.minOf(ComparisonKind::kLoo).available);
+  EXPECT_TRUE(cc.minOf(ComparisonKind::kGcv).available);
+  ChosenExtent e;
+  std::string why;
+  EXPECT_FALSE(chooseExtent(s, walk, cc, {ExtentCriterion::kLoo, 0.0}, &e, &why));
+  EXPECT_NE(why.find("cross-products"), std::string::npos) << why;
+  const int before = reportCounters().linesWritten;
+  reportComparisonCriteria(s, cc);
+  const std::vector<std::string> lines = reportLinesSince(before);
+  bool said = false;
+  for (const std::string& line : lines)
+    said = said || (line.find("PRESS") != std::string::npos &&
+                    line.find("cross-products") != std::string::npos);
+  EXPECT_TRUE(said);
+  // The same GCV as the raw data behind the sums, to single precision.
+  const std::vector<double> gcv = cc.of(ComparisonKind::kGcv);
+  ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale));
+  ASSERT_EQ(gcv.size(), cc.of(ComparisonKind::kGcv).size());
+  for (std::size_t i = 0; i < gcv.size(); ++i)
+    EXPECT_NEAR(gcv[i], cc.of(ComparisonKind::kGcv)[i], 1e-3 * gcv[i]) << i;
+}
+
+TEST_F(ModelFixture, CsvHasOneRowPerStepAndEmptyPressCellsForCrossProducts) {
+  ASSERT_TRUE(analyse(examplePath("hald_xpx.ayq"), kCenterRescale));
+  const std::string path = dir_ + "/crit.csv";
+  std::string why;
+  ASSERT_TRUE(writeComparisonCsv(cc, path, &why)) << why;
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "step,MCAL,GCV,PRESS,AIC,BIC");
+  int rows = 0;
+  while (std::getline(in, line)) {
+    ++rows;
+    int step = 0;
+    double mcal = 0, gcv = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%d,%lf,%lf,", &step, &mcal, &gcv), 3) << line;
+    EXPECT_EQ(step, rows);
+    EXPECT_DOUBLE_EQ(mcal, (rows - 1) / 4.0);
+    EXPECT_NE(line.find(",,"), std::string::npos) << line;
+  }
+  EXPECT_EQ(rows, s.NSTEPS);
+}
+
+}  // namespace
+}  // namespace tolvane::testing

@@ -1,0 +1,160 @@
+// Test helpers for the model layer: a batch input run of an example (or of
+// a data set written by the test) through Select Shape, with every dialog
+// answered, and the data as the test's own double-precision Eigen matrices.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <Eigen/Dense>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/analysis_state.hpp"
+#include "engine/select_shape.hpp"
+#include "input/batch_dialogs.hpp"
+#include "input/batch_input_run.hpp"
+#include "model/comparison_criteria.hpp"
+#include "model/extent_choice.hpp"
+#include "model/path_walk.hpp"
+
+namespace tolvane::testing {
+
+struct OkDialogs : BatchDialogs {
+  int scaleButton = kCenterRescale;
+  bool fileName(FileNameDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool filesExist(FilesExistDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool roles(RoleDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool scaling(ScalingDialogModel& d) override {
+    d.clickButton(scaleButton);
+    d.ok();
+    return true;
+  }
+};
+
+struct PathPick : PathDialog {
+  int shape, steps;
+  std::string q;
+  PathPick(int shapeId, int stepsId, std::string qText)
+      : shape(shapeId), steps(stepsId), q(std::move(qText)) {}
+  void run(PathDialogModel& m) override {
+    m.clickShape(shape);
+    m.clickSteps(steps);
+    m.editQText(q);
+    m.ok();
+  }
+};
+
+inline std::string examplePath(const std::string& name) {
+  return std::string(TOLVANE_SOURCE_DIR) + "/examples/" + name;
+}
+
+class ModelFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tolvane-model-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    s.files.closeBoth();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // A batch input run of `path` with the scaling button, then one Select
+  // Shape; the walk and the comparison criteria of the path.
+  bool analyse(const std::string& path, int scaleButton, int shape = kShapeQ,
+               const std::string& q = "0", int steps = kStepsFour) {
+    OkDialogs dialogs;
+    dialogs.scaleButton = scaleButton;
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr) return false;
+    if (!runBatchInput(s, {in, path, dir_, 1'000'000'000}, dialogs).completed()) return false;
+    return reselect(shape, q, steps);
+  }
+  bool reselect(int shape, const std::string& q, int steps) {
+    PathPick pick(shape, steps, q);
+    if (!SELECT_SHAPE(s, pick, 1)) return false;
+    return walkPath(s, &walk) && computeComparisonCriteria(s, walk, &cc);
+  }
+  // Writes a raw batch input file of the columns (the last the response).
+  std::string writeData(const std::string& name, const Eigen::MatrixXd& data) {
+    const std::string path = dir_ + "/" + name;
+    std::ofstream out(path);
+    out << data.cols() << " variables\n" << data.rows() << " observations\n";
+    for (int j = 0; j < data.cols(); ++j)
+      out << (j + 1 == data.cols() ? "y" : "x" + std::to_string(j + 1)) << " ";
+    out << "\n";
+    for (int i = 0; i < data.rows(); ++i) {
+      for (int j = 0; j < data.cols(); ++j)
+        out << data(i, j) << " ";
+      out << "\n";
+    }
+    return path;
+  }
+
+  // The predictors (N x P) and the response of the observations used, in
+  // the units of the batch file, in double precision (raw data only).
+  Eigen::MatrixXd predictors() const {
+    Eigen::MatrixXd x(s.N, s.P);
+    for (int i = 0; i < s.N; ++i) {
+      for (int j = 0; j < s.P; ++j)
+        x(i, j) = s.DATA.data[s.N1 + i][s.XCOL[j + 1]];
+    }
+    return x;
+  }
+  Eigen::VectorXd response() const {
+    Eigen::VectorXd y(s.N);
+    for (int i = 0; i < s.N; ++i)
+      y(i) = s.DATA.data[s.N1 + i][s.YCOL];
+    return y;
+  }
+
+  AnalysisState s;
+  PathWalk walk;
+  ComparisonCriteria cc;
+  std::string dir_;
+};
+
+// The test's own scaling of the data as the scale code asks: centred, and
+// divided by the standard deviation (N - 1) when the code is 1 or 2.
+struct Scaled {
+  Eigen::MatrixXd x;
+  Eigen::VectorXd y;
+  Eigen::RowVectorXd xMean, xSd;
+  double yMean = 0.0, ySd = 1.0;
+};
+
+inline Scaled scaleData(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, int scalecode) {
+  Scaled d;
+  const double n = static_cast<double>(x.rows());
+  d.xMean = x.colwise().mean();
+  d.yMean = y.mean();
+  d.x = x.rowwise() - d.xMean;
+  d.y = y.array() - d.yMean;
+  d.xSd = (d.x.colwise().squaredNorm() / (n - 1.0)).cwiseSqrt();
+  const double ySd = std::sqrt(d.y.squaredNorm() / (n - 1.0));
+  d.ySd = 1.0;
+  if (scalecode == 1 || scalecode == 2) {
+    d.x = d.x.array().rowwise() / d.xSd.array();
+    d.y /= ySd;
+    d.ySd = ySd;
+  } else {
+    d.xSd.setOnes();
+  }
+  return d;
+}
+
+}  // namespace tolvane::testing
