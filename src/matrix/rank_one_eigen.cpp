@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 
 namespace tolvane {
 
@@ -14,51 +13,84 @@ constexpr int kMaxIterations = 100;
 // After this many model steps every other step bisects, so that a root the
 // model approaches slowly is still found in bounded time.
 constexpr int kModelSteps = 20;
+// Partial sums kept side by side: they break the chain of additions, so the
+// divisions of neighbouring terms overlap, and the compiler may vectorize
+// them. Their number, not the machine, fixes the order of the additions.
+constexpr int kLanes = 8;
+
+// Sums of mass_j / (pole_j - base - tau) and of its square's reciprocal
+// weighting, j over [0, count).
+void poleSums(const double* pole, const double* mass, int count, double base, double tau,
+              double* sum, double* slope) {
+  double s[kLanes] = {}, ds[kLanes] = {};
+  int j = 0;
+  for (; j + kLanes <= count; j += kLanes) {
+    for (int l = 0; l < kLanes; ++l) {
+      const double r = 1.0 / ((pole[j + l] - base) - tau);
+      const double t = mass[j + l] * r;
+      s[l] += t;
+      ds[l] += t * r;
+    }
+  }
+  double total = 0.0, dtotal = 0.0;
+  for (; j < count; ++j) {
+    const double r = 1.0 / ((pole[j] - base) - tau);
+    const double t = mass[j] * r;
+    total += t;
+    dtotal += t * r;
+  }
+  for (int l = 0; l < kLanes; ++l) {
+    total += s[l];
+    dtotal += ds[l];
+  }
+  *sum = total;
+  *slope = dtotal;
+}
 
 }  // namespace
 
 bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z, double rho) {
   n_ = static_cast<int>(d.size());
-  values_.assign(n_, 0.0);
   secular_.clear();
   deflated_.clear();
   rotations_.clear();
-  source_.assign(n_, -1);
   bool finite = std::isfinite(rho) && z.size() == d.size();
   for (int i = 0; i < n_ && finite; ++i)
     finite = std::isfinite(d[i]) && std::isfinite(z[i]);
-  if (!finite) {
-    n_ = 0;
-    values_.clear();
-    return false;
-  }
 
   // With a negative weight, -S = diag(-d) + |rho| z z' has the standard form.
   flipped_ = rho < 0.0;
   d_.resize(n_);
   z_.resize(n_);
   double zmax = 0.0;
-  for (int i = 0; i < n_; ++i) {
+  for (int i = 0; i < n_ && finite; ++i) {
     d_[i] = flipped_ ? -d[i] : d[i];
     zmax = std::max(zmax, std::fabs(z[i]));
   }
   double norm = 0.0;
-  if (zmax > 0.0) {
+  if (finite && zmax > 0.0) {
     for (int i = 0; i < n_; ++i)
       norm += (z[i] / zmax) * (z[i] / zmax);
     norm = zmax * std::sqrt(norm);
   }
   weight_ = std::fabs(rho) * norm * norm;
-  for (int i = 0; i < n_; ++i)
-    z_[i] = norm > 0.0 ? z[i] / norm : 0.0;
-  if (!std::isfinite(weight_)) {
+  if (!finite || !std::isfinite(weight_)) {
     n_ = 0;
     values_.clear();
+    source_.clear();
     return false;
   }
+  for (int i = 0; i < n_; ++i)
+    z_[i] = norm > 0.0 ? z[i] / norm : 0.0;
 
   deflate();
   const int K = static_cast<int>(secular_.size());
+  pole_.resize(K);
+  mass_.resize(K);
+  for (int k = 0; k < K; ++k) {
+    pole_[k] = d_[secular_[k]];
+    mass_[k] = weight_ * z_[secular_[k]] * z_[secular_[k]];
+  }
   origin_.assign(K, 0);
   tau_.assign(K, 0.0);
   for (int k = 0; k < K; ++k)
@@ -66,20 +98,21 @@ bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z,
   recomputeZ();
 
   // Every eigenvalue with where it came from, in ascending order of S.
-  std::vector<std::pair<double, int>> all;
-  all.reserve(n_);
+  sorted_.clear();
   for (int k = 0; k < K; ++k)
-    all.emplace_back(d_[secular_[origin_[k]]] + tau_[k], k);
+    sorted_.emplace_back(pole_[origin_[k]] + tau_[k], k);
   for (int i = 0; i < static_cast<int>(deflated_.size()); ++i)
-    all.emplace_back(d_[deflated_[i]], -1 - i);
+    sorted_.emplace_back(d_[deflated_[i]], -1 - i);
   if (flipped_) {
-    for (auto& v : all)
+    for (auto& v : sorted_)
       v.first = -v.first;
   }
-  std::sort(all.begin(), all.end());
+  std::sort(sorted_.begin(), sorted_.end());
+  values_.resize(n_);
+  source_.resize(n_);
   for (int i = 0; i < n_; ++i) {
-    values_[i] = all[i].first;
-    source_[i] = all[i].second;
+    values_[i] = sorted_[i].first;
+    source_[i] = sorted_[i].second;
   }
   return true;
 }
@@ -90,11 +123,13 @@ bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z,
 // all of their weight sits on one of them. What is neglected each time is
 // below tol, a few roundings of the matrix's norm.
 void RankOneEigen::deflate() {
-  std::vector<int> order(n_);
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [this](int a, int b) { return d_[a] < d_[b]; });
+  order_.resize(n_);
+  for (int i = 0; i < n_; ++i)
+    order_[i] = i;
+  std::sort(order_.begin(), order_.end(),
+            [this](int a, int b) { return d_[a] < d_[b] || (d_[a] == d_[b] && a < b); });
   if (weight_ == 0.0) {
-    deflated_ = order;
+    deflated_ = order_;
     return;
   }
   double dmax = 0.0;
@@ -103,7 +138,7 @@ void RankOneEigen::deflate() {
   const double tol = 8.0 * kEps * std::max(dmax, weight_);
 
   int prev = -1;
-  for (int idx : order) {
+  for (int idx : order_) {
     if (weight_ * std::fabs(z_[idx]) <= tol) {
       z_[idx] = 0.0;
       deflated_.push_back(idx);
@@ -134,59 +169,44 @@ void RankOneEigen::deflate() {
   if (prev >= 0) secular_.push_back(prev);
 }
 
-// f(tau) = 1 + weight sum z_j^2 / ((d_j - d_origin) - tau), the poles up to
-// root k in psi, the rest in phi, with their derivatives. magnitude bounds
-// the rounding of the sum.
-double RankOneEigen::secular(int origin, double tau, double* psi, double* phi, double* dpsi,
-                             double* dphi, double* magnitude, int k) const {
-  const double base = d_[secular_[origin]];
-  double sp = 0.0, sf = 0.0, dp = 0.0, df = 0.0;
-  const int K = static_cast<int>(secular_.size());
-  for (int j = 0; j < K; ++j) {
-    const int idx = secular_[j];
-    const double delta = (d_[idx] - base) - tau;
-    const double term = z_[idx] * z_[idx] / delta;
-    if (j <= k) {
-      sp += term;
-      dp += term / delta;
-    } else {
-      sf += term;
-      df += term / delta;
-    }
-  }
-  *psi = weight_ * sp;
-  *phi = weight_ * sf;
-  *dpsi = weight_ * dp;
-  *dphi = weight_ * df;
-  *magnitude = 1.0 + std::fabs(*psi) + std::fabs(*phi);
-  return 1.0 + *psi + *phi;
+RankOneEigen::Secular RankOneEigen::evaluate(int origin, double tau, int k) const {
+  const int K = static_cast<int>(pole_.size());
+  const double base = pole_[origin];
+  Secular s;
+  poleSums(pole_.data(), mass_.data(), k + 1, base, tau, &s.psi, &s.dpsi);
+  poleSums(pole_.data() + k + 1, mass_.data() + k + 1, K - k - 1, base, tau, &s.phi, &s.dphi);
+  s.f = 1.0 + s.psi + s.phi;
+  return s;
 }
 
 // Root k lies between poles k and k + 1 (above the last pole for the last
-// root). It is sought as tau = lambda - d of the nearer pole, in a bracket
-// that every evaluation narrows, by Li's "middle way": f is modelled by a
-// constant and the two neighbouring poles, matched in value and slope, and
-// the model's root is the next iterate; Newton's step or bisection stand in
-// when the model's root leaves the bracket.
+// root). It is sought as tau = lambda - d of the nearer pole, so that every
+// d - lambda is formed without cancellation, in a bracket that every
+// evaluation narrows, by Li's "middle way": f is modelled by a constant and
+// the two neighbouring poles, matched in value and slope, and the model's
+// root is the next iterate; Newton's step or bisection stand in when the
+// model's root leaves the bracket.
 void RankOneEigen::solveRoot(int k) {
-  const int K = static_cast<int>(secular_.size());
-  const double dk = d_[secular_[k]];
-  double psi, phi, dpsi, dphi, mag;
+  const int K = static_cast<int>(pole_.size());
   int origin = k;
   double lo, hi, tau;
+  Secular s;
   if (k == K - 1) {
-    lo = 0.0;
     // z is a unit vector, so lambda <= d + weight; the bracket reaches past
     // that so that a root at the bound (one pole) stays inside it.
+    lo = 0.0;
     hi = 2.0 * weight_;
     tau = 0.5 * weight_;
+    s = evaluate(origin, tau, k);
   } else {
-    const double gap = d_[secular_[k + 1]] - dk;
-    const double w = secular(k, 0.5 * gap, &psi, &phi, &dpsi, &dphi, &mag, k);
-    if (w >= 0.0) {
+    // The middle of the interval tells which pole is nearer; f rises from
+    // one pole to the next.
+    const double gap = pole_[k + 1] - pole_[k];
+    tau = 0.5 * gap;
+    s = evaluate(origin, tau, k);
+    if (s.f >= 0.0) {
       lo = 0.0;
       hi = gap;
-      tau = 0.5 * gap;
     } else {
       origin = k + 1;
       lo = -gap;
@@ -194,27 +214,28 @@ void RankOneEigen::solveRoot(int k) {
       tau = -0.5 * gap;
     }
   }
-  const double base = d_[secular_[origin]];
-  const double deltaK = dk - base;
-  const double deltaK1 = k + 1 < K ? d_[secular_[k + 1]] - base : 0.0;
+  const double base = pole_[origin];
+  const double deltaK = pole_[k] - base;
+  const double deltaK1 = k + 1 < K ? pole_[k + 1] - base : 0.0;
 
   for (int iter = 0; iter < kMaxIterations; ++iter) {
-    const double w = secular(origin, tau, &psi, &phi, &dpsi, &dphi, &mag, k);
+    const double w = s.f;
     if (w == 0.0) break;
     if (w < 0.0) {
       lo = tau;
     } else {
       hi = tau;
     }
-    const double slope = dpsi + dphi;
-    if (std::fabs(w) <= kEps * (8.0 * mag + std::fabs(tau) * slope)) break;
+    const double slope = s.dpsi + s.dphi;
+    const double magnitude = 1.0 + std::fabs(s.psi) + std::fabs(s.phi);
+    if (std::fabs(w) <= kEps * (8.0 * magnitude + std::fabs(tau) * slope)) break;
     if (hi - lo <= 2.0 * kEps * std::max(std::fabs(lo), std::fabs(hi))) break;
 
     const double di = deltaK - tau;
     double eta = std::numeric_limits<double>::quiet_NaN();
     if (k + 1 < K) {
       const double dj = deltaK1 - tau;
-      const double c = w - di * dpsi - dj * dphi;
+      const double c = w - di * s.dpsi - dj * s.dphi;
       const double a = (di + dj) * w - di * dj * slope;
       const double b = di * dj * w;
       if (c == 0.0) {
@@ -226,48 +247,46 @@ void RankOneEigen::solveRoot(int k) {
         }
       }
     } else {
-      const double c = w - di * dpsi;
-      if (c != 0.0) eta = di + di * di * dpsi / c;
+      const double c = w - di * s.dpsi;
+      if (c != 0.0) eta = di + di * di * s.dpsi / c;
     }
     if (!std::isfinite(eta) || w * eta >= 0.0) eta = -w / slope;
     double next = tau + eta;
     if (!(next > lo && next < hi) || (iter >= kModelSteps && iter % 2 == 1)) next = 0.5 * (lo + hi);
     if (next == tau) break;
     tau = next;
+    s = evaluate(origin, tau, k);
   }
   // A root that landed on a pole would make its eigenvector infinite.
-  if (tau == 0.0)
+  if (tau == 0.0) {
     tau = origin == k ? std::numeric_limits<double>::denorm_min()
                       : -std::numeric_limits<double>::denorm_min();
+  }
   origin_[k] = origin;
   tau_[k] = tau;
 }
 
-// d_i - lambda_k, formed from the pole nearest to lambda_k.
-namespace {
-inline double poleGap(const std::vector<double>& d, const std::vector<int>& sec, int i, int origin,
-                      double tau) {
-  return (d[sec[i]] - d[sec[origin]]) - tau;
-}
-}  // namespace
-
 // The z for which the computed roots are exact eigenvalues:
 // weight zhat_i^2 = prod_k (lambda_k - d_i) / prod_{k != i} (d_k - d_i), each
-// factor paired with a neighbour so that every quotient is positive and near
-// one. Eigenvectors built from it are orthogonal to working precision.
+// factor paired with a neighbouring pole so that every quotient is positive
+// and near one. Eigenvectors built from it are orthogonal to working
+// precision. Only its direction matters, so the weight is left out.
 void RankOneEigen::recomputeZ() {
-  const int K = static_cast<int>(secular_.size());
-  zhat_.assign(K, 0.0);
-  for (int i = 0; i < K; ++i) {
-    const double di = d_[secular_[i]];
-    double prod = -poleGap(d_, secular_, i, origin_[K - 1], tau_[K - 1]) / weight_;
-    for (int k = 0; k < K - 1; ++k) {
-      const double num = -poleGap(d_, secular_, i, origin_[k], tau_[k]);
-      const double den = k < i ? d_[secular_[k]] - di : d_[secular_[k + 1]] - di;
-      prod *= num / den;
+  const int K = static_cast<int>(pole_.size());
+  zhat_.resize(K);
+  if (K == 0) return;
+  for (int i = 0; i < K; ++i)
+    zhat_[i] = -gap(i, K - 1);
+  for (int k = 0; k + 1 < K; ++k) {
+    const double base = pole_[origin_[k]], tau = tau_[k];
+    for (int i = 0; i < K; ++i) {
+      const double num = tau - (pole_[i] - base);
+      const double den = (k < i ? pole_[k] : pole_[k + 1]) - pole_[i];
+      zhat_[i] *= num / den;
     }
-    zhat_[i] = std::copysign(std::sqrt(std::max(prod, 0.0)), z_[secular_[i]]);
   }
+  for (int i = 0; i < K; ++i)
+    zhat_[i] = std::copysign(std::sqrt(std::max(zhat_[i], 0.0)), z_[secular_[i]]);
 }
 
 void RankOneEigen::vector(int k, std::span<double> out) const {
@@ -278,12 +297,12 @@ void RankOneEigen::vector(int k, std::span<double> out) const {
     const int K = static_cast<int>(secular_.size());
     double largest = 0.0;
     for (int i = 0; i < K; ++i) {
-      const double u = zhat_[i] / poleGap(d_, secular_, i, origin_[src], tau_[src]);
+      const double u = zhat_[i] / gap(i, src);
       out[secular_[i]] = u;
       largest = std::max(largest, std::fabs(u));
     }
-    double ss = 0.0;
     if (largest == 0.0) return;
+    double ss = 0.0;
     for (int i = 0; i < K; ++i)
       ss += (out[secular_[i]] / largest) * (out[secular_[i]] / largest);
     const double norm = largest * std::sqrt(ss);

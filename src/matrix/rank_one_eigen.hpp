@@ -38,26 +38,36 @@ class RankOneEigen {
     int i, j;
     double c, s;
   };
+  // f at tau from the pole at position origin, split at root k: the poles up
+  // to k (psi) and beyond (phi), with their slopes.
+  struct Secular {
+    double f, psi, phi, dpsi, dphi;
+  };
   void deflate();
+  Secular evaluate(int origin, double tau, int k) const;
   void solveRoot(int k);
-  double secular(int origin, double tau, double* psi, double* phi, double* dpsi, double* dphi,
-                 double* magnitude, int k) const;
   void recomputeZ();
+  // d_i - lambda_k for secular pole i, formed from the pole nearest lambda_k.
+  double gap(int i, int k) const { return (pole_[i] - pole_[origin_[k]]) - tau_[k]; }
 
   int n_ = 0;
   bool flipped_ = false;       // solved as -S, so that the weight is positive
   double weight_ = 0.0;        // rho |z|^2, the weight of the unit z
   std::vector<double> d_;      // diagonal (negated when flipped), changed by deflation
   std::vector<double> z_;      // unit z, changed by deflation
+  std::vector<int> order_;     // indices by ascending d
   std::vector<int> secular_;   // original indices of the secular poles, d ascending
   std::vector<int> deflated_;  // original indices whose e_i is an eigenvector
   std::vector<Rotation> rotations_;
-  std::vector<int> origin_;     // per root: the position (in secular_) of its pole
+  std::vector<double> pole_;    // per secular pole: its d
+  std::vector<double> mass_;    // per secular pole: weight z^2
+  std::vector<int> origin_;     // per root: the position of its nearer pole
   std::vector<double> tau_;     // per root: lambda - d of that pole
   std::vector<double> zhat_;    // per secular pole: z recomputed from the roots
   std::vector<double> values_;  // ascending, of S
   // Per value: the root (>= 0) or -1 - the position in deflated_.
   std::vector<int> source_;
+  std::vector<std::pair<double, int>> sorted_;
 };
 
 }  // namespace tolvane
