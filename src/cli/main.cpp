@@ -1,4 +1,6 @@
 // tolvane-batch: one batch input run from the command line.
+#include <unistd.h>
+
 #include <iostream>
 #include <memory>
 
@@ -7,9 +9,11 @@
 
 int main(int argc, char** argv) {
   int exitCode = tolvane::kExitCompleted;
-  const std::optional<tolvane::BatchOptions> options =
+  std::optional<tolvane::BatchOptions> options =
       tolvane::parseBatchOptions(argc, argv, std::cout, std::cerr, &exitCode);
   if (!options) return exitCode;
+  // Long work shows how far it is, but only to a person watching.
+  options->path.boot.progress = ::isatty(STDERR_FILENO) == 1;
   const auto state = std::make_unique<tolvane::AnalysisState>();
   return tolvane::runBatch(*options, *state, std::cout, std::cerr);
 }

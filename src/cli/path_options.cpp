@@ -110,6 +110,7 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
                  "Also write every trace (and the 3YQ and QYQ tables) as CSV files into DIR")
       ->option_text("DIR");
   addPlotOptions(app, o.plots);
+  addBootstrapOptions(app, o.boot);
 }
 
 std::optional<int> shapeButtonOf(const std::string& name) {
@@ -196,6 +197,7 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
   int steps = stepsButtonOf(options.steps).value_or(kStepsFour);
   std::string q = options.qText;
   int number = 0;
+  int bootStatus = kExitCompleted;
   for (const PathChoice& c : runs) {
     ++number;
     shape = c.shapeButton.value_or(shape);
@@ -240,8 +242,13 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
         status != kExitCompleted) {
       return status;
     }
+    // Data that cannot be resampled are said once; the paths go on.
+    if (bootStatus == kExitCompleted) {
+      bootStatus = runPathBootstrap(options.boot, state, number, options.tracesCsv, out, err);
+      if (bootStatus == kExitStopped) return bootStatus;
+    }
   }
-  return kExitCompleted;
+  return bootStatus;
 }
 
 }  // namespace tolvane

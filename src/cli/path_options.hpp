@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/bootstrap_options.hpp"
 #include "cli/plot_options.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/path_dialog.hpp"
@@ -38,6 +39,8 @@ struct PathOptions {
   std::string tracesCsv;
   // --plots, --plot-format: the five trace charts of each path.
   PlotOptions plots;
+  // --bootstrap, --seed, --level: inference intervals after each path.
+  BootstrapOptions boot;
 };
 
 // Declares the options on `app` (and adds their part of the help footer).

@@ -6,12 +6,14 @@ namespace tolvane {
 
 namespace {
 std::mutex hooksMutex;
+thread_local bool quiet = false;
 FrontEndHooks& hooks() {
   static FrontEndHooks h;
   return h;
 }
 
 void call(std::function<void()> FrontEndHooks::*which) {
+  if (quiet) return;
   std::function<void()> f;
   {
     std::lock_guard lock(hooksMutex);
@@ -24,6 +26,13 @@ void call(std::function<void()> FrontEndHooks::*which) {
 void setFrontEndHooks(FrontEndHooks h) {
   std::lock_guard lock(hooksMutex);
   hooks() = std::move(h);
+}
+
+QuietFrontEnd::QuietFrontEnd() : previous_(quiet) {
+  quiet = true;
+}
+QuietFrontEnd::~QuietFrontEnd() {
+  quiet = previous_;
 }
 
 void offerPathMenu() {

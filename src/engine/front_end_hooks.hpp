@@ -12,6 +12,19 @@ struct FrontEndHooks {
 };
 
 void setFrontEndHooks(FrontEndHooks hooks);
+
+// While one of these lives, the hooks do nothing on the thread that made it:
+// an analysis repeated quietly (a resample) offers no menus.
+class QuietFrontEnd {
+ public:
+  QuietFrontEnd();
+  ~QuietFrontEnd();
+  QuietFrontEnd(const QuietFrontEnd&) = delete;
+  QuietFrontEnd& operator=(const QuietFrontEnd&) = delete;
+
+ private:
+  bool previous_;
+};
 void offerPathMenu();
 void offerVisualizeMenu();
 

@@ -112,6 +112,10 @@ void closingLines(const AnalysisState& s) {
 
 }  // namespace
 
+void setPathWeights(AnalysisState& s) {
+  setQWeights(s);
+}
+
 float qFromText(const std::string& text) {
   const double value = std::strtod(text.c_str(), nullptr);
   // "nan" would pass both bounds untouched; it is no number, so it counts 0.

@@ -17,6 +17,10 @@ namespace tolvane {
 // analysis exists (LSPEND != 0 or RANK < 1). Holds runMutex while it runs.
 bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads = 0);
 
+// QWEIGHT for the Q-shape family: SVAL(i)^(2(Q - 1)) for the kept axes (1
+// when Q is 1), 0 beyond the rank.
+void setPathWeights(AnalysisState& s);
+
 // The Q value of a Q text: its decimal value (0 when it is not a number),
 // clamped to -5..5.
 float qFromText(const std::string& text);

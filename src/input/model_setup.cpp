@@ -189,6 +189,10 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
 
 }  // namespace
 
+BatchRunResult buildModelData(AnalysisState& s) {
+  return s.XPXFORM == 0 ? buildRawModel(s) : buildCrossProductModel(s);
+}
+
 void setObservationRange(AnalysisState& s, const std::string& firstText,
                          const std::string& lastText) {
   const int nobs = s.NOBS, p = s.P;
@@ -232,7 +236,7 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
       std::clamp(s.memory.SCALEBTN, static_cast<int>(kCenterOnly), static_cast<int>(kReExpress));
   writeScaleCode(s);
 
-  const BatchRunResult built = s.XPXFORM == 0 ? buildRawModel(s) : buildCrossProductModel(s);
+  const BatchRunResult built = buildModelData(s);
   if (!built.completed()) return built;
 
   reportLinef("    P = number of predictors = %d", s.P);

@@ -24,6 +24,11 @@ namespace tolvane {
 // value does not fit single precision; or when a dialog is abandoned.
 BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs);
 
+// The model data alone, from a state whose roles, SCALECODE and (raw data)
+// observation texts are set: what setUpModel does after its dialogs, with
+// the same stops. A resample repeats it on its own DATA.
+BatchRunResult buildModelData(AnalysisState& s);
+
 // The observation range rule for raw data: N1 from the first text (raised to
 // 1, lowered to NOBS - P - 4), N2 from the last text (at most NOBS, at least
 // N1 + P + 4 when NOBS allows it), and N. Texts read as atoi reads them.

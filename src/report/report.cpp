@@ -111,6 +111,9 @@ void reportLinef(const char* format, ...) {
 }
 
 void REPORT_SHOW() {
+  // Captured lines are not in the store: there is nothing new to show, and a
+  // helper thread must not wake the front end.
+  if (captureTarget != nullptr) return;
   std::function<void()> observer;
   {
     Store& s = store();

@@ -32,6 +32,7 @@ void REPORT_LINE(const char* text);
 // the raw text to `lines` instead of the store. Work split over helper
 // threads captures its lines this way and replays them afterwards through
 // REPORT_LINE in the order a single thread would have written them.
+// REPORT_SHOW on that thread does nothing meanwhile.
 class ReportCapture {
  public:
   explicit ReportCapture(std::vector<std::string>* lines);

@@ -38,5 +38,20 @@ TEST(ReportCapture, HoldsBackTheLinesOfItsOwnThreadOnly) {
   EXPECT_EQ(reportCounters().linesWritten, before + 2);
 }
 
+TEST(ReportCapture, ShowsNothingWhileItHoldsTheLines) {
+  int shown = 0;
+  setReportObserver([&shown] { ++shown; });
+  {
+    std::vector<std::string> held;
+    ReportCapture capture(&held);
+    REPORT_LINE("held");
+    REPORT_SHOW();
+    EXPECT_EQ(shown, 0);
+  }
+  REPORT_SHOW();
+  EXPECT_EQ(shown, 1);
+  setReportObserver({});
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -1,0 +1,105 @@
+// Inference intervals on the largest example (examples/wide.ayq: 200
+// observations of 49 predictors, 8 steps per unit of MCAL, 393 path steps):
+// 1000 resamples, each a whole analysis, its extent criteria and its
+// coefficient trace, on one thread and on every thread of the machine.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+#include "engine/path_dialog.hpp"
+#include "engine/select_shape.hpp"
+#include "input/batch_dialogs.hpp"
+#include "input/batch_input_run.hpp"
+#include "model/bootstrap.hpp"
+#include "report/report.hpp"
+
+namespace {
+
+using namespace tolvane;
+
+struct OkDialogs : BatchDialogs {
+  bool fileName(FileNameDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool filesExist(FilesExistDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool roles(RoleDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+  bool scaling(ScalingDialogModel& d) override {
+    d.ok();
+    return true;
+  }
+};
+
+struct EightSteps : PathDialog {
+  void run(PathDialogModel& m) override {
+    m.clickShape(kShapeQ);
+    m.clickSteps(kStepsEight);
+    m.editQText("0.0");
+    m.ok();
+  }
+};
+
+// The example analysed and traced once; its output files go to a scratch
+// folder that is removed at exit.
+AnalysisState& wideState() {
+  static AnalysisState s;
+  static bool ready = false;
+  if (!ready) {
+    std::string dir = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
+    if (::mkdtemp(dir.data()) == nullptr) std::abort();
+    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/wide.ayq";
+    std::vector<std::string> held;
+    ReportCapture capture(&held);
+    OkDialogs dialogs;
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr || !runBatchInput(s, {in, path, dir, 1}, dialogs).completed()) std::abort();
+    EightSteps pick;
+    if (!SELECT_SHAPE(s, pick)) std::abort();
+    s.files.closeBoth();
+    std::filesystem::remove_all(dir);
+    ready = true;
+  }
+  return s;
+}
+
+void BM_Bootstrap1000(benchmark::State& state) {
+  AnalysisState& s = wideState();
+  BootstrapSettings settings;
+  settings.resamples = 1000;
+  settings.threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    std::string why;
+    auto r = runBootstrap(s, settings, {}, &why);
+    if (!r) state.SkipWithError(why.c_str());
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["steps"] = s.NSTEPS;
+}
+BENCHMARK(BM_Bootstrap1000)->Arg(1)->Arg(0)->Unit(benchmark::kSecond)->Iterations(1);
+
+// One resample's share, for profiling at a smaller count.
+void BM_Bootstrap50(benchmark::State& state) {
+  AnalysisState& s = wideState();
+  BootstrapSettings settings;
+  settings.resamples = 50;
+  settings.threads = 1;
+  for (auto _ : state) {
+    std::string why;
+    auto r = runBootstrap(s, settings, {}, &why);
+    benchmark::DoNotOptimize(r);
+  }
+}
+BENCHMARK(BM_Bootstrap50)->Unit(benchmark::kMillisecond);
+
+}  // namespace

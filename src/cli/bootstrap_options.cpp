@@ -1,0 +1,101 @@
+#include "cli/bootstrap_options.hpp"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/batch_options.hpp"
+#include "cli/report_printer.hpp"
+#include "model/bootstrap.hpp"
+#include "model/bootstrap_report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+constexpr const char* kBootstrapFooter = R"(
+
+Inference intervals (Visualize > Display Inference Intervals), raw data only:
+  --bootstrap B resamples the observations B times (with replacement) after
+  each path; every resample repeats the analysis, the path and its own choice
+  of the extent (the CLIK minimum). The report and the summary file get the
+  intervals at MCAL = 0 and at the chosen extent, and pathk_intervals.csv (in
+  --traces-csv DIR, else beside the summary file as NAME_pathk_intervals.csv)
+  every step's. --seed S (default 1) and --level L (default 0.90) are printed
+  with them. The same seed gives the same intervals on any machine.
+)";
+
+std::string csvPath(const AnalysisState& s, const std::string& folder, int number) {
+  const std::string name = "path" + std::to_string(number) + "_intervals.csv";
+  if (!folder.empty()) return (std::filesystem::path(folder) / name).string();
+  std::string base = s.files.SUMMNAME;
+  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".syq") == 0)
+    base.resize(base.size() - 4);
+  return s.files.pathOf(base + "_" + name);
+}
+
+}  // namespace
+
+void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
+  app.footer(app.get_footer() + kBootstrapFooter);
+  app.add_option("--bootstrap", o.resamples,
+                 "Inference intervals from B resamples of the observations after each path "
+                 "(raw data only; 1000 is a good choice)")
+      ->check(CLI::Range(1, 1000000))
+      ->option_text("B");
+  app.add_option("--seed", o.seed, "Seed of the resampling (default 1)")
+      ->check(CLI::NonNegativeNumber)
+      ->option_text("S");
+  app.add_option("--level", o.level, "Two-sided level of the intervals (default 0.90)")
+      ->check(CLI::Range(0.5, 0.999))
+      ->option_text("L");
+}
+
+int runPathBootstrap(const BootstrapOptions& options, AnalysisState& state, int number,
+                     const std::string& csvFolder, std::ostream& out, std::ostream& err) {
+  if (options.resamples < 1) return kExitCompleted;
+  BootstrapSettings settings;
+  settings.resamples = options.resamples;
+  settings.seed = options.seed;
+  settings.level = options.level;
+  settings.threads = options.threads;
+  BootstrapProgress progress;
+  if (options.progress) {
+    progress = [&err, number](int done, int total) {
+      err << "\rtolvane-batch: path " << number << ": resample " << done << " of " << total
+          << std::flush;
+      return true;
+    };
+  }
+  std::string why;
+  const std::optional<BootstrapResult> result = runBootstrap(state, settings, progress, &why);
+  if (options.progress) err << "\n";
+  if (!result) {
+    err << "tolvane-batch: --bootstrap: " << why << "\n";
+    return kExitUsage;
+  }
+
+  const std::string path = csvPath(state, csvFolder, number);
+  if (!csvFolder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(csvFolder, ec);
+  }
+  if (!writeBootstrapCsv(*result, path, &why)) {
+    err << "tolvane-batch: " << why << "\n";
+    return kExitStopped;
+  }
+  {
+    ReportPrinter printer(out);
+    reportBootstrap(state, *result, std::filesystem::path(path).filename().string());
+  }
+  state.files.flushBoth();
+  err << "tolvane-batch: path " << number << ": intervals from " << result->used << " of "
+      << options.resamples << " resamples in " << path << "\n";
+  if (result->unreliable()) {
+    err << "tolvane-batch: path " << number << ": " << result->failed()
+        << " resamples failed: the intervals are unreliable\n";
+  }
+  return kExitCompleted;
+}
+
+}  // namespace tolvane

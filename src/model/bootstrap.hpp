@@ -1,0 +1,101 @@
+// Inference intervals along the shrinkage path by case resampling (the pairs
+// bootstrap): B resamples of the observations, drawn with replacement, each
+// analysed again with the same roles, scaling, path shape and steps, and
+// each choosing its own extent, so that the choice of the extent is inside
+// the intervals.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+
+namespace tolvane {
+
+inline constexpr int kDefaultResamples = 1000;
+inline constexpr std::uint64_t kDefaultSeed = 1;
+inline constexpr double kDefaultLevel = 0.90;
+// Above this share of degenerate resamples the intervals are called
+// unreliable.
+inline constexpr double kUnreliableShare = 0.05;
+
+struct BootstrapSettings {
+  int resamples = kDefaultResamples;  // B, at least 1
+  std::uint64_t seed = kDefaultSeed;
+  double level = kDefaultLevel;  // two-sided, strictly between 0 and 1
+  int threads = 0;               // 0: as many as the machine has
+};
+
+// Why a resample gave no path. Such resamples are counted, never dropped
+// silently, and left out of the quantiles.
+enum class ResampleOutcome : std::uint8_t {
+  kUsed,             // the path was traced
+  kModelStopped,     // the model data could not be built (a constant column)
+  kAnalysisStopped,  // least squares stopped (lack of fit, no residual df)
+  kRankDropped,      // fewer principal axes than the data have: another path
+  kNoCriteria,       // R-squared of 1, or values that are not finite
+};
+
+// The indices (0-based, each below n) of resample `index` for `seed`: the
+// same for a given seed and index whatever else is drawn, so that any
+// number of threads draws the same resamples.
+void resampleRows(std::uint64_t seed, int index, int n, std::vector<int>* rows);
+
+// Empty when the state can be resampled; otherwise why not, as one sentence.
+// Only raw observations can be resampled, after a path has been traced.
+std::string whyNoResampling(const AnalysisState& s);
+
+// The extent a path chooses: the step (1-based) at the CLIK minimum, 0 when
+// the state holds no criteria. One function, so that another criterion can
+// take its place for the data and every resample alike.
+int chosenExtentStep(const AnalysisState& s);
+
+struct BootstrapResult {
+  BootstrapSettings settings;
+  int P = 0, nsteps = 0, msteps = 1, rank = 0;
+  std::vector<std::string> names;  // predictor names, P of them
+
+  // Counts of the resamples by outcome.
+  int used = 0, modelStopped = 0, analysisStopped = 0, rankDropped = 0, noCriteria = 0;
+  int failed() const { return modelStopped + analysisStopped + rankDropped + noCriteria; }
+  bool unreliable() const { return failed() > kUnreliableShare * settings.resamples || used < 2; }
+
+  // Per step s (1-based) and predictor j (1-based), at [(s - 1) * P + j - 1]:
+  // the estimate on the data, the percentile interval and the median of the
+  // resampled coefficients.
+  std::vector<double> estimate, lower, median, upper;
+  double mcalOf(int step) const { return static_cast<double>(step - 1) / msteps; }
+  std::size_t cell(int step, int j) const {
+    return static_cast<std::size_t>(step - 1) * P + static_cast<std::size_t>(j - 1);
+  }
+
+  // At the chosen extent: the data's step, and per predictor the interval of
+  // the coefficient at each resample's own chosen step.
+  int chosenStep = 0;
+  std::vector<double> chosenEstimate, chosenLower, chosenMedian, chosenUpper;
+  // Quantiles of the chosen MCAL over the resamples, at these probabilities.
+  static constexpr double kMcalProbabilities[5] = {0.05, 0.25, 0.5, 0.75, 0.95};
+  double mcalQuantiles[5] = {0, 0, 0, 0, 0};
+};
+
+// Progress: resamples done of total. Called on the calling thread, about ten
+// times a second and once at the end; returning false cancels the run.
+using BootstrapProgress = std::function<bool(int done, int total)>;
+
+// Runs the resamples on up to settings.threads threads. Reads the state
+// only (DATA, roles, scaling, path settings, CYQ, THREEYQ), writes no file
+// and no report line. Returns nothing when the state cannot be resampled or
+// the run was cancelled, with *why saying which; a cancelled run leaves no
+// partial result. The result has the same bits for any number of threads.
+std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
+                                            const BootstrapSettings& settings,
+                                            const BootstrapProgress& progress, std::string* why);
+
+// The type-7 quantile (linear between order statistics) of `values`, which
+// it reorders. Empty input gives NaN.
+double quantileOf(std::vector<float>& values, double probability);
+
+}  // namespace tolvane

@@ -1,0 +1,134 @@
+#include "model/bootstrap_report.hpp"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+// One line to the window (after four blanks) and to the summary file.
+void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void bothf(const AnalysisState& s, const char* format, ...) {
+  char text[kReportBufferSize];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  reportLinef("    %s", text);
+  if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "%s\n", text);
+}
+
+void blank(const AnalysisState& s) {
+  REPORT_LINE(BLANK_LINE);
+  if (s.files.summOpen()) std::fputc('\n', s.files.SUMMFILE);
+}
+
+void table(const AnalysisState& s, const BootstrapResult& r, const double* estimate,
+           const double* lower, const double* median, const double* upper) {
+  const int pct = static_cast<int>(std::lround(r.settings.level * 100.0));
+  bothf(s, "Predictor   Estimate   %2d%% Lower     Median   %2d%% Upper", pct, pct);
+  for (int j = 0; j < r.P; ++j) {
+    bothf(s, "%-8s %11.4g %11.4g %11.4g %11.4g", r.names[j].c_str(), estimate[j], lower[j],
+          median[j], upper[j]);
+  }
+}
+
+void failures(const AnalysisState& s, const BootstrapResult& r) {
+  const int B = r.settings.resamples;
+  bothf(s, "Degenerate resamples: %d of %d (%.1f%%), left out of the intervals", r.failed(), B,
+        100.0 * r.failed() / B);
+  if (r.failed() > 0) {
+    bothf(s, "  rank dropped %d, least squares stopped %d,", r.rankDropped, r.analysisStopped);
+    bothf(s, "  model not built %d, no extent criteria %d", r.modelStopped, r.noCriteria);
+  }
+  if (r.unreliable()) {
+    bothf(s, "WARNING: more than %.0f%% of the resamples failed: these", kUnreliableShare * 100);
+    bothf(s, "intervals are unreliable.");
+  }
+}
+
+}  // namespace
+
+std::string pathShapeName(const AnalysisState& s) {
+  switch (s.SHAPECODE) {
+    case 3:
+      return "LASSO";
+    case 2:
+      return "GARROTE";
+    case 1:
+      return "CROSR";
+    default: {
+      char q[16];
+      std::snprintf(q, sizeof q, "Q=%4.1f", static_cast<double>(s.QSHAPE));
+      return q;
+    }
+  }
+}
+
+void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std::string& csvName) {
+  blank(s);
+  bothf(s, "Bootstrap Inference Intervals along the %s Shape Path:", pathShapeName(s).c_str());
+  blank(s);
+  bothf(s, "%d resamples of the %d observations (pairs), seed %" PRIu64 ", level %g%%",
+        r.settings.resamples, s.N, r.settings.seed, r.settings.level * 100.0);
+  failures(s, r);
+  blank(s);
+
+  const double chosenMcal = r.mcalOf(r.chosenStep);
+  bothf(s, "Extent chosen by the CLIK minimum: MCAL = %.3f", chosenMcal);
+  const double* q = r.mcalQuantiles;
+  bothf(s, "Chosen MCAL over the resamples:  5%% %.3f  25%% %.3f  50%% %.3f", q[0], q[1], q[2]);
+  bothf(s, "                                75%% %.3f  95%% %.3f", q[3], q[4]);
+  blank(s);
+
+  bothf(s, "Coefficients at MCAL = 0 (least squares):");
+  table(s, r, &r.estimate[0], &r.lower[0], &r.median[0], &r.upper[0]);
+  blank(s);
+  bothf(s, "Coefficients at MCAL = %.3f, the extent re-chosen in each resample:", chosenMcal);
+  table(s, r, r.chosenEstimate.data(), r.chosenLower.data(), r.chosenMedian.data(),
+        r.chosenUpper.data());
+  blank(s);
+  REPORT_LINE("    NOTE: Percentile intervals of the resampled coefficients; each");
+  REPORT_LINE("      resample repeats the analysis and chooses its own extent.");
+  if (!csvName.empty()) reportLinef("      Every step's intervals are in %s.", csvName.c_str());
+  REPORT_LINE(BLANK_LINE);
+  REPORT_SHOW();
+}
+
+bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::fputs("step,MCAL,predictor,lower,median,upper\n", f);
+  for (int step = 1; step <= r.nsteps; ++step) {
+    for (int j = 1; j <= r.P; ++j) {
+      const std::size_t c = r.cell(step, j);
+      std::string name = r.names[j - 1];
+      if (name.find_first_of(",\"") != std::string::npos) {
+        std::string quoted = "\"";
+        for (char ch : name)
+          quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+        name = quoted + "\"";
+      }
+      std::fprintf(f, "%d,%.9g,%s,%.9g,%.9g,%.9g\n", step, r.mcalOf(step), name.c_str(), r.lower[c],
+                   r.median[c], r.upper[c]);
+    }
+  }
+  const bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 || failed) {
+    *why = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,116 @@
+#include "cli/bootstrap_options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "../input/input_test_support.hpp"
+#include "cli/batch_options.hpp"
+#include "cli/run_batch.hpp"
+
+namespace tolvane {
+namespace {
+
+struct BatchRun {
+  test::TempDir dir;
+  std::unique_ptr<AnalysisState> state = std::make_unique<AnalysisState>();
+  std::string out, err;
+  int status = -1;
+
+  // tolvane-batch with these options after the input file; outputs in dir.
+  int run(const std::string& example, std::vector<std::string> extra) {
+    std::vector<std::string> args{"tolvane-batch",
+                                  std::string(TOLVANE_SOURCE_DIR) + "/examples/" + example, "--out",
+                                  dir.file("run")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+      argv.push_back(a.c_str());
+    std::ostringstream o, e;
+    int code = -1;
+    const auto options = parseBatchOptions(static_cast<int>(argv.size()), argv.data(), o, e, &code);
+    if (!options) {
+      err = e.str();
+      return status = code;
+    }
+    status = runBatch(*options, *state, o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+  }
+};
+
+TEST(BootstrapOptions, IntervalsFollowEachPathInReportSummaryAndCsv) {
+  BatchRun a;
+  ASSERT_EQ(a.run("hald.ayq", {"--bootstrap", "40", "--seed", "7", "--level", "0.8", "--path",
+                               "q=0:4", "--path", "lasso:1"}),
+            kExitCompleted)
+      << a.err;
+  const std::string summary = a.dir.read("run.syq");
+  // The block comes after each path's criteria table, the second after the
+  // second path's.
+  const std::size_t first = summary.find("40 resamples of the 13 observations (pairs), seed 7");
+  const std::size_t lasso = summary.find("Tibshirani-like Generalized Lasso PATH.");
+  const std::size_t second = summary.find("40 resamples", first + 1);
+  ASSERT_NE(first, std::string::npos) << summary;
+  ASSERT_NE(lasso, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, lasso);
+  EXPECT_LT(lasso, second);
+  EXPECT_NE(a.out.find("    Bootstrap Inference Intervals along the LASSO Shape Path:"),
+            std::string::npos);
+  EXPECT_NE(a.out.find("level 80%"), std::string::npos);
+  ASSERT_TRUE(a.dir.has("run_path1_intervals.csv"));
+  ASSERT_TRUE(a.dir.has("run_path2_intervals.csv"));
+  // 4 predictors, 17 and 5 steps, and a header.
+  const std::string csv1 = a.dir.read("run_path1_intervals.csv");
+  EXPECT_EQ(std::count(csv1.begin(), csv1.end(), '\n'), 17 * 4 + 1);
+  const std::string csv2 = a.dir.read("run_path2_intervals.csv");
+  EXPECT_EQ(std::count(csv2.begin(), csv2.end(), '\n'), 5 * 4 + 1);
+
+  // The same seed repeats every digit; another seed does not.
+  BatchRun b;
+  ASSERT_EQ(b.run("hald.ayq", {"--bootstrap", "40", "--seed", "7", "--level", "0.8", "--path",
+                               "q=0:4", "--path", "lasso:1"}),
+            kExitCompleted);
+  EXPECT_EQ(b.dir.read("run_path1_intervals.csv"), csv1);
+  BatchRun c;
+  ASSERT_EQ(c.run("hald.ayq", {"--bootstrap", "40", "--seed", "8", "--level", "0.8"}),
+            kExitCompleted);
+  EXPECT_NE(c.dir.read("run_path1_intervals.csv"), csv1);
+}
+
+TEST(BootstrapOptions, CsvGoesIntoTheTracesFolderWhenThereIsOne) {
+  BatchRun a;
+  ASSERT_EQ(a.run("hald.ayq", {"--bootstrap", "10", "--traces-csv", a.dir.file("csv")}),
+            kExitCompleted)
+      << a.err;
+  EXPECT_TRUE(a.dir.has("csv/path1_intervals.csv"));
+  EXPECT_FALSE(a.dir.has("run_path1_intervals.csv"));
+}
+
+TEST(BootstrapOptions, CrossProductsAreRefusedWithTheReasonAndThePathIsKept) {
+  BatchRun a;
+  EXPECT_EQ(a.run("hald_xpx.ayq", {"--bootstrap", "10"}), kExitUsage);
+  EXPECT_NE(a.err.find("tolvane-batch: --bootstrap: Inference intervals need raw observations"),
+            std::string::npos)
+      << a.err;
+  EXPECT_NE(a.dir.read("run.syq").find("MCAL        CLIK"), std::string::npos);
+  EXPECT_FALSE(a.dir.has("run_path1_intervals.csv"));
+}
+
+TEST(BootstrapOptions, BadCountsAndLevelsAreUsageErrors) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--bootstrap", "0"},
+                                              {"--bootstrap", "x"},
+                                              {"--level", "1.5"},
+                                              {"--level", "0.1"},
+                                              {"--seed", "-3"}}) {
+    BatchRun a;
+    EXPECT_EQ(a.run("hald.ayq", bad), kExitUsage) << bad[0] << " " << bad[1];
+    EXPECT_FALSE(a.dir.has("run.syq"));
+  }
+}
+
+}  // namespace
+}  // namespace tolvane

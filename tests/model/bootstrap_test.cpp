@@ -1,0 +1,404 @@
+// Case resampling along the path: the draws, the intervals against least
+// squares computed here on the same resamples, the same bits for any seed
+// repeat and any number of threads, the count of degenerate resamples, and
+// the refusal of cross-product data.
+#include "model/bootstrap.hpp"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "bootstrap_support.hpp"
+#include "model/bootstrap_report.hpp"
+
+namespace tolvane {
+namespace {
+
+using testing::analyseExample;
+using testing::analyseRows;
+using testing::linearModelRows;
+using testing::Normal;
+using testing::PathPick;
+
+TEST(ResampleRows, SameDrawsForSeedAndIndexAloneAndEvenlySpread) {
+  std::vector<int> a, b, c;
+  resampleRows(7, 3, 50, &a);
+  resampleRows(7, 4, 50, &b);
+  resampleRows(7, 3, 50, &c);
+  EXPECT_EQ(a, c);
+  EXPECT_NE(a, b);
+  resampleRows(8, 3, 50, &c);
+  EXPECT_NE(a, c);
+  for (int v : a) {
+    EXPECT_GE(v, 0);
+    EXPECT_LT(v, 50);
+  }
+  // 7000 resamples of 7 rows: each row about 7000 times; the standard
+  // deviation of a count is about 78, so 5 of them is far outside chance.
+  std::vector<int> counts(7, 0);
+  std::vector<int> rows;
+  for (int index = 0; index < 7000; ++index) {
+    resampleRows(1, index, 7, &rows);
+    for (int r : rows)
+      ++counts[r];
+  }
+  for (int count : counts)
+    EXPECT_NEAR(count, 7000, 400);
+}
+
+TEST(Quantile, InterpolatesBetweenOrderStatistics) {
+  std::vector<float> v{5, 1, 4, 2, 3};
+  EXPECT_DOUBLE_EQ(quantileOf(v, 0.5), 3.0);
+  v = {5, 1, 4, 2, 3};
+  EXPECT_DOUBLE_EQ(quantileOf(v, 0.0), 1.0);
+  v = {5, 1, 4, 2, 3};
+  EXPECT_DOUBLE_EQ(quantileOf(v, 1.0), 5.0);
+  v = {5, 1, 4, 2, 3};
+  EXPECT_DOUBLE_EQ(quantileOf(v, 0.1), 1.4);  // h = 0.4 between 1 and 2
+  v = {};
+  EXPECT_TRUE(std::isnan(quantileOf(v, 0.5)));
+}
+
+// Least squares with an intercept, in double, by the normal equations of
+// the centred data: the coefficients in the data's own units.
+std::vector<double> olsCoefficients(const std::vector<std::vector<double>>& rows,
+                                    const std::vector<int>& pick) {
+  const int p = static_cast<int>(rows[0].size()) - 1;
+  const double n = static_cast<double>(pick.size());
+  std::vector<double> mean(p + 1, 0.0);
+  for (int r : pick)
+    for (int j = 0; j <= p; ++j)
+      mean[j] += rows[r][j] / n;
+  std::vector<std::vector<double>> a(p, std::vector<double>(p + 1, 0.0));
+  for (int r : pick) {
+    for (int i = 0; i < p; ++i) {
+      const double xi = rows[r][i] - mean[i];
+      for (int j = 0; j < p; ++j)
+        a[i][j] += xi * (rows[r][j] - mean[j]);
+      a[i][p] += xi * (rows[r][p] - mean[p]);
+    }
+  }
+  for (int k = 0; k < p; ++k) {
+    for (int i = k + 1; i < p; ++i) {
+      const double f = a[i][k] / a[k][k];
+      for (int j = k; j <= p; ++j)
+        a[i][j] -= f * a[k][j];
+    }
+  }
+  std::vector<double> b(p, 0.0);
+  for (int i = p - 1; i >= 0; --i) {
+    double s = a[i][p];
+    for (int j = i + 1; j < p; ++j)
+      s -= a[i][j] * b[j];
+    b[i] = s / a[i][i];
+  }
+  return b;
+}
+
+double type7(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  const double h = (v.size() - 1) * p;
+  const std::size_t lo = static_cast<std::size_t>(h);
+  const double hi = lo + 1 < v.size() ? v[lo + 1] : v[lo];
+  return v[lo] + (h - lo) * (hi - v[lo]);
+}
+
+class Simulated : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Normal draw(11);
+    rows = linearModelRows(draw, 40, {1.0, -0.5, 0.25}, 0.5, 1.0);
+  }
+  std::vector<std::vector<double>> rows;
+  AnalysisState s;
+};
+
+TEST_F(Simulated, LeastSquaresIntervalsAreThoseOfTheSameResamplesFittedHere) {
+  // On the given scale the MCAL = 0 row is plain least squares with an
+  // intercept, which this test fits on each resample independently.
+  ASSERT_TRUE(analyseRows(s, rows, PathPick{}, kReExpress));
+  BootstrapSettings settings;
+  settings.resamples = 200;
+  settings.seed = 5;
+  settings.level = 0.8;
+  settings.threads = 2;
+  std::string why;
+  const auto r = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(r) << why;
+  EXPECT_EQ(r->used, 200);
+  EXPECT_EQ(r->failed(), 0);
+  EXPECT_FALSE(r->unreliable());
+
+  std::vector<std::vector<double>> coef(3);
+  std::vector<int> pick;
+  for (int b = 0; b < 200; ++b) {
+    resampleRows(5, b, 40, &pick);
+    const std::vector<double> beta = olsCoefficients(rows, pick);
+    for (int j = 0; j < 3; ++j)
+      coef[j].push_back(beta[j]);
+  }
+  for (int j = 1; j <= 3; ++j) {
+    SCOPED_TRACE(j);
+    const std::size_t c = r->cell(1, j);
+    // Single-precision data and analysis: agreement to a few parts in 10^5.
+    const double tol = 2e-4 * (1.0 + std::fabs(r->median[c]));
+    EXPECT_NEAR(r->lower[c], type7(coef[j - 1], 0.1), tol);
+    EXPECT_NEAR(r->median[c], type7(coef[j - 1], 0.5), tol);
+    EXPECT_NEAR(r->upper[c], type7(coef[j - 1], 0.9), tol);
+    EXPECT_NEAR(r->estimate[c],
+                olsCoefficients(rows,
+                                [] {
+                                  std::vector<int> all(40);
+                                  for (int i = 0; i < 40; ++i)
+                                    all[i] = i;
+                                  return all;
+                                }())[j - 1],
+                tol);
+    // Full shrinkage leaves nothing to vary.
+    const std::size_t last = r->cell(r->nsteps, j);
+    EXPECT_EQ(r->lower[last], 0.0);
+    EXPECT_EQ(r->upper[last], 0.0);
+  }
+}
+
+TEST_F(Simulated, IntervalsHoldTheirMediansAndTheChosenMcalIsOnThePath) {
+  ASSERT_TRUE(analyseRows(s, rows));
+  BootstrapSettings settings;
+  settings.resamples = 100;
+  std::string why;
+  const auto r = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(r) << why;
+  for (std::size_t c = 0; c < r->lower.size(); ++c) {
+    EXPECT_LE(r->lower[c], r->median[c]);
+    EXPECT_LE(r->median[c], r->upper[c]);
+  }
+  for (int j = 0; j < r->P; ++j) {
+    EXPECT_LE(r->chosenLower[j], r->chosenMedian[j]);
+    EXPECT_LE(r->chosenMedian[j], r->chosenUpper[j]);
+  }
+  EXPECT_EQ(r->chosenStep, chosenExtentStep(s));
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_GE(r->mcalQuantiles[i], 0.0);
+    EXPECT_LE(r->mcalQuantiles[i], r->rank);
+    if (i > 0) {
+      EXPECT_LE(r->mcalQuantiles[i - 1], r->mcalQuantiles[i]);
+    }
+  }
+}
+
+bool sameBits(const BootstrapResult& a, const BootstrapResult& b) {
+  auto same = [](const std::vector<double>& x, const std::vector<double>& y) {
+    return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
+  };
+  return same(a.lower, b.lower) && same(a.median, b.median) && same(a.upper, b.upper) &&
+         same(a.chosenLower, b.chosenLower) && same(a.chosenMedian, b.chosenMedian) &&
+         same(a.chosenUpper, b.chosenUpper) &&
+         std::memcmp(a.mcalQuantiles, b.mcalQuantiles, sizeof a.mcalQuantiles) == 0 &&
+         a.used == b.used && a.failed() == b.failed();
+}
+
+TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
+  ASSERT_TRUE(analyseRows(s, rows));
+  BootstrapSettings settings;
+  settings.resamples = 60;
+  settings.seed = 99;
+  std::string why;
+  settings.threads = 1;
+  const auto one = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(one) << why;
+  for (int threads : {1, 2, 4}) {
+    SCOPED_TRACE(threads);
+    settings.threads = threads;
+    const auto again = runBootstrap(s, settings, {}, &why);
+    ASSERT_TRUE(again) << why;
+    EXPECT_TRUE(sameBits(*one, *again));
+  }
+  settings.seed = 100;
+  const auto other = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(other);
+  EXPECT_FALSE(sameBits(*one, *other));
+}
+
+TEST_F(Simulated, ProgressCountsUpAndACancelLeavesNoResult) {
+  ASSERT_TRUE(analyseRows(s, rows));
+  BootstrapSettings settings;
+  settings.resamples = 40;
+  settings.threads = 2;
+  std::vector<int> seen;
+  std::string why;
+  const auto r = runBootstrap(
+      s, settings,
+      [&](int done, int total) {
+        EXPECT_EQ(total, 40);
+        seen.push_back(done);
+        return true;
+      },
+      &why);
+  ASSERT_TRUE(r);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 40);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+
+  const auto cancelled = runBootstrap(
+      s, settings, [](int, int) { return false; }, &why);
+  EXPECT_FALSE(cancelled);
+  EXPECT_NE(why.find("cancelled"), std::string::npos) << why;
+}
+
+// Resamples that miss row `k` of n, counted here from the same draws.
+int resamplesWithout(std::uint64_t seed, int count, int n, int k) {
+  int missing = 0;
+  std::vector<int> pick;
+  for (int b = 0; b < count; ++b) {
+    resampleRows(seed, b, n, &pick);
+    if (std::find(pick.begin(), pick.end(), k) == pick.end()) ++missing;
+  }
+  return missing;
+}
+
+TEST(DegenerateResamples, ARowThatAloneMovesAPredictorIsCountedWhenLeftOut) {
+  // x3 is x1 except in row 7: a resample without row 7 has x3 = x1 and
+  // loses an axis; x4 is 0 except in row 12: without row 12 it is constant
+  // and cannot be rescaled. Both are counted, none silently dropped.
+  Normal draw(3);
+  std::vector<std::vector<double>> rows = linearModelRows(draw, 20, {1.0, 0.5}, 0.3, 1.0);
+  for (int i = 0; i < 20; ++i) {
+    std::vector<double>& r = rows[i];
+    const double y = r[2];
+    r.resize(2);
+    r.push_back(r[0] + (i == 7 ? 1.5 : 0.0));
+    r.push_back(i == 12 ? 1.0 : 0.0);
+    r.push_back(y);
+  }
+  AnalysisState s;
+  ASSERT_TRUE(analyseRows(s, rows));
+  ASSERT_EQ(s.RANK, 4);
+  BootstrapSettings settings;
+  settings.resamples = 300;
+  settings.seed = 17;
+  std::string why;
+  const auto r = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(r) << why;
+
+  int constant = 0, collinear = 0;
+  std::vector<int> pick;
+  for (int b = 0; b < 300; ++b) {
+    resampleRows(17, b, 20, &pick);
+    const bool has7 = std::find(pick.begin(), pick.end(), 7) != pick.end();
+    const bool has12 = std::find(pick.begin(), pick.end(), 12) != pick.end();
+    if (!has12) {
+      ++constant;  // the model stops first
+    } else if (!has7) {
+      ++collinear;
+    }
+  }
+  ASSERT_EQ(resamplesWithout(17, 300, 20, 12), constant);
+  EXPECT_EQ(r->modelStopped, constant);
+  EXPECT_EQ(r->rankDropped, collinear);
+  EXPECT_EQ(r->used + r->failed(), 300);
+  EXPECT_EQ(r->used, 300 - constant - collinear);
+  EXPECT_TRUE(r->unreliable());
+
+  std::vector<std::string> lines;
+  {
+    ReportCapture capture(&lines);
+    reportBootstrap(s, *r, "");
+  }
+  std::string text;
+  for (const std::string& l : lines)
+    text += l + "\n";
+  EXPECT_NE(text.find("intervals are unreliable"), std::string::npos) << text;
+  EXPECT_NE(text.find("rank dropped " + std::to_string(collinear)), std::string::npos) << text;
+}
+
+class Files : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-boot-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string dir;
+  AnalysisState s;
+};
+
+TEST_F(Files, CrossProductDataCannotBeResampled) {
+  ASSERT_TRUE(analyseExample(s, "hald_xpx.ayq", dir));
+  const std::string why = whyNoResampling(s);
+  EXPECT_NE(why.find("cross-products"), std::string::npos) << why;
+  std::string reason;
+  EXPECT_FALSE(runBootstrap(s, BootstrapSettings{}, {}, &reason));
+  EXPECT_EQ(reason, why);
+}
+
+TEST_F(Files, ReportAndSummaryBlockAndOneCsvRowPerStepAndPredictor) {
+  ASSERT_TRUE(analyseExample(s, "hald.ayq", dir));
+  EXPECT_EQ(whyNoResampling(s), "");
+  BootstrapSettings settings;
+  settings.resamples = 50;
+  settings.seed = 1234;
+  std::string why;
+  const auto r = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(r) << why;
+
+  std::fflush(s.files.SUMMFILE);
+  const std::string summaryPath = dir + "/" + s.files.SUMMNAME;
+  const auto before = std::filesystem::file_size(summaryPath);
+  std::vector<std::string> lines;
+  {
+    ReportCapture capture(&lines);
+    reportBootstrap(s, *r, "hald_path1_intervals.csv");
+  }
+  std::fflush(s.files.SUMMFILE);
+  std::ifstream in(summaryPath);
+  std::stringstream all;
+  all << in.rdbuf();
+  const std::string added = all.str().substr(before);
+  EXPECT_NE(added.find("50 resamples of the 13 observations (pairs), seed 1234, level 90%"),
+            std::string::npos)
+      << added;
+  for (const std::string& l : lines)
+    EXPECT_LE(l.size(), 80u) << l;
+  std::string text;
+  for (const std::string& l : lines)
+    text += l + "\n";
+  EXPECT_NE(text.find("    50 resamples of the 13 observations"), std::string::npos);
+  EXPECT_NE(text.find("hald_path1_intervals.csv"), std::string::npos);
+  EXPECT_EQ(text.find("unreliable"), std::string::npos);
+
+  const std::string csv = dir + "/intervals.csv";
+  ASSERT_TRUE(writeBootstrapCsv(*r, csv, &why)) << why;
+  std::ifstream file(csv);
+  std::string line;
+  std::getline(file, line);
+  EXPECT_EQ(line, "step,MCAL,predictor,lower,median,upper");
+  int count = 0;
+  while (std::getline(file, line)) {
+    ++count;
+    std::istringstream fields(line);
+    std::string step, mcal, name, lower;
+    std::getline(fields, step, ',');
+    std::getline(fields, mcal, ',');
+    std::getline(fields, name, ',');
+    std::getline(fields, lower, ',');
+    const int st = std::stoi(step);
+    const int j = (count - 1) % r->P + 1;
+    EXPECT_EQ(name, s.XNAME[j]);
+    EXPECT_DOUBLE_EQ(std::stod(mcal), r->mcalOf(st));
+    EXPECT_NEAR(std::stod(lower), r->lower[r->cell(st, j)],
+                1e-8 * (1 + std::fabs(std::stod(lower))));
+  }
+  EXPECT_EQ(count, r->nsteps * r->P);
+  EXPECT_FALSE(writeBootstrapCsv(*r, dir + "/no/such/folder/x.csv", &why));
+  EXPECT_NE(why.find("cannot write"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolvane
