@@ -16,6 +16,8 @@
 #include "engine/least_squares.hpp"
 #include "engine/select_shape.hpp"
 #include "input/model_setup.hpp"
+#include "model/comparison_criteria.hpp"
+#include "model/path_walk.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -57,6 +59,7 @@ class RowDraws {
 struct Job {
   const AnalysisState& s;
   int n = 0, P = 0, rank = 0, nsteps = 0;
+  ExtentRequest extent;
 };
 
 // The analysis of one resample, quiet: a state of its own without output
@@ -65,9 +68,10 @@ class ResampleAnalysis {
  public:
   explicit ResampleAnalysis(const Job& job) : job_(job) {}
 
-  // Fills trace (nsteps x P, row after row) and *chosen (a step) when the
-  // path is traced.
-  ResampleOutcome run(const std::vector<int>& rows, float* trace, int* chosen) {
+  // Fills trace (nsteps x P, row after row), the coefficients at the chosen
+  // extent (P) and its MCAL when the path is traced.
+  ResampleOutcome run(const std::vector<int>& rows, float* trace, double* chosen,
+                      double* chosenMcal) {
     held_.clear();
     ReportCapture capture(&held_);
     QuietFrontEnd quiet;
@@ -80,8 +84,15 @@ class ResampleAnalysis {
     EXTENT_CRITERIA(r);
     if (r.THREEYQ.rows != job_.nsteps || r.DYQ.rows != job_.nsteps)
       return ResampleOutcome::kNoCriteria;
-    *chosen = chosenExtentStep(r);
-    if (*chosen < 1 || !coefficientTrace(r, trace)) return ResampleOutcome::kNoCriteria;
+    ChosenExtent extent;
+    std::string why;
+    if (!chooseResampleExtent(r, job_.extent, &extent, &why)) return ResampleOutcome::kNoCriteria;
+    *chosenMcal = extent.mcal;
+    coefficientsAt(r, extent.delta, chosen);
+    for (int j = 0; j < job_.P; ++j) {
+      if (!std::isfinite(chosen[j])) return ResampleOutcome::kNoCriteria;
+    }
+    if (!coefficientTrace(r, trace)) return ResampleOutcome::kNoCriteria;
     return ResampleOutcome::kUsed;
   }
 
@@ -159,8 +170,9 @@ class ResampleAnalysis {
 // Every resample's results, in slots by resample index: where a thread puts
 // them does not depend on which thread it is.
 struct Slots {
-  std::vector<float> traces;  // B x nsteps x P
-  std::vector<int> chosen;    // B: the chosen step
+  std::vector<float> traces;       // B x nsteps x P
+  std::vector<double> chosen;      // B x P: at the chosen extent
+  std::vector<double> chosenMcal;  // B
   std::vector<ResampleOutcome> outcome;
 };
 
@@ -198,10 +210,9 @@ void runResamples(const Job& job, const BootstrapSettings& settings, Slots& slot
     const int b = next.fetch_add(1, std::memory_order_relaxed);
     if (b >= settings.resamples) return;
     resampleRows(settings.seed, b, job.n, &rows);
-    int chosen = 0;
-    slots.outcome[b] =
-        analysis.run(rows, slots.traces.data() + static_cast<std::size_t>(b) * perTrace, &chosen);
-    slots.chosen[b] = chosen;
+    slots.outcome[b] = analysis.run(
+        rows, slots.traces.data() + static_cast<std::size_t>(b) * perTrace,
+        slots.chosen.data() + static_cast<std::size_t>(b) * job.P, &slots.chosenMcal[b]);
     done.fetch_add(1, std::memory_order_release);
   }
 }
@@ -304,10 +315,8 @@ void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
   res.chosenUpper.assign(P, 0.0);
   for (int j = 1; j <= P; ++j) {
     for (std::size_t u = 0; u < used.size(); ++u) {
-      const int b = used[u];
-      const std::size_t at = static_cast<std::size_t>(b) * perTrace +
-                             static_cast<std::size_t>(slots.chosen[b] - 1) * P + (j - 1);
-      values[u] = slots.traces[at];
+      const std::size_t at = static_cast<std::size_t>(used[u]) * P + (j - 1);
+      values[u] = static_cast<float>(slots.chosen[at]);
     }
     quantilesOf(values, probabilities, 3, q);
     res.chosenLower[j - 1] = q[0];
@@ -315,7 +324,7 @@ void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
     res.chosenUpper[j - 1] = q[2];
   }
   for (std::size_t u = 0; u < used.size(); ++u)
-    values[u] = static_cast<float>(res.mcalOf(slots.chosen[used[u]]));
+    values[u] = static_cast<float>(slots.chosenMcal[used[u]]);
   quantilesOf(values, BootstrapResult::kMcalProbabilities, 5, res.mcalQuantiles);
 }
 
@@ -346,9 +355,45 @@ std::string whyNoResampling(const AnalysisState& s) {
   return {};
 }
 
-int chosenExtentStep(const AnalysisState& s) {
-  if (s.RANK < 1 || s.THREEYQ.rows < 2 || s.THREEYQ.cols < 5) return 0;
-  return extentMinima(s.THREEYQ, s.RANK).clikStep;
+bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
+                          ChosenExtent* extent, std::string* why) {
+  PathWalk walk;
+  if (!walkPath(s, &walk)) {
+    *why = "no path has been traced";
+    return false;
+  }
+  // The likelihood criteria and a number need nothing more; the others are
+  // computed only when asked for.
+  ComparisonCriteria cc;
+  switch (request.criterion) {
+    case ExtentCriterion::kClik:
+    case ExtentCriterion::kEbays:
+    case ExtentCriterion::kRcoef:
+    case ExtentCriterion::kGup:
+    case ExtentCriterion::kMcal:
+      break;
+    default:
+      if (!computeComparisonCriteria(s, walk, &cc)) {
+        *why = "the comparison criteria could not be computed";
+        return false;
+      }
+      break;
+  }
+  return chooseExtent(s, walk, cc, request, extent, why);
+}
+
+void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b) {
+  double a[kMaxVars + 1];
+  for (int k = 1; k <= s.RANK; ++k)
+    a[k] = delta[k] * s.UCOMP.data[k];
+  for (int j = 1; j <= s.P; ++j) {
+    double sum = 0.0;
+    for (int k = 1; k <= s.RANK; ++k)
+      sum += static_cast<double>(s.DCOS.data[j][k]) * a[k];
+    if (s.SCALECODE == 2 && s.XSTD.data[j] >= s.EPS)
+      sum *= static_cast<double>(s.YSTD) / s.XSTD.data[j];
+    b[j - 1] = sum;
+  }
 }
 
 double quantileOf(std::vector<float>& values, double probability) {
@@ -368,8 +413,15 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     *why = "Inference intervals need at least one resample and a level between 0 and 1.";
     return std::nullopt;
   }
-  const Job job{s, s.N, s.P, s.RANK, s.NSTEPS};
+  ChosenExtent dataExtent;
+  std::string reason;
+  if (!chooseResampleExtent(s, settings.extent, &dataExtent, &reason)) {
+    *why = "Inference intervals need an extent on the data: " + reason + ".";
+    return std::nullopt;
+  }
+  const Job job{s, s.N, s.P, s.RANK, s.NSTEPS, settings.extent};
   BootstrapResult res;
+  res.extentLabel = extentRequestLabel(settings.extent);
   res.settings = settings;
   res.P = s.P;
   res.nsteps = s.NSTEPS;
@@ -381,7 +433,8 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
   Slots slots;
   try {
     slots.traces.resize(static_cast<std::size_t>(settings.resamples) * s.NSTEPS * s.P);
-    slots.chosen.assign(settings.resamples, 0);
+    slots.chosen.assign(static_cast<std::size_t>(settings.resamples) * s.P, 0.0);
+    slots.chosenMcal.assign(settings.resamples, 0.0);
     slots.outcome.assign(settings.resamples, ResampleOutcome::kNoCriteria);
   } catch (const std::bad_alloc&) {
     *why = "Not enough memory for " + std::to_string(settings.resamples) +
@@ -399,9 +452,9 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     for (int j = 1; j <= res.P; ++j)
       res.estimate[res.cell(step, j)] = s.CYQ.data[step][j];
   }
-  res.chosenStep = chosenExtentStep(s);
-  for (int j = 1; j <= res.P; ++j)
-    res.chosenEstimate.push_back(s.CYQ.data[res.chosenStep][j]);
+  res.chosenMcal = dataExtent.mcal;
+  res.chosenEstimate.assign(res.P, 0.0);
+  coefficientsAt(s, dataExtent.delta, res.chosenEstimate.data());
   return res;
 }
 

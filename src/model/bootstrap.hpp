@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/analysis_state.hpp"
+#include "model/extent_choice.hpp"
 
 namespace tolvane {
 
@@ -27,6 +28,8 @@ struct BootstrapSettings {
   std::uint64_t seed = kDefaultSeed;
   double level = kDefaultLevel;  // two-sided, strictly between 0 and 1
   int threads = 0;               // 0: as many as the machine has
+  // How the data and every resample choose their extent.
+  ExtentRequest extent;
 };
 
 // Why a resample gave no path. Such resamples are counted, never dropped
@@ -48,10 +51,15 @@ void resampleRows(std::uint64_t seed, int index, int n, std::vector<int>* rows);
 // Only raw observations can be resampled, after a path has been traced.
 std::string whyNoResampling(const AnalysisState& s);
 
-// The extent a path chooses: the step (1-based) at the CLIK minimum, 0 when
-// the state holds no criteria. One function, so that another criterion can
-// take its place for the data and every resample alike.
-int chosenExtentStep(const AnalysisState& s);
+// The extent the request chooses on a traced path, with its delta factors:
+// false with *why when it cannot be chosen. The one place where the data
+// and every resample choose, so that they choose alike.
+bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
+                          ChosenExtent* extent, std::string* why);
+
+// The coefficients (1..P) at the delta factors `delta`: G (delta c), on the
+// given scale when SCALECODE is 2.
+void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b);
 
 struct BootstrapResult {
   BootstrapSettings settings;
@@ -60,6 +68,7 @@ struct BootstrapResult {
 
   // Counts of the resamples by outcome.
   int used = 0, modelStopped = 0, analysisStopped = 0, rankDropped = 0, noCriteria = 0;
+  std::string extentLabel;  // "CLIK minimum", ...
   int failed() const { return modelStopped + analysisStopped + rankDropped + noCriteria; }
   bool unreliable() const { return failed() > kUnreliableShare * settings.resamples || used < 2; }
 
@@ -72,9 +81,9 @@ struct BootstrapResult {
     return static_cast<std::size_t>(step - 1) * P + static_cast<std::size_t>(j - 1);
   }
 
-  // At the chosen extent: the data's step, and per predictor the interval of
-  // the coefficient at each resample's own chosen step.
-  int chosenStep = 0;
+  // At the chosen extent: the data's MCAL, and per predictor the interval of
+  // the coefficient at each resample's own chosen extent.
+  double chosenMcal = 0.0;
   std::vector<double> chosenEstimate, chosenLower, chosenMedian, chosenUpper;
   // Quantiles of the chosen MCAL over the resamples, at these probabilities.
   static constexpr double kMcalProbabilities[5] = {0.05, 0.25, 0.5, 0.75, 0.95};

@@ -81,8 +81,8 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
   failures(s, r);
   blank(s);
 
-  const double chosenMcal = r.mcalOf(r.chosenStep);
-  bothf(s, "Extent chosen by the CLIK minimum: MCAL = %.3f", chosenMcal);
+  const double chosenMcal = r.chosenMcal;
+  bothf(s, "Extent chosen by the %s: MCAL = %.3f", r.extentLabel.c_str(), chosenMcal);
   const double* q = r.mcalQuantiles;
   bothf(s, "Chosen MCAL over the resamples:  5%% %.3f  25%% %.3f  50%% %.3f", q[0], q[1], q[2]);
   bothf(s, "                                75%% %.3f  95%% %.3f", q[3], q[4]);

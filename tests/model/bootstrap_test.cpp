@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "bootstrap_support.hpp"
+#include "engine/extent_criteria.hpp"
 #include "model/bootstrap_report.hpp"
 
 namespace tolvane {
@@ -182,7 +183,12 @@ TEST_F(Simulated, IntervalsHoldTheirMediansAndTheChosenMcalIsOnThePath) {
     EXPECT_LE(r->chosenLower[j], r->chosenMedian[j]);
     EXPECT_LE(r->chosenMedian[j], r->chosenUpper[j]);
   }
-  EXPECT_EQ(r->chosenStep, chosenExtentStep(s));
+  // CLIK by default: its minimum on the data's own table.
+  EXPECT_DOUBLE_EQ(r->chosenMcal, r->mcalOf(extentMinima(s.THREEYQ, s.RANK).clikStep));
+  for (int j = 1; j <= r->P; ++j) {
+    EXPECT_NEAR(r->chosenEstimate[j - 1], s.CYQ.data[extentMinima(s.THREEYQ, s.RANK).clikStep][j],
+                1e-5);
+  }
   for (int i = 0; i < 5; ++i) {
     EXPECT_GE(r->mcalQuantiles[i], 0.0);
     EXPECT_LE(r->mcalQuantiles[i], r->rank);
@@ -190,6 +196,37 @@ TEST_F(Simulated, IntervalsHoldTheirMediansAndTheChosenMcalIsOnThePath) {
       EXPECT_LE(r->mcalQuantiles[i - 1], r->mcalQuantiles[i]);
     }
   }
+}
+
+TEST_F(Simulated, AFixedExtentGivesTheIntervalsOfItsStepAndAnotherCriterionItsOwnChoice) {
+  ASSERT_TRUE(analyseRows(s, rows));  // four steps per unit of MCAL
+  BootstrapSettings settings;
+  settings.resamples = 80;
+  settings.extent.criterion = ExtentCriterion::kMcal;
+  settings.extent.mcal = 1.0;
+  std::string why;
+  const auto fixed = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(fixed) << why;
+  for (double q : fixed->mcalQuantiles)
+    EXPECT_EQ(q, 1.0);
+  for (int j = 1; j <= fixed->P; ++j) {
+    const std::size_t c = fixed->cell(5, j);
+    // The trace is held in single precision, the chosen extent in double.
+    EXPECT_NEAR(fixed->chosenLower[j - 1], fixed->lower[c], 1e-6);
+    EXPECT_NEAR(fixed->chosenUpper[j - 1], fixed->upper[c], 1e-6);
+    EXPECT_NEAR(fixed->chosenEstimate[j - 1], fixed->estimate[c], 1e-5);
+  }
+
+  settings.extent.criterion = ExtentCriterion::kGcv;
+  const auto gcv = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(gcv) << why;
+  EXPECT_EQ(gcv->extentLabel, extentRequestLabel(settings.extent));
+  EXPECT_LE(gcv->mcalQuantiles[0], gcv->mcalQuantiles[4]);
+
+  settings.extent.criterion = ExtentCriterion::kMcal;
+  settings.extent.mcal = 7.0;  // beyond the rank
+  EXPECT_FALSE(runBootstrap(s, settings, {}, &why));
+  EXPECT_NE(why.find("outside"), std::string::npos) << why;
 }
 
 bool sameBits(const BootstrapResult& a, const BootstrapResult& b) {
