@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <map>
 
+#include "input/delimited_reader.hpp"
+
 namespace tolvane {
 
 namespace {
@@ -32,6 +34,14 @@ Batch input file (.ayq), one item per line in fixed places:
           [XPX | XPY | XP1] of raw sums in blocks of at most 8 columns, each
           after a heading line, then a line with SUMY and one with SUMSQY
 
+Delimited text (.csv, .tsv, .txt, or --format csv): the first line names the
+columns; comma, semicolon or tab separate the fields (found from the first
+line, or --delimiter); quotes as RFC 4180. Rows with a missing value (empty,
+NA, NaN, ".") are left out and counted. Up to 200 rows enter as raw data; a
+longer file is reduced in one pass to centred cross-products, and then
+--first and --last are refused. Summary and trace files use names of at most
+8 characters; longer names are shortened and the mapping is printed.
+
 Output: NAME.syq and NAME.myq, where NAME is --out or the input file's name up
 to its first "." or blank, in the current directory unless NAME holds one.
 
@@ -45,7 +55,34 @@ error or role options that do not fit the data; 3 the output files exist and
 void addBatchOptions(CLI::App& app, BatchOptions& o) {
   app.description(kDescription);
   app.footer(kFooter);
-  app.add_option("FILE", o.input, "Batch input file (.ayq)")->required();
+  app.add_option("FILE", o.input, "Batch input file (.ayq), or delimited text (.csv, .tsv, .txt)")
+      ->required();
+  const std::map<std::string, InputFormat> formats{{"ayq", InputFormat::kBatch},
+                                                   {"csv", InputFormat::kDelimited}};
+  app.add_option("--format", o.format,
+                 "Read FILE as a batch input file (ayq) or as delimited text (csv), whatever "
+                 "its name (default: csv for .csv, .tsv and .txt, else ayq)")
+      ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
+      ->option_text("ayq|csv");
+  const std::map<std::string, char> delimiters{
+      {"comma", ','}, {",", ','}, {"semicolon", ';'}, {";", ';'}, {"tab", '\t'}};
+  app.add_option("--delimiter", o.delimiter,
+                 "Field delimiter of delimited text (default: found from the header line)")
+      ->transform(CLI::CheckedTransformer(delimiters, CLI::ignore_case))
+      ->option_text("comma|semicolon|tab");
+  const std::map<std::string, bool> missing{{"omit", false}, {"error", true}};
+  app.add_option("--missing", o.missingIsError,
+                 "Missing values in delimited text: omit (leave the row out, counted in the "
+                 "report; default) or error (stop at the first)")
+      ->transform(CLI::CheckedTransformer(missing, CLI::ignore_case))
+      ->option_text("omit|error");
+  app.add_option("--ignore", o.ignore,
+                 "A column of delimited text not to read (repeatable), such as an ID or a date")
+      ->option_text("NAME");
+  app.add_option("--write-cross-products", o.writeCrossProducts,
+                 "After reading delimited text, write its sums as a batch input file in "
+                 "cross-product form (17 significant digits), with the chosen roles")
+      ->option_text("FILE");
   app.add_option("--out", o.out,
                  "Base name of the output files (default: the input file's base name)")
       ->option_text("NAME");
@@ -85,6 +122,11 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
       ->check(CLI::Range(0, 9999))
       ->option_text("N");
   addPathOptions(app, o.path);
+}
+
+bool BatchOptions::delimitedInput() const {
+  if (format != InputFormat::kByName) return format == InputFormat::kDelimited;
+  return isDelimitedName(input);
 }
 
 std::optional<BatchOptions> parseBatchOptions(int argc, const char* const* argv, std::ostream& out,

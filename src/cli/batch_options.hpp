@@ -25,8 +25,10 @@ inline constexpr int kExitFilesExist = 3;  // output files exist and --if-exists
 
 enum class IfExists { kOverwrite, kAppend, kAbort };
 
+enum class InputFormat { kByName, kBatch, kDelimited };
+
 struct BatchOptions {
-  std::string input;                     // the .ayq file
+  std::string input;                     // the .ayq file, or delimited text
   std::string out;                       // --out: base name; empty for the input's base name
   IfExists ifExists = IfExists::kAbort;  // --if-exists
   std::string response;                  // --response: empty keeps the last column
@@ -35,6 +37,15 @@ struct BatchOptions {
   int scale = kCenterRescale;            // --scale: a ScaleButton
   std::optional<int> first, last;        // --first, --last: observation range
   PathOptions path;                      // --shape, --q, --steps, --path, --traces-csv
+  // Delimited text: --format, --delimiter, --missing, --ignore.
+  InputFormat format = InputFormat::kByName;
+  char delimiter = 0;               // 0: found from the header line
+  bool missingIsError = false;      // --missing error
+  std::vector<std::string> ignore;  // --ignore NAME, repeatable
+  std::string writeCrossProducts;   // --write-cross-products FILE
+
+  // Whether the input is read as delimited text: --format, else its name.
+  bool delimitedInput() const;
 };
 
 // Declares the options on `app`, storing into `options`.

@@ -125,8 +125,14 @@ bool OptionDialogs::scaling(ScalingDialogModel& dialog) {
       !options_.response.empty() || !options_.predictors.empty() || !options_.leaveOut.empty();
   if (roleOptions && !rolesAsked_) {
     return fail(
-        "--response, --predictors and --leave-out apply to raw data only; in cross-product "
-        "input the last column is the response.");
+        "--response, --predictors and --leave-out apply to raw data and delimited text only; "
+        "in a cross-product batch file the last column is the response.");
+  }
+  if ((options_.first || options_.last) && dialog.rowsStreamed()) {
+    return fail(
+        "--first and --last select observations of raw data; this file has more than 200 "
+        "rows, which were reduced to cross-products in one pass. Select the rows beforehand "
+        "(for example with a WHERE clause in scripts/cross-products.sql).");
   }
   dialog.clickButton(options_.scale);
   if (options_.first) dialog.setFirstText(std::to_string(*options_.first));

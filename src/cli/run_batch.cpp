@@ -8,6 +8,7 @@
 #include "cli/option_dialogs.hpp"
 #include "cli/report_printer.hpp"
 #include "input/batch_input_run.hpp"
+#include "input/cross_product_file.hpp"
 
 namespace tolvane {
 
@@ -22,7 +23,13 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(EISDIR) << "\n";
     return kExitStopped;
   }
-  std::FILE* in = std::fopen(options.input.c_str(), "r");
+  const bool delimited = options.delimitedInput();
+  if (!options.writeCrossProducts.empty() && !delimited) {
+    err << "tolvane-batch: --write-cross-products applies to delimited text (.csv, .tsv, .txt "
+           "or --format csv).\n";
+    return kExitUsage;
+  }
+  std::FILE* in = std::fopen(options.input.c_str(), delimited ? "rb" : "r");
   if (in == nullptr) {
     err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(errno) << "\n";
     return kExitStopped;
@@ -32,12 +39,25 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
   {
     ReportPrinter printer(out);
     // Output names are taken as given: relative to the current directory.
-    result = runBatchInput(state, {in, options.input, "", 0}, dialogs);
+    BatchInput input{in, options.input, "", 0};
+    input.delimited = delimited;
+    input.delimitedOptions.delimiter = options.delimiter;
+    input.delimitedOptions.missingIsError = options.missingIsError;
+    input.delimitedOptions.ignore = options.ignore;
+    result = runBatchInput(state, std::move(input), dialogs);
   }
   switch (result.status) {
     case BatchRunStatus::kCompleted:
       err << "tolvane-batch: summary in " << state.files.SUMMNAME << ", trace matrices in "
           << state.files.TRACENAME << "\n";
+      if (!options.writeCrossProducts.empty()) {
+        const std::string why = writeCrossProductFile(state, options.writeCrossProducts);
+        if (!why.empty()) {
+          err << "tolvane-batch: --write-cross-products: " << why << "\n";
+          return kExitStopped;
+        }
+        err << "tolvane-batch: cross-products in " << options.writeCrossProducts << "\n";
+      }
       return kExitCompleted;
     case BatchRunStatus::kCancelled: {
       std::string names;

@@ -72,7 +72,7 @@ bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int numbe
       (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
   std::vector<std::string> predictors{"MCAL"}, axes{"MCAL"};
   for (int j = 1; j <= s.P; ++j) {
-    predictors.push_back(s.XNAME[j].empty() ? "x" + std::to_string(j) : s.XNAME[j]);
+    predictors.push_back(s.predictorName(j).empty() ? "x" + std::to_string(j) : s.predictorName(j));
     axes.push_back("axis" + std::to_string(j));
   }
   const int msteps = s.MSTEPS > 0 ? s.MSTEPS : 1;

@@ -31,6 +31,9 @@ void AnalysisState::reset() {
     v->release();
   }
   QWEIGHT.fill(0.0);
+  CSUMS.clear();
+  for (std::string& name : LONGNAME)
+    name.clear();
   RANK = 0;
   NSTEPS = 0;
   LSPEND = 1;

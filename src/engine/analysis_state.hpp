@@ -6,10 +6,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
 
+#include "engine/centred_sums.hpp"
 #include "matrix/matrix.hpp"
 
 namespace tolvane {
@@ -74,21 +76,30 @@ enum class AnalysisStage {
 struct AnalysisState {
   // Counts and model description.
   int NVAR = 0;
-  int NOBS = 0;
+  // Counts of rows reduced from delimited text reach far beyond int.
+  std::int64_t NOBS = 0;
   int XPXFORM = 0;
   std::array<std::string, kMaxVars + 1> VNAME{};  // at most 8 characters each
-  std::array<char, kMaxVars + 1> VROLE{};         // 'P', 'R' or 'I'
+  // Full column names of a delimited-text file, shown wherever the user reads
+  // names beyond the summary and trace files; empty for a batch file.
+  std::array<std::string, kMaxVars + 1> LONGNAME{};
+  std::array<char, kMaxVars + 1> VROLE{};  // 'P', 'R' or 'I'
   int P = 0;
   std::array<int, kMaxVars + 1> XCOL{};
   std::array<std::string, kMaxVars + 1> XNAME{};
   int YCOL = 0;
   std::string YNAME;
-  int N1 = 0, N2 = 0, N = 0;
+  int N1 = 0;
+  std::int64_t N2 = 0, N = 0;
   int SCALECODE = 1;
 
   // Data and model matrices.
   MatrixRec DATA;
   double SUMY = 0.0, SUMSQY = 0.0;
+  // Delimited text of more rows than raw data take (XPXFORM 1): the centred
+  // sums over every column read, which the model set-up uses instead of
+  // DATA, SUMY and SUMSQY. Also kept for raw-form delimited text.
+  CentredSums CSUMS;
   MatrixRec XMAT;
   VectorRec YVEC;
   MatrixRec XPX;
@@ -140,9 +151,21 @@ struct AnalysisState {
   std::mutex runMutex;
 
   // First step of every batch input run: empties (and releases) every data
-  // and result object, sets lineWidth 1, NAMECANCEL 0 and LSPEND 1. Dialog
-  // memories, the counts, the names and the output files are kept.
+  // and result object (CSUMS and LONGNAME too), sets lineWidth 1, NAMECANCEL
+  // 0 and LSPEND 1. Dialog memories, the counts, VNAME and the output files
+  // are kept.
   void reset();
+
+  // The name of column `column` as the user reads it: LONGNAME when the
+  // file had one, else VNAME.
+  const std::string& fullName(int column) const {
+    return LONGNAME[column].empty() ? VNAME[column] : LONGNAME[column];
+  }
+  // The full name of predictor i (XNAME[i] when there is none).
+  const std::string& predictorName(int i) const {
+    const int c = XCOL[i];
+    return c >= 1 && c <= kMaxVars && !LONGNAME[c].empty() ? LONGNAME[c] : XNAME[i];
+  }
 
   // The stage, read from what the state holds.
   AnalysisStage stage() const;

@@ -71,7 +71,7 @@ QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int col
     if (byAxis || j > kMaxVars) {
       names << QStringLiteral("Axis %1").arg(j);
     } else {
-      names << QString::fromStdString(state.XNAME[j]);
+      names << QString::fromStdString(state.predictorName(j));
     }
   }
   return names;

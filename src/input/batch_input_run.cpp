@@ -7,6 +7,7 @@
 #include "engine/least_squares.hpp"
 #include "input/batch_line_reader.hpp"
 #include "input/batch_reader.hpp"
+#include "input/delimited_input.hpp"
 #include "input/model_setup.hpp"
 #include "input/output_files.hpp"
 #include "input/stop_report.hpp"
@@ -31,8 +32,12 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
   BatchRunResult result = openOutputFiles(s, dialogs, now);
   if (!result.completed()) return result;
 
-  BatchLineReader reader(infile.get());  // 3 to 7
-  result = readBatchData(s, reader, s.INNAME);
+  if (input.delimited) {  // 3 to 7
+    result = readDelimitedInput(s, infile.get(), s.INNAME, input.delimitedOptions);
+  } else {
+    BatchLineReader reader(infile.get());
+    result = readBatchData(s, reader, s.INNAME);
+  }
   infile.reset();  // 8
   REPORT_SHOW();
   if (!result.completed()) return result;

@@ -11,10 +11,15 @@
 #include "engine/analysis_state.hpp"
 #include "input/batch_dialogs.hpp"
 #include "input/batch_run_result.hpp"
+#include "input/delimited_reader.hpp"
 
 namespace tolvane {
 
 struct BatchInput {
+  BatchInput() = default;
+  BatchInput(std::FILE* f, std::string p, std::string out, std::time_t stamp)
+      : file(f), path(std::move(p)), outputDirectory(std::move(out)), stampTime(stamp) {}
+
   // INFILE, open for reading. The run owns it from the call on and closes it
   // on every path, also when it does not start.
   std::FILE* file = nullptr;
@@ -26,6 +31,10 @@ struct BatchInput {
   std::string outputDirectory;
   // The time stamped into the files; 0 takes the clock at step 2.
   std::time_t stampTime = 0;
+  // Delimited text (CSV, TSV) rather than a batch input file, and how to
+  // read it (its progress callback may cancel the run).
+  bool delimited = false;
+  DelimitedOptions delimitedOptions;
 };
 
 // Runs the batch input, in order: (1) reset the state; (2) name, open and

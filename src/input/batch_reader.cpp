@@ -79,9 +79,10 @@ class Reader {
     }
     if (s_.NOBS < 5) s_.NOBS = 5;
     if (s_.NOBS > kMaxRawObs) s_.XPXFORM = 1;
-    reportLinef("    Number of Observations = %3d.", s_.NOBS);
+    reportLinef("    Number of Observations = %3lld.", static_cast<long long>(s_.NOBS));
     if (s_.XPXFORM == 1) REPORT_LINE("    Batch Input of Data in XPX|XPY|XP1 form...");
-    writeSummary(s_, "%4d = NOBS, Number of Observations (Rows)\n", s_.NOBS);
+    writeSummary(s_, "%4lld = NOBS, Number of Observations (Rows)\n",
+                 static_cast<long long>(s_.NOBS));
     if (s_.XPXFORM == 1) writeSummary(s_, "      ...Data Input in XPX|XPY|XP1 Form.\n");
     return true;
   }
@@ -131,7 +132,7 @@ class Reader {
   }
 
   bool allocateData() {
-    const bool ok = s_.XPXFORM == 0 ? s_.DATA.allocate(s_.NOBS, s_.NVAR)
+    const bool ok = s_.XPXFORM == 0 ? s_.DATA.allocate(static_cast<int>(s_.NOBS), s_.NVAR)
                                     : s_.DATA.allocate(s_.NVAR - 1, s_.NVAR + 1);
     if (!ok) {
       result_ =

@@ -81,10 +81,10 @@ BatchRunResult buildRawModel(AnalysisState& s) {
   setObservationRange(s, s.memory.N1TEXT, s.memory.N2TEXT);
   reportLinef("    First Observation Number = %d", s.N1);
   writeSummary(s, "%4d = N1, First Observation Number\n", s.N1);
-  reportLinef("    Last  Observation Number = %d", s.N2);
-  writeSummary(s, "%4d = N2, Last Observation Number\n", s.N2);
+  reportLinef("    Last  Observation Number = %lld", static_cast<long long>(s.N2));
+  writeSummary(s, "%4lld = N2, Last Observation Number\n", static_cast<long long>(s.N2));
 
-  const int n = s.N, p = s.P;
+  const int n = static_cast<int>(s.N), p = s.P;
   if (!s.YVEC.allocate(n) || !s.XMAT.allocate(n, p)) {
     return stopped("Not enough memory for the model data. Batch input stopped.");
   }
@@ -139,20 +139,11 @@ BatchRunResult buildRawModel(AnalysisState& s) {
   return {};
 }
 
-BatchRunResult buildCrossProductModel(AnalysisState& s) {
-  s.N1 = 1;
-  s.N2 = s.N = s.NOBS;
+// Means and deviations from the raw sums of a batch file (DATA, SUMY,
+// SUMSQY), and the centred cross-products XPX and XPY.
+void centreRawSums(AnalysisState& s) {
   const int p = s.P, nvar = s.NVAR;
-  const double nobs = s.NOBS, n = s.N;
-  s.YAVG = toFloat(s.SUMY / nobs);
-  const double yVariance = (s.SUMSQY - s.SUMY * s.SUMY / nobs) / (nobs - 1.0);
-  // Sums that do not come from one data set can give a negative variance;
-  // it means no spread, as rounding of a constant variable would.
-  s.YSTD = toFloat(std::sqrt(std::max(yVariance, 0.0)));
-
-  if (!s.XAVG.allocate(p) || !s.XSTD.allocate(p) || !s.XPX.allocate(p, p) || !s.XPY.allocate(p)) {
-    return stopped("Not enough memory for the model data. Batch input stopped.");
-  }
+  const double nobs = static_cast<double>(s.NOBS), n = static_cast<double>(s.N);
   for (int i = 1; i <= p; ++i) {
     s.XAVG.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar + 1]) / n);
     const double avg = s.XAVG.data[i];
@@ -160,9 +151,6 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
         (static_cast<double>(s.DATA.data[i][i]) - nobs * avg * avg) / (nobs - 1.0);
     s.XSTD.data[i] = toFloat(std::sqrt(std::max(variance, 0.0)));
   }
-  const BatchRunResult moments = checkMoments(s, false);
-  if (!moments.completed()) return moments;
-
   for (int i = 1; i <= p; ++i) {
     const double xi = s.XAVG.data[i];
     s.XPY.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar]) - n * xi * s.YAVG);
@@ -171,6 +159,48 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
           toFloat(static_cast<double>(s.DATA.data[i][j]) - nobs * xi * s.XAVG.data[j]);
     }
   }
+}
+
+// The same from centred sums (delimited text reduced in one pass): they are
+// already centred, so nothing is subtracted and no digit is lost.
+void takeCentredSums(AnalysisState& s) {
+  const CentredSums& c = s.CSUMS;
+  const double df = static_cast<double>(s.NOBS) - 1.0;
+  for (int i = 1; i <= s.P; ++i) {
+    const int a = s.XCOL[i];
+    s.XAVG.data[i] = toFloat(c.meanOf(a));
+    s.XSTD.data[i] = toFloat(std::sqrt(std::max(c.comomentOf(a, a), 0.0) / df));
+    s.XPY.data[i] = toFloat(c.comomentOf(a, s.YCOL));
+    for (int j = 1; j <= s.P; ++j)
+      s.XPX.data[i][j] = toFloat(c.comomentOf(a, s.XCOL[j]));
+  }
+}
+
+BatchRunResult buildCrossProductModel(AnalysisState& s) {
+  s.N1 = 1;
+  s.N2 = s.N = s.NOBS;
+  const int p = s.P;
+  const bool centred = !s.CSUMS.empty();
+  const double nobs = static_cast<double>(s.NOBS);
+  double yVariance = 0.0;
+  if (centred) {
+    s.YAVG = toFloat(s.CSUMS.meanOf(s.YCOL));
+    yVariance = s.CSUMS.comomentOf(s.YCOL, s.YCOL) / (nobs - 1.0);
+  } else {
+    s.YAVG = toFloat(s.SUMY / nobs);
+    yVariance = (s.SUMSQY - s.SUMY * s.SUMY / nobs) / (nobs - 1.0);
+  }
+  // Sums that do not come from one data set can give a negative variance;
+  // it means no spread, as rounding of a constant variable would.
+  s.YSTD = toFloat(std::sqrt(std::max(yVariance, 0.0)));
+
+  if (!s.XAVG.allocate(p) || !s.XSTD.allocate(p) || !s.XPX.allocate(p, p) || !s.XPY.allocate(p)) {
+    return stopped("Not enough memory for the model data. Batch input stopped.");
+  }
+  centred ? takeCentredSums(s) : centreRawSums(s);
+  const BatchRunResult moments = checkMoments(s, false);
+  if (!moments.completed()) return moments;
+
   if (s.SCALECODE == 1 || s.SCALECODE == 2) {
     for (int i = 1; i <= p; ++i) {
       if (!(s.XSTD.data[i] > 0.0f)) return constantPredictor(s, i);
@@ -195,7 +225,7 @@ BatchRunResult buildModelData(AnalysisState& s) {
 
 void setObservationRange(AnalysisState& s, const std::string& firstText,
                          const std::string& lastText) {
-  const int nobs = s.NOBS, p = s.P;
+  const int nobs = static_cast<int>(s.NOBS), p = s.P;
   int n1 = textToInt(firstText);
   if (n1 < 1) {
     n1 = 1;
@@ -211,7 +241,9 @@ void setObservationRange(AnalysisState& s, const std::string& firstText,
 BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
   s.setDefaultsAfterRead();
 
-  if (s.XPXFORM == 0) {
+  // Centred sums cover every column read, so any roles can be chosen from
+  // them; the raw sums of a batch file fix the last column as the response.
+  if (s.XPXFORM == 0 || !s.CSUMS.empty()) {
     RoleDialogModel roles(s);
     if (!dialogs.roles(roles))
       return stopped("The role dialog was abandoned. Batch input stopped.");
@@ -229,6 +261,7 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
   }
 
   ScalingDialogModel scaling(s.memory);
+  scaling.setRowsStreamed(s.XPXFORM == 1 && !s.CSUMS.empty());
   if (!dialogs.scaling(scaling))
     return stopped("The scaling dialog was abandoned. Batch input stopped.");
   if (scaling.finished()) scaling.storeInto(s.memory);
@@ -243,7 +276,7 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
   REPORT_SHOW();
   REPORT_LINE(BLANK_LINE);
   writeSummary(s, "%4d = P, number of regressors\n", s.P);
-  writeSummary(s, "%4d = N, number of observations\n", s.N);
+  writeSummary(s, "%4lld = N, number of observations\n", static_cast<long long>(s.N));
   writeSummary(s, "Response  Var.%2d Mean = %13.6g  Std.Error = %13.6g\n", s.YCOL,
                static_cast<double>(s.YAVG), static_cast<double>(s.YSTD));
   for (int i = 1; i <= s.P; ++i) {

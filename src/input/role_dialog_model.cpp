@@ -28,12 +28,25 @@ int rowBefore(int removed, const std::vector<RoleDialogModel::Entry>& list) {
   return std::clamp(removed - 1, 0, static_cast<int>(list.size()) - 1);
 }
 
+// The name a list shows: the full name of delimited text, else the name.
+std::string shownName(const AnalysisState& s, const std::string& name, int column) {
+  if (column >= 1 && column <= kMaxVars && !s.LONGNAME[column].empty()) return s.LONGNAME[column];
+  return name;
+}
+
+// The name the state keeps: the 8-character VNAME behind a full name.
+std::string keptName(const AnalysisState& s, const RoleDialogModel::Entry& e) {
+  if (e.column >= 1 && e.column <= kMaxVars && !s.LONGNAME[e.column].empty())
+    return s.VNAME[e.column];
+  return e.name;
+}
+
 }  // namespace
 
 RoleDialogModel::RoleDialogModel(const AnalysisState& s) {
-  response_ = {s.YNAME, s.YCOL};
+  response_ = {shownName(s, s.YNAME, s.YCOL), s.YCOL};
   for (int i = 1; i <= s.P && i <= kMaxVars; ++i)
-    insertSorted(predictors_, {s.XNAME[i], s.XCOL[i]});
+    insertSorted(predictors_, {shownName(s, s.XNAME[i], s.XCOL[i]), s.XCOL[i]});
   predictorSel_ = predictors_.empty() ? -1 : 0;
 }
 
@@ -113,11 +126,11 @@ void RoleDialogModel::applyTo(AnalysisState& s) const {
   s.P = static_cast<int>(predictors_.size());
   for (int i = 1; i <= s.P; ++i) {
     const Entry& e = predictors_[i - 1];
-    s.XNAME[i] = e.name;
+    s.XNAME[i] = keptName(s, e);
     s.XCOL[i] = e.column;
     s.VROLE[e.column] = 'P';
   }
-  s.YNAME = response_.name;
+  s.YNAME = keptName(s, response_);
   s.YCOL = response_.column;
   s.VROLE[s.YCOL] = 'R';
 }

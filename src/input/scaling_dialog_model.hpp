@@ -46,6 +46,11 @@ class ScalingDialogModel {
   void escape() {}
   bool finished() const { return finished_; }
 
+  // Rows of delimited text reduced to centred sums in one pass: the
+  // observation fields cannot select rows of them (a front end may say so).
+  void setRowsStreamed(bool streamed) { rowsStreamed_ = streamed; }
+  bool rowsStreamed() const { return rowsStreamed_; }
+
   // What OK stores: SCALEBTN, N1TEXT and N2TEXT from the working copies.
   void storeInto(DialogMemory& memory) const;
 
@@ -56,6 +61,7 @@ class ScalingDialogModel {
   std::string firstText_;
   std::string lastText_;
   bool finished_ = false;
+  bool rowsStreamed_ = false;
 };
 
 }  // namespace tolvane

@@ -156,8 +156,8 @@ TEST(RunBatch, RoleOptionsThatDoNotFitTheDataAreUsageErrors) {
        },
        "--leave-out: at least 2 predictors must remain."},
       {"hald_xpx.ayq", [](BatchOptions& o) { o.response = "x1"; },
-       "--response, --predictors and --leave-out apply to raw data only; in cross-product input "
-       "the last column is the response."},
+       "--response, --predictors and --leave-out apply to raw data and delimited text only; in "
+       "a cross-product batch file the last column is the response."},
   };
   for (const Case& k : cases) {
     Cli c(example(k.file.c_str()));

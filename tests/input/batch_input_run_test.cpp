@@ -243,7 +243,7 @@ void expectInvariants(const AnalysisState& s, const std::string& what) {
   }
   if (s.XPXFORM == 0) {
     EXPECT_EQ(s.N, s.N2 - s.N1 + 1);
-    EXPECT_GE(s.N, std::min(s.NOBS, s.P + 5));
+    EXPECT_GE(s.N, std::min<std::int64_t>(s.NOBS, s.P + 5));
     ASSERT_EQ(s.XMAT.rows, s.N);
     ASSERT_EQ(s.XMAT.cols, s.P);
     for (int i = 1; i <= s.P; ++i) {

@@ -1,0 +1,114 @@
+#include "input/delimited_input.hpp"
+
+#include <cmath>
+
+#include "input/output_files.hpp"
+#include "input/short_names.hpp"
+#include "input/stop_report.hpp"
+#include "report/report.hpp"
+
+namespace tolvane {
+
+namespace {
+
+void echoCounts(AnalysisState& s) {
+  reportLinef("    Number of Variables = %3d.", s.NVAR);
+  writeSummary(s, "%4d = NVAR, Number of Variables (Columns)\n", s.NVAR);
+  reportLinef("    Number of Observations = %3lld.", static_cast<long long>(s.NOBS));
+  writeSummary(s, "%4lld = NOBS, Number of Observations (Rows)\n", static_cast<long long>(s.NOBS));
+  if (s.XPXFORM == 1) {
+    REPORT_LINE("    Rows reduced in one pass to centred cross-products...");
+    writeSummary(s, "      ...Data Input as Centred Cross-Products.\n");
+  }
+}
+
+// The mapping is printed once, and only when some name was changed.
+void echoNames(AnalysisState& s) {
+  bool changed = false;
+  for (int c = 1; c <= s.NVAR; ++c) {
+    reportLinef("    Column No.%2d Name = %s ", c, s.VNAME[c].c_str());
+    changed = changed || s.VNAME[c] != s.LONGNAME[c];
+  }
+  if (!changed) return;
+  REPORT_LINE("    Short names in the summary and trace files:");
+  writeSummary(s, "Short names in the summary and trace files:\n");
+  for (int c = 1; c <= s.NVAR; ++c) {
+    if (s.VNAME[c] == s.LONGNAME[c]) continue;
+    reportWrapped(s.VNAME[c] + " = " + s.LONGNAME[c]);
+    writeSummary(s, "%-8s = %s\n", s.VNAME[c].c_str(), s.LONGNAME[c].c_str());
+  }
+}
+
+void echoMissing(AnalysisState& s, const DelimitedData& d) {
+  const std::int64_t left = d.rowsRead - d.rowsKept;
+  if (left == 0) return;
+  std::string text = std::to_string(left) + " of " + std::to_string(d.rowsRead) +
+                     " rows left out for missing values:";
+  bool first = true;
+  for (std::size_t c = 0; c < d.missing.size(); ++c) {
+    if (d.missing[c] == 0) continue;
+    text += (first ? " " : ", ") + d.names[c] + " (" + std::to_string(d.missing[c]) + ")";
+    first = false;
+  }
+  reportWrapped(text);
+  writeSummary(s, "%s\n", text.c_str());
+}
+
+}  // namespace
+
+BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
+                                 const std::string& label) {
+  const int m = static_cast<int>(d.names.size());
+  const std::vector<std::string> shortName = shortNames(d.names);
+  s.NVAR = m;
+  s.NOBS = d.rowsKept;
+  s.XPXFORM = d.rowsKept > kMaxRawObs ? 1 : 0;
+  for (int c = 1; c <= m; ++c) {
+    s.VNAME[c] = shortName[static_cast<std::size_t>(c - 1)];
+    s.LONGNAME[c] = d.names[static_cast<std::size_t>(c - 1)];
+  }
+  echoCounts(s);
+  echoNames(s);
+  echoMissing(s, d);
+  s.CSUMS = d.sums;
+  if (s.XPXFORM == 1) return {};
+
+  const auto rows = static_cast<int>(d.rowsKept);
+  if (!s.DATA.allocate(rows, m)) {
+    return stopRun(BatchRunStatus::kStopped, "Not enough memory for the data of " + label + ".");
+  }
+  for (int r = 1; r <= rows; ++r) {
+    for (int c = 1; c <= m; ++c) {
+      const double v = d.firstRows[static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(m) +
+                                   static_cast<std::size_t>(c - 1)];
+      const float stored = toFloat(v);
+      if (!std::isfinite(stored)) {
+        s.DATA.release();
+        return stopRun(BatchRunStatus::kStopped,
+                       label + " line " + std::to_string(d.firstRowLines[r - 1]) + ", column " +
+                           std::to_string(d.fileColumns[static_cast<std::size_t>(c - 1)]) + " (" +
+                           s.LONGNAME[c] + "): the value is beyond single precision.");
+      }
+      s.DATA.data[r][c] = stored;
+    }
+  }
+  return {};
+}
+
+BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::string& label,
+                                  const DelimitedOptions& options) {
+  FileByteSource source(file);
+  DelimitedData data;
+  const DelimitedResult read = readDelimited(source, label, options, kMaxRawObs + 1, data);
+  switch (read.status) {
+    case DelimitedStatus::kRead:
+      break;
+    case DelimitedStatus::kBadInput:
+      return stopRun(BatchRunStatus::kStopped, read.message);
+    case DelimitedStatus::kCancelled:
+      return stopRun(BatchRunStatus::kCancelled, read.message);
+  }
+  return loadDelimitedData(s, data, label);
+}
+
+}  // namespace tolvane

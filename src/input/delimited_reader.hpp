@@ -1,0 +1,113 @@
+// Reading delimited text (CSV, TSV and the like) of any length.
+//
+// The first record holds the column names. Fields follow RFC 4180: a field
+// may be quoted, a quote inside a quoted field is doubled, a quoted field may
+// hold delimiters and line ends. Lines end in LF or CRLF; a UTF-8
+// byte-order mark is skipped; blanks around fields are dropped; numbers are
+// converted with std::from_chars (decimal point ".", whatever the locale).
+// Empty lines are skipped.
+//
+// Missing values (an empty field, NA, NaN, ".") leave their row out, counted
+// per column; a column holding other text is an error unless it is ignored.
+//
+// The rows are reduced as they are read, in blocks of a few megabytes parsed
+// by several threads, to centred sums (see comoment_accumulator.hpp); only
+// the first rows are kept as they are, while they are few enough to be the
+// raw data of an analysis. Memory does not grow with the length of the file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/centred_sums.hpp"
+
+namespace tolvane {
+
+// A record (a line, or the lines of a quoted field) longer than this is
+// refused, so that no input makes memory grow without bound.
+inline constexpr std::size_t kMaxRecordBytes = std::size_t{1} << 20;
+
+struct DelimitedOptions {
+  char delimiter = 0;                 // ',', ';' or '\t'; 0 finds it from the header line
+  bool missingIsError = false;        // the first missing value stops the reading
+  std::vector<std::string> ignore;    // full names of columns that are not read
+  unsigned threads = 0;               // 0: one per processor, at most 8
+  std::size_t blockBytes = 8u << 20;  // bytes parsed at once (tests make it small)
+  // Called after each block with the share of the input read (0 to 1, or -1
+  // when the size is unknown); returning false cancels the reading.
+  std::function<bool(double)> progress;
+};
+
+// Where the bytes come from.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Up to `n` bytes into `out`; 0 at the end or on an error.
+  virtual std::size_t read(char* out, std::size_t n) = 0;
+  virtual bool failed() const { return false; }
+  // The total number of bytes when known, else 0.
+  virtual std::uint64_t size() const { return 0; }
+};
+
+// A stream opened by the caller, who keeps ownership.
+class FileByteSource : public ByteSource {
+ public:
+  explicit FileByteSource(std::FILE* file);
+  std::size_t read(char* out, std::size_t n) override;
+  bool failed() const override;
+  std::uint64_t size() const override { return size_; }
+
+ private:
+  std::FILE* file_;
+  std::uint64_t size_ = 0;
+};
+
+class MemoryByteSource : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t read(char* out, std::size_t n) override;
+  std::uint64_t size() const override { return bytes_.size(); }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+struct DelimitedData {
+  char delimiter = ',';
+  std::vector<std::string> names;     // full names of the columns read, in file order
+  std::vector<int> fileColumns;       // the 1-based file column of each
+  std::int64_t rowsRead = 0;          // data rows in the file
+  std::int64_t rowsKept = 0;          // rows without a missing value
+  std::vector<std::int64_t> missing;  // per column read: missing values met
+  // The first rows kept (at most keepRows of them), row-major, with the line
+  // each began on.
+  std::vector<double> firstRows;
+  std::vector<std::int64_t> firstRowLines;
+  CentredSums sums;  // over every row kept
+};
+
+enum class DelimitedStatus { kRead, kBadInput, kCancelled };
+
+struct DelimitedResult {
+  DelimitedStatus status = DelimitedStatus::kRead;
+  // For bad input: one sentence naming the file (`label`), the line and,
+  // where there is one, the column.
+  std::string message;
+};
+
+// Reads all of `in`. `keepRows` is how many of the first rows kept are held
+// as they are (the caller's limit for raw data plus one, so that it can tell
+// whether the limit was passed).
+DelimitedResult readDelimited(ByteSource& in, const std::string& label,
+                              const DelimitedOptions& options, std::size_t keepRows,
+                              DelimitedData& out);
+
+// True for names that read as delimited text: .csv, .tsv, .txt (any case).
+bool isDelimitedName(std::string_view path);
+
+}  // namespace tolvane

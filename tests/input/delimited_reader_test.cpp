@@ -1,0 +1,305 @@
+#include "input/delimited_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "input/comoment_accumulator.hpp"
+#include "input/short_names.hpp"
+
+namespace tolvane {
+namespace {
+
+struct Read {
+  DelimitedResult result;
+  DelimitedData data;
+};
+
+Read readText(const std::string& text, DelimitedOptions o = {}) {
+  Read r;
+  MemoryByteSource in(text);
+  r.result = readDelimited(in, "d.csv", o, 201, r.data);
+  return r;
+}
+
+std::vector<double> row(const Read& r, std::size_t k) {
+  const std::size_t m = r.data.names.size();
+  return {r.data.firstRows.begin() + static_cast<long>(k * m),
+          r.data.firstRows.begin() + static_cast<long>((k + 1) * m)};
+}
+
+TEST(DelimitedReader, DialectsGiveTheSameNamesAndNumbers) {
+  const std::vector<std::string> files = {
+      "a,b,y\n1,2.5,-3e2\n4,5,6\n",
+      "\xEF\xBB\xBF"
+      "a,b,y\r\n1,2.5,-3e2\r\n4,5,6\r\n",
+      "a;b;y\n1;2.5;-3e2\n4;5;6",
+      "a\tb\ty\n1\t2.5\t-3e2\n4\t5\t6\n",
+      " \"a\" , b ,\"y\"\n 1 ,+2.5, \"-3e2\" \n\n4,5,6\n",
+  };
+  for (const std::string& f : files) {
+    const Read r = readText(f);
+    ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message << " in " << f;
+    EXPECT_EQ(r.data.names, (std::vector<std::string>{"a", "b", "y"})) << f;
+    ASSERT_EQ(r.data.rowsKept, 2) << f;
+    EXPECT_EQ(row(r, 0), (std::vector<double>{1, 2.5, -300})) << f;
+    EXPECT_EQ(row(r, 1), (std::vector<double>{4, 5, 6})) << f;
+  }
+}
+
+TEST(DelimitedReader, QuotedFieldsKeepDelimitersQuotesAndLineEnds) {
+  DelimitedOptions o;
+  o.ignore = {"note"};
+  const Read r = readText("\"x, \"\"first\"\"\",note,y\n1,\"two\nlines\",3\n4,\"\",6\n", o);
+  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  EXPECT_EQ(r.data.names, (std::vector<std::string>{"x, \"first\"", "y"}));
+  // The first row took two lines: the second row is on line 4.
+  EXPECT_EQ(r.data.firstRowLines, (std::vector<std::int64_t>{2, 4}));
+  // A name must be one line of text: it is printed in reports and files.
+  EXPECT_EQ(
+      readText("\"a\nb\",y\n1,2\n").result.message.rfind("d.csv line 1, column 1: the name", 0),
+      0u);
+}
+
+TEST(DelimitedReader, NumbersConvertExactlyWhateverTheirForm) {
+  const Read r = readText("a,b\n0.1,1e-310\n-0,123456789012345678\n");
+  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  EXPECT_EQ(row(r, 0)[0], 0.1);
+  EXPECT_EQ(row(r, 0)[1], 1e-310);  // below the normal range: kept, not refused
+  EXPECT_EQ(row(r, 1)[1], 123456789012345678.0);
+}
+
+TEST(DelimitedReader, MissingValuesLeaveRowsOutAndAreCountedPerColumn) {
+  const Read r = readText("x1,x2,y\n1,,3\n1,2,NA\n1,NaN,.\n4,5,6\n7,8,9\n");
+  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  EXPECT_EQ(r.data.rowsRead, 5);
+  EXPECT_EQ(r.data.rowsKept, 2);
+  EXPECT_EQ(r.data.missing, (std::vector<std::int64_t>{0, 2, 2}));
+  EXPECT_EQ(r.data.firstRowLines, (std::vector<std::int64_t>{5, 6}));
+  EXPECT_EQ(r.data.sums.count, 2);
+  EXPECT_DOUBLE_EQ(r.data.sums.meanOf(1), 5.5);
+
+  DelimitedOptions strict;
+  strict.missingIsError = true;
+  const Read e = readText("x1,x2,y\n1,2,3\n1,NA,3\n", strict);
+  EXPECT_EQ(e.result.status, DelimitedStatus::kBadInput);
+  EXPECT_EQ(e.result.message.rfind("d.csv line 3, column 2 (x2): missing value \"NA\"", 0), 0u)
+      << e.result.message;
+}
+
+TEST(DelimitedReader, TextColumnsAreErrorsUnlessIgnored) {
+  const std::string text = "id,date,x,y\nA-1,2021-01-05,1,2\n\"B,2\",\"2021\"\"x\",3,4\n";
+  const Read e = readText(text);
+  EXPECT_EQ(e.result.message,
+            "d.csv line 2, column 1 (id): \"A-1\" is not a number; leave the column out with "
+            "--ignore id.");
+  DelimitedOptions o;
+  o.ignore = {"id", "date"};
+  const Read r = readText(text, o);
+  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  EXPECT_EQ(r.data.names, (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(r.data.fileColumns, (std::vector<int>{3, 4}));
+  EXPECT_EQ(row(r, 1), (std::vector<double>{3, 4}));
+  o.ignore = {"nope"};
+  EXPECT_EQ(readText(text, o).result.message,
+            "d.csv line 1: --ignore nope: no column has that name.");
+}
+
+// Each bad file gives one message naming the file, the line and, where
+// there is one, the column.
+TEST(DelimitedReader, BadInputIsNamedByLineAndColumn) {
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  std::string wide;
+  for (int c = 1; c <= 51; ++c)
+    wide += (c > 1 ? "," : "") + std::string("c") + std::to_string(c);
+  const std::vector<Case> cases = {
+      {"", "d.csv line 1: the file is empty"},
+      {"a,b,y\n", "d.csv line 2: no data rows after the header line."},
+      {"abc\n1\n2\n", "d.csv line 1: one column only (with the comma as delimiter)"},
+      {"a,b,a\n1,2,3\n", "d.csv line 1, column 3: the name a is used again (first in column 1)."},
+      {"a,,y\n1,2,3\n", "d.csv line 1, column 2: the column name is empty."},
+      {"a,b,y\n1,2,3\n1,2\n", "d.csv line 3: 2 fields, but the header has 3 columns."},
+      {"a,b,y\n1,2,3,4\n", "d.csv line 2: 4 fields, but the header has 3 columns."},
+      {"a,b,y\n1,2,3\n4,\"5,6\n7,8,9\n",
+       "d.csv line 3, column 2: a quote opened on this line is never closed."},
+      {"a,b,y\n1,\"2\"x,3\n", "d.csv line 2, column 2: text after the closing quote"},
+      {"a,b,y\n1,2,3\n1," + std::string(kMaxRecordBytes, '7') + ",3\n",
+       "d.csv line 3: longer than 1048576 bytes."},
+      {std::string("a,b,y\n1,2\0\x01\xff,3\n", 16),
+       "d.csv line 2, column 2 (b): binary data (a NUL byte)"},
+      {std::string("\x7f\x45LF\x02\x01\x01\0\0\0", 10) + "\n",
+       "d.csv line 1, column 1: the name \"?ELF??????\" is not text"},
+      {"a,b,y\n1,inf,3\n", "d.csv line 2, column 2 (b): \"inf\" is not a finite number."},
+      {"a,b,y\n1,2,1e400\n", "d.csv line 2, column 3 (y): the number \"1e400\" overflows"},
+      {wide + "\n", "d.csv line 1: 51 columns to read; Tolvane takes at most 50. Choose fewer"},
+      {"a,b,y\nNA,2,3\n1,.,3\n", "d.csv line 3: every one of the 2 data rows has a missing value"},
+  };
+  for (const Case& k : cases) {
+    const Read r = readText(k.text);
+    EXPECT_EQ(r.result.status, DelimitedStatus::kBadInput) << k.message;
+    EXPECT_EQ(r.result.message.rfind(k.message, 0), 0u)
+        << "got: " << r.result.message << "\nwant: " << k.message;
+  }
+}
+
+TEST(DelimitedReader, AQuoteLeftOpenInALongFileIsFoundWithoutReadingOnForever) {
+  std::string text = "a,b,y\n1,\"2,3\n";
+  for (int k = 0; k < 3000; ++k)
+    text += "1,2,3\n";
+  DelimitedOptions o;
+  o.blockBytes = 4096;
+  const Read r = readText(text, o);
+  EXPECT_EQ(r.result.message.rfind("d.csv line 2: a quoted field that begins here runs on", 0), 0u)
+      << r.result.message;
+}
+
+// A file of many rows with quotes, CRLF and blank lines: every block size and
+// thread count gives the same bits, the same counts and the same line in an
+// error message.
+TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
+  std::mt19937_64 gen(7);
+  std::normal_distribution<double> z(0.0, 1.0);
+  std::string text = "\"id\",x1,x2,y\r\n";
+  for (int k = 0; k < 20000; ++k) {
+    const double a = 1e4 + z(gen), b = -3e3 + 2 * z(gen);
+    char line[160];
+    std::snprintf(line, sizeof line, "\"r%d,\n\"\"q\"\"\",%.9g,%s,%.9g\r\n", k, a,
+                  k % 977 == 5 ? "NA" : std::to_string(b).c_str(), 2 * a - b + z(gen));
+    text += line;
+    if (k % 1000 == 0) text += "\r\n";
+  }
+  DelimitedOptions o;
+  o.ignore = {"id"};
+  const Read ref = [&] {
+    o.threads = 1;
+    return readText(text, o);
+  }();
+  ASSERT_EQ(ref.result.status, DelimitedStatus::kRead) << ref.result.message;
+  EXPECT_EQ(ref.data.rowsRead, 20000);
+  EXPECT_EQ(ref.data.missing[1], 21);
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    for (std::size_t block : {std::size_t{4096}, std::size_t{65536}, std::size_t{8} << 20}) {
+      o.threads = threads;
+      o.blockBytes = block;
+      const Read r = readText(text, o);
+      ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+      EXPECT_EQ(r.data.rowsKept, ref.data.rowsKept);
+      EXPECT_EQ(r.data.firstRowLines, ref.data.firstRowLines);
+      EXPECT_EQ(0, std::memcmp(r.data.sums.comoment.data(), ref.data.sums.comoment.data(),
+                               9 * sizeof(double)))
+          << threads << " threads, blocks of " << block;
+      EXPECT_EQ(
+          0, std::memcmp(r.data.sums.mean.data(), ref.data.sums.mean.data(), 3 * sizeof(double)));
+    }
+  }
+  // Row k starts on line 2 + 2k plus the blank lines before it; row 15000
+  // has 16 blank lines before it.
+  std::string bad = text;
+  const std::string marker = "\"r15000,";
+  const std::size_t at = bad.find(marker);
+  ASSERT_NE(at, std::string::npos);
+  bad.replace(bad.find(',', bad.find("\"\"\",", at) + 4) + 1, 0, "x");
+  for (unsigned threads : {1u, 2u, 3u}) {
+    o.threads = threads;
+    o.blockBytes = 4096;
+    const Read r = readText(bad, o);
+    EXPECT_EQ(r.result.message.rfind("d.csv line 30017, column 3 (x2): \"x", 0), 0u)
+        << r.result.message;
+  }
+}
+
+TEST(DelimitedReader, ProgressIsReportedAndCancels) {
+  std::string text = "a,b\n";
+  for (int k = 0; k < 5000; ++k)
+    text += std::to_string(k) + "," + std::to_string(2 * k) + "\n";
+  DelimitedOptions o;
+  o.blockBytes = 4096;
+  std::vector<double> seen;
+  o.progress = [&](double share) {
+    seen.push_back(share);
+    return seen.size() < 3;
+  };
+  const Read r = readText(text, o);
+  EXPECT_EQ(r.result.status, DelimitedStatus::kCancelled);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_GT(seen[0], 0.0);
+  EXPECT_LT(seen[0], seen[2]);
+  EXPECT_LE(seen[2], 1.0);
+}
+
+TEST(DelimitedReader, NamesOnlyDelimitedExtensions) {
+  EXPECT_TRUE(isDelimitedName("data/My.CSV"));
+  EXPECT_TRUE(isDelimitedName("a.tsv"));
+  EXPECT_TRUE(isDelimitedName("a.b.txt"));
+  EXPECT_FALSE(isDelimitedName("hald.ayq"));
+  EXPECT_FALSE(isDelimitedName("dir.csv/file"));
+  EXPECT_FALSE(isDelimitedName("csv"));
+}
+
+TEST(ShortNames, CutToEightBytesAndMadeUniqueInColumnOrder) {
+  EXPECT_EQ(shortNames({"temperature_in", "temperature_out", "temperature_x", "y", "a b:c=d,e"}),
+            (std::vector<std::string>{"temperat", "temper~2", "temper~3", "y", "a_b_c_d_"}));
+  // A later column never takes a name an earlier one keeps.
+  EXPECT_EQ(shortNames({"abcdefgh", "abcdefgh9", "abcdef~2"}),
+            (std::vector<std::string>{"abcdefgh", "abcdef~2", "abcdef~3"}));
+  // A character of several bytes is never split.
+  EXPECT_EQ(shortNames({"\xC3\xA9t\xC3\xA9_\xC3\xA9t\xC3\xA9_x"}),
+            (std::vector<std::string>{"\xC3\xA9t\xC3\xA9_\xC3\xA9"}));
+}
+
+// The reduction against a long double reference, on data whose means are
+// far larger than their spreads.
+TEST(ComomentAccumulator, CentredSumsKeepTheirDigitsAndMergeInAFixedTree) {
+  const int m = 3;
+  const std::size_t n = 50'000;
+  std::mt19937_64 gen(3);
+  std::normal_distribution<double> z(0.0, 1.0);
+  std::vector<double> rows(n * m);
+  for (std::size_t r = 0; r < n; ++r) {
+    rows[r * m] = 1e6 + z(gen);
+    rows[r * m + 1] = -2e6 + 0.5 * z(gen) + 0.3 * (rows[r * m] - 1e6);
+    rows[r * m + 2] = 5e5 + z(gen);
+  }
+  long double mean[m] = {};
+  for (std::size_t r = 0; r < n; ++r)
+    for (int a = 0; a < m; ++a)
+      mean[a] += rows[r * m + a];
+  for (long double& v : mean)
+    v /= n;
+  long double co[m][m] = {};
+  for (std::size_t r = 0; r < n; ++r)
+    for (int a = 0; a < m; ++a)
+      for (int b = 0; b < m; ++b)
+        co[a][b] += (rows[r * m + a] - mean[a]) * (rows[r * m + b] - mean[b]);
+
+  ComomentAccumulator acc(m);
+  const std::size_t chunk = ComomentAccumulator::kChunkRows;
+  for (std::size_t first = 0; first < n; first += chunk)
+    acc.push(reduceChunk(rows.data() + first * m, std::min(chunk, n - first), m));
+  const CentredSums s = acc.result();
+  EXPECT_EQ(s.count, static_cast<std::int64_t>(n));
+  for (int a = 0; a < m; ++a) {
+    EXPECT_NEAR(s.mean[a], static_cast<double>(mean[a]), 1e-15 * std::fabs(1e6 * 2));
+    for (int b = 0; b < m; ++b) {
+      const double truth = static_cast<double>(co[a][b]);
+      EXPECT_NEAR(s.comomentOf(a + 1, b + 1), truth, 1e-10 * std::sqrt(co[a][a] * co[b][b]))
+          << a << "," << b;
+    }
+  }
+  // The tree depends on the chunk count alone: pushing the same chunks again
+  // gives the same bits.
+  ComomentAccumulator again(m);
+  for (std::size_t first = 0; first < n; first += chunk)
+    again.push(reduceChunk(rows.data() + first * m, std::min(chunk, n - first), m));
+  const CentredSums t = again.result();
+  EXPECT_EQ(0, std::memcmp(s.comoment.data(), t.comoment.data(), m * m * sizeof(double)));
+  EXPECT_TRUE(ComomentAccumulator(m).result().empty());
+}
+
+}  // namespace
+}  // namespace tolvane
