@@ -419,7 +419,7 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     *why = "Inference intervals need an extent on the data: " + reason + ".";
     return std::nullopt;
   }
-  const Job job{s, s.N, s.P, s.RANK, s.NSTEPS, settings.extent};
+  const Job job{s, static_cast<int>(s.N), s.P, s.RANK, s.NSTEPS, settings.extent};
   BootstrapResult res;
   res.extentLabel = extentRequestLabel(settings.extent);
   res.settings = settings;

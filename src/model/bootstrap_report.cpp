@@ -76,8 +76,9 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
   blank(s);
   bothf(s, "Bootstrap Inference Intervals along the %s Shape Path:", pathShapeName(s).c_str());
   blank(s);
-  bothf(s, "%d resamples of the %d observations (pairs), seed %" PRIu64 ", level %g%%",
-        r.settings.resamples, s.N, r.settings.seed, r.settings.level * 100.0);
+  bothf(s, "%d resamples of the %lld observations (pairs), seed %" PRIu64 ", level %g%%",
+        r.settings.resamples, static_cast<long long>(s.N), r.settings.seed,
+        r.settings.level * 100.0);
   failures(s, r);
   blank(s);
 
