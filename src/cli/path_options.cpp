@@ -210,7 +210,7 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       done = SELECT_SHAPE(state, dialog);
     }
     if (!done) {
-      err << "tolvane-batch: Select Shape did not run (see the report)\n";
+      err << "tolvane-batch: Select Shape did not complete (see the report)\n";
       return kExitStopped;
     }
     const std::string given = c.given.empty() ? "--q " + q : "--path " + c.given;

@@ -179,18 +179,27 @@ void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
   bothf(s, "      0.000     +infinity       +infinity       +infinity");
   for (int step = 2; step <= nsteps; ++step) {
     const float* row = tab.row(step) - 1;
-    const char* clikMark = row[3] <= minClik ? "<<<" : (step == gup ? "GUP" : "   ");
-    bothf(s, "     %6.3f   %9.3g %3s %9.3g %3s %9.3g %3s", static_cast<double>(row[1]),
+    const bool clikBest = row[3] <= minClik;
+    const char* clikMark = clikBest ? "<<<" : (step == gup ? "GUP" : "   ");
+    // A CLIK minimum that is also the GUP step shows both marks; the second
+    // goes at the end so that every column keeps its place.
+    bothf(s, "     %6.3f   %9.3g %3s %9.3g %3s %9.3g %3s%s", static_cast<double>(row[1]),
           static_cast<double>(row[3]), clikMark, static_cast<double>(row[5]),
-          mark(row[5] <= minEbays), static_cast<double>(row[4]), mark(row[4] <= minRcoef));
+          mark(row[5] <= minEbays), static_cast<double>(row[4]), mark(row[4] <= minRcoef),
+          clikBest && step == gup ? " GUP" : "");
   }
   if (s.NOTELEVEL == 1) {
     REPORT_LINE(BLANK_LINE);
     REPORT_LINE("    NOTE: The shrinkage-extent MCAL value most likely to be MSE optimal");
     REPORT_LINE("      minimizes a \"normalized\" (minus 2 log) likelihood ratio...");
     REPORT_LINE(BLANK_LINE);
-    reportLinef("      MCAL=%6.3f is marked \"GUP\" above because this is the estimated",
-                static_cast<double>(tab[gup][1]));
+    // Row 1 prints no marks: a limit at step 1 is named, not pointed to.
+    if (gup == 1) {
+      REPORT_LINE("      At MCAL = 0: least squares itself is the estimated");
+    } else {
+      reportLinef("      MCAL=%6.3f is marked \"GUP\" above because this is the estimated",
+                  static_cast<double>(tab[gup][1]));
+    }
     REPORT_LINE("      upper limit on extent of shrinkage that is GOOD [dominates");
     REPORT_LINE("      least squares in the multivariate (matrix) MSE risk sense.]");
   }

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -36,11 +38,15 @@ struct StepScratch {
   EigenSlot slots[kStepsTogether];
 
   bool make(int p) {
-    a.assign(p + 1, 0.0f);
-    v.assign(p + 1, 0.0f);
-    mvec.assign(p + 1, 0.0f);
-    gm.assign(static_cast<std::size_t>(p) * p, 0.0f);
-    M.assign(static_cast<std::size_t>(p) * p, 0.0f);
+    try {
+      a.assign(p + 1, 0.0f);
+      v.assign(p + 1, 0.0f);
+      mvec.assign(p + 1, 0.0f);
+      gm.assign(static_cast<std::size_t>(p) * p, 0.0f);
+      M.assign(static_cast<std::size_t>(p) * p, 0.0f);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
     for (EigenSlot& slot : slots) {
       if (!slot.A.allocate(p, p) || !slot.V.allocate(p, p) || !slot.e.allocate(p)) return false;
     }
@@ -287,7 +293,8 @@ void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
     stepAfterEigen(pw, first + k, sc.slots[k]);
 }
 
-void runSteps(PathWork& pw, int nsteps, int threads) {
+// False when the working storage could not be made; no step has run then.
+bool runSteps(PathWork& pw, int nsteps, int threads) {
   const int groups = (nsteps + kStepsTogether - 1) / kStepsTogether;
   int workers = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
   if (workers < 1) workers = 1;
@@ -301,12 +308,12 @@ void runSteps(PathWork& pw, int nsteps, int threads) {
   // memory is reported at the same place whatever the number of threads.
   std::vector<StepScratch> scratch(workers);
   for (StepScratch& sc : scratch) {
-    if (!sc.make(pw.p)) return;
+    if (!sc.make(pw.p)) return false;
   }
   if (workers == 1) {
     for (int g = 0; g < groups; ++g)
       traceSteps(pw, g * kStepsTogether + 1, lastOf(g), scratch[0]);
-    return;
+    return true;
   }
 
   // The report lines of each group of steps (a Jacobi that did not converge)
@@ -336,11 +343,22 @@ void runSteps(PathWork& pw, int nsteps, int threads) {
     for (const std::string& line : groupLines)
       REPORT_LINE(line.c_str());
   }
+  return true;
 }
 
-void writeTraces(const AnalysisState& s) {
-  std::FILE* f = s.files.TRACEFILE;
-  if (f == nullptr) return;
+// Traces are complete or absent: after a shortage of memory all five go.
+bool noTraces(AnalysisState& s) {
+  s.CYQ.release();
+  s.RYQ.release();
+  s.EYQ.release();
+  s.IYQ.release();
+  s.DYQ.release();
+  REPORT_LINE("    RIDGE_TRACES: not enough memory to trace the path; no traces were made.");
+  return false;
+}
+
+// The trace blocks, the scale code, XSTD and XPXFIT, into f.
+void writeTraceBlocks(const AnalysisState& s, std::FILE* f) {
   const struct {
     const char* label;
     const MatrixRec& m;
@@ -360,14 +378,29 @@ void writeTraces(const AnalysisState& s) {
   MYQWRITE(f, s.XPXFIT, 18, " %13.6g", 0);
 }
 
-}  // namespace
+// The blocks are made in memory and go to the file only when all were made
+// (the writers allocate as they go), so that the file gets all or nothing.
+bool writeTraces(const AnalysisState& s) {
+  std::FILE* f = s.files.TRACEFILE;
+  if (f == nullptr) return true;
+  char* text = nullptr;
+  std::size_t size = 0;
+  std::FILE* mem = open_memstream(&text, &size);
+  if (mem == nullptr) return false;
+  const long shortages = memoryErrorCount();
+  writeTraceBlocks(s, mem);
+  const bool made = std::fclose(mem) == 0 && memoryErrorCount() == shortages;
+  if (made) std::fwrite(text, 1, size, f);
+  std::free(text);
+  return made;
+}
 
-void RIDGE_TRACES(AnalysisState& s, int threads) {
-  heading(s);
-  if (!inputsPresent(s)) {
-    RUN_ERROR("RIDGE_TRACES: no completed analysis and path to trace.");
-    return;
-  }
+// The whole walk; false when memory ran short (the traces may then be
+// partly filled: the caller empties them).
+bool tracePath(AnalysisState& s, int threads) {
+  // A toolkit routine that runs short (a Jacobi's work matrix) reports and
+  // leaves its part undone; the count of such reports shows it.
+  const long shortages = memoryErrorCount();
   const int nsteps = s.NSTEPS, p = s.P, r = s.RANK;
   MYQCONST(&s.CYQ, nsteps, p, 0.0);
   MYQCONST(&s.RYQ, nsteps, p, 0.0);
@@ -375,7 +408,7 @@ void RIDGE_TRACES(AnalysisState& s, int threads) {
   MYQCONST(&s.IYQ, nsteps, p, 0.0);
   MYQCONST(&s.DYQ, nsteps, p, 1.0);
   if (!s.CYQ.exists() || !s.RYQ.exists() || !s.EYQ.exists() || !s.IYQ.exists() || !s.DYQ.exists()) {
-    return;
+    return false;
   }
 
   PathWork pw(s);
@@ -400,7 +433,7 @@ void RIDGE_TRACES(AnalysisState& s, int threads) {
   for (int step = 1; step <= nsteps; ++step)
     k = DELTA_STEP(s, step, k);
 
-  runSteps(pw, nsteps, threads);
+  if (!runSteps(pw, nsteps, threads)) return false;
 
   // The inferior direction keeps the sense of the step before it.
   for (int step = 2; step <= nsteps; ++step) {
@@ -430,7 +463,22 @@ void RIDGE_TRACES(AnalysisState& s, int threads) {
       }
     }
   }
-  writeTraces(s);
+  return memoryErrorCount() == shortages && writeTraces(s);
+}
+
+}  // namespace
+
+bool RIDGE_TRACES(AnalysisState& s, int threads) {
+  heading(s);
+  if (!inputsPresent(s)) {
+    RUN_ERROR("RIDGE_TRACES: no completed analysis and path to trace.");
+    return false;
+  }
+  try {
+    if (tracePath(s, threads)) return true;
+  } catch (const std::bad_alloc&) {
+  }
+  return noTraces(s);
 }
 
 }  // namespace tolvane

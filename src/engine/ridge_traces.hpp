@@ -17,6 +17,9 @@ namespace tolvane {
 // not depend on the number of threads.
 //
 // Needs a completed analysis and the path settings of Select Shape.
-void RIDGE_TRACES(AnalysisState& s, int threads = 0);
+// Returns true when the five traces are complete. When memory runs short
+// they are all released (empty), a report line says so, nothing is written
+// to the file and the result is false.
+bool RIDGE_TRACES(AnalysisState& s, int threads = 0);
 
 }  // namespace tolvane

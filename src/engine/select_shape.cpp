@@ -83,15 +83,18 @@ void setQWeights(AnalysisState& s) {
   }
 }
 
-void closingLines(const AnalysisState& s) {
+// With no traces the Visualize menu has nothing to show, so it is not named.
+void closingLines(const AnalysisState& s, bool traced) {
   static const char kRule[] =
       "    ====================================================================";
   REPORT_LINE(BLANK_LINE);
   REPORT_LINE("    You should examine the above information about extents of");
   REPORT_LINE("    shrinkage most likely to minimize risk along the chosen path.");
-  REPORT_LINE(kRule);
-  REPORT_LINE("    To see the effects of shrinkage, use items from the \"Visualize\" menu.");
-  REPORT_LINE(kRule);
+  if (traced) {
+    REPORT_LINE(kRule);
+    REPORT_LINE("    To see the effects of shrinkage, use items from the \"Visualize\" menu.");
+    REPORT_LINE(kRule);
+  }
   REPORT_LINE(BLANK_LINE);
   REPORT_LINE("REMINDER(S) :");
   if (s.files.summOpen()) {
@@ -150,10 +153,10 @@ bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
   if (s.SHAPECODE == 0) setQWeights(s);
 
   EXTENT_CRITERIA(s);
-  RIDGE_TRACES(s, threads);
-  closingLines(s);
-  offerVisualizeMenu();
-  return true;
+  const bool traced = RIDGE_TRACES(s, threads);
+  closingLines(s, traced);
+  if (traced) offerVisualizeMenu();
+  return traced;
 }
 
 }  // namespace tolvane

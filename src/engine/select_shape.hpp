@@ -11,6 +11,8 @@ namespace tolvane {
 // MSTEPS, NSTEPS and QWEIGHT (Q-shape only), writes the path lines, runs
 // EXTENT_CRITERIA and RIDGE_TRACES (on up to `threads` threads, 0 for all),
 // the closing advice and the file reminders, then calls offerVisualizeMenu().
+// When the traces could not be made (memory ran short) they are left empty,
+// the menu is not offered and the result is false.
 //
 // Refuses, with a report line, and returns false without touching the state
 // when a batch input run holds the state (runMutex) or when no completed

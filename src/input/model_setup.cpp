@@ -14,6 +14,12 @@ namespace tolvane {
 
 namespace {
 
+// Four units of single-precision rounding (2^-24 each): the most by which
+// a sum of squares and NOBS x mean^2 of a constant predictor can differ.
+constexpr double kSpreadUlps = 4.0 / 16777216.0;
+// The same for sums centred in double precision (2^-52 a unit).
+constexpr double kDoubleSpreadUlps = 4.0 / 4503599627370496.0;
+
 BatchRunResult stopped(std::string reason) {
   return stopRun(BatchRunStatus::kStopped, std::move(reason));
 }
@@ -48,9 +54,17 @@ BatchRunResult constantResponse(const AnalysisState& s) {
                  " has standard deviation 0; there is nothing to fit. Batch input stopped.");
 }
 
+// A constant predictor is stopped under every scaling: rescaling would
+// divide by its zero deviation, and centred it is a column of zeros whose
+// correlations and t-statistic have no value.
 BatchRunResult constantPredictor(const AnalysisState& s, int i) {
+  if (s.SCALECODE == 1 || s.SCALECODE == 2) {
+    return stopped("The predictor " + s.XNAME[i] +
+                   " has standard deviation 0 and cannot be rescaled. Batch input stopped.");
+  }
   return stopped("The predictor " + s.XNAME[i] +
-                 " has standard deviation 0 and cannot be rescaled. Batch input stopped.");
+                 " has standard deviation 0: a constant predictor cannot be fitted beside the "
+                 "mean. Batch input stopped.");
 }
 
 BatchRunResult overflow(const std::string& what) {
@@ -115,12 +129,12 @@ BatchRunResult buildRawModel(AnalysisState& s) {
 
   const BatchRunResult moments = checkMoments(s, constantColumn(s.DATA, s.YCOL, s.N1, s.N2));
   if (!moments.completed()) return moments;
-  if (s.SCALECODE == 1 || s.SCALECODE == 2) {
-    for (int i = 1; i <= p; ++i) {
-      if (constantColumn(s.DATA, s.XCOL[i], s.N1, s.N2) || !(s.XSTD.data[i] > 0.0f)) {
-        return constantPredictor(s, i);
-      }
+  for (int i = 1; i <= p; ++i) {
+    if (constantColumn(s.DATA, s.XCOL[i], s.N1, s.N2) || !(s.XSTD.data[i] > 0.0f)) {
+      return constantPredictor(s, i);
     }
+  }
+  if (s.SCALECODE == 1 || s.SCALECODE == 2) {
     for (int j = 1; j <= n; ++j) {
       s.YVEC.data[j] = toFloat(static_cast<double>(s.YVEC.data[j]) / s.YSTD);
       for (int i = 1; i <= p; ++i) {
@@ -140,16 +154,21 @@ BatchRunResult buildRawModel(AnalysisState& s) {
 }
 
 // Means and deviations from the raw sums of a batch file (DATA, SUMY,
-// SUMSQY), and the centred cross-products XPX and XPY.
-void centreRawSums(AnalysisState& s) {
+// SUMSQY), and the centred cross-products XPX and XPY. Returns the first
+// predictor whose sums show no spread (0: none).
+int centreRawSums(AnalysisState& s) {
   const int p = s.P, nvar = s.NVAR;
   const double nobs = static_cast<double>(s.NOBS), n = static_cast<double>(s.N);
+  int constant = 0;  // the first predictor whose sums show no spread
   for (int i = 1; i <= p; ++i) {
     s.XAVG.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar + 1]) / n);
     const double avg = s.XAVG.data[i];
-    const double variance =
-        (static_cast<double>(s.DATA.data[i][i]) - nobs * avg * avg) / (nobs - 1.0);
-    s.XSTD.data[i] = toFloat(std::sqrt(std::max(variance, 0.0)));
+    const double squares = s.DATA.data[i][i];
+    const double centred = squares - nobs * avg * avg;
+    s.XSTD.data[i] = toFloat(std::sqrt(std::max(centred / (nobs - 1.0), 0.0)));
+    // The sum of squares and the mean are single-precision values: a centred
+    // sum within their rounding of the raw one is no spread at all.
+    if (constant == 0 && !(centred > kSpreadUlps * std::fabs(squares))) constant = i;
   }
   for (int i = 1; i <= p; ++i) {
     const double xi = s.XAVG.data[i];
@@ -159,21 +178,29 @@ void centreRawSums(AnalysisState& s) {
           toFloat(static_cast<double>(s.DATA.data[i][j]) - nobs * xi * s.XAVG.data[j]);
     }
   }
+  return constant;
 }
 
 // The same from centred sums (delimited text reduced in one pass): they are
-// already centred, so nothing is subtracted and no digit is lost.
-void takeCentredSums(AnalysisState& s) {
+// already centred, so nothing is subtracted and no digit is lost; only the
+// double rounding of the means can leave a constant column a trace of spread.
+int takeCentredSums(AnalysisState& s) {
   const CentredSums& c = s.CSUMS;
   const double df = static_cast<double>(s.NOBS) - 1.0;
+  int constant = 0;
   for (int i = 1; i <= s.P; ++i) {
     const int a = s.XCOL[i];
+    const double mean = c.meanOf(a);
+    if (constant == 0 && !(c.comomentOf(a, a) > kDoubleSpreadUlps * (df + 1.0) * mean * mean)) {
+      constant = i;
+    }
     s.XAVG.data[i] = toFloat(c.meanOf(a));
     s.XSTD.data[i] = toFloat(std::sqrt(std::max(c.comomentOf(a, a), 0.0) / df));
     s.XPY.data[i] = toFloat(c.comomentOf(a, s.YCOL));
     for (int j = 1; j <= s.P; ++j)
       s.XPX.data[i][j] = toFloat(c.comomentOf(a, s.XCOL[j]));
   }
+  return constant;
 }
 
 BatchRunResult buildCrossProductModel(AnalysisState& s) {
@@ -197,14 +224,15 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
   if (!s.XAVG.allocate(p) || !s.XSTD.allocate(p) || !s.XPX.allocate(p, p) || !s.XPY.allocate(p)) {
     return stopped("Not enough memory for the model data. Batch input stopped.");
   }
-  centred ? takeCentredSums(s) : centreRawSums(s);
+  int constant = centred ? takeCentredSums(s) : centreRawSums(s);
   const BatchRunResult moments = checkMoments(s, false);
   if (!moments.completed()) return moments;
+  for (int i = 1; i <= p && constant == 0; ++i) {
+    if (!(s.XSTD.data[i] > 0.0f)) constant = i;  // a spread below single precision
+  }
+  if (constant != 0) return constantPredictor(s, constant);
 
   if (s.SCALECODE == 1 || s.SCALECODE == 2) {
-    for (int i = 1; i <= p; ++i) {
-      if (!(s.XSTD.data[i] > 0.0f)) return constantPredictor(s, i);
-    }
     for (int i = 1; i <= p; ++i) {
       const double si = s.XSTD.data[i];
       s.XPY.data[i] = toFloat(static_cast<double>(s.XPY.data[i]) / (si * s.YSTD));

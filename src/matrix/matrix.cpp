@@ -1,6 +1,7 @@
 #include "matrix/matrix.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -170,7 +171,16 @@ void RUN_ERROR(const char* message) {
   REPORT_LINE(message);
 }
 
+namespace {
+std::atomic<long> memoryErrors{0};
+}  // namespace
+
+long memoryErrorCount() {
+  return memoryErrors.load(std::memory_order_relaxed);
+}
+
 void MEMORY_ERROR(const char* message) {
+  memoryErrors.fetch_add(1, std::memory_order_relaxed);
   RUN_ERROR(message);
   REPORT_LINE("Your system had no RAM memory available for dynamic");
   REPORT_LINE("matrix-storage allocation.");

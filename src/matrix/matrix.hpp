@@ -102,6 +102,10 @@ struct VectorRec {
 void RUN_ERROR(const char* message);
 // Reports exhausted memory: RUN_ERROR's lines plus fixed advice.
 void MEMORY_ERROR(const char* message);
+// How many times MEMORY_ERROR has been called since the program started. A
+// computation that must be complete or absent compares it before and after:
+// a toolkit routine that ran short of memory leaves its result out quietly.
+long memoryErrorCount();
 
 // Rounds a double to single precision: the one place every store goes through.
 inline float toFloat(double x) {

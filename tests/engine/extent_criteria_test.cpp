@@ -37,6 +37,7 @@ std::vector<std::string> fileLines(std::FILE* f) {
 struct TableRow {
   double mcal, clik, ebays, rcoef;
   std::string clikMark, ebaysMark, rcoefMark, ebaysText, rcoefText;
+  std::string tail;  // after the last mark: " GUP" on a CLIK minimum that is GUP
 };
 TableRow parseRow(const std::string& line) {
   TableRow r{};
@@ -49,6 +50,7 @@ TableRow parseRow(const std::string& line) {
   r.rcoefMark = line.substr(52, 3);
   r.ebaysText = line.substr(28, 9);
   r.rcoefText = line.substr(42, 9);
+  r.tail = line.substr(55);
   return r;
 }
 
@@ -101,6 +103,11 @@ class ExtentCriteria : public ::testing::Test {
   }
 
   std::vector<std::string> lines() const { return reportLinesSince(mark_); }
+  bool said(const std::string& text) const {
+    for (const std::string& l : lines())
+      if (l.find(text) != std::string::npos) return true;
+    return false;
+  }
   // The rows of steps 2..NSTEPS of the window table.
   std::vector<TableRow> tableRows() const {
     std::vector<TableRow> rows;
@@ -269,7 +276,7 @@ TEST_F(ExtentCriteria, TiedMinimaAreAllMarkedAndGupFollowsTheLowestClikMinimum) 
   EXPECT_TRUE(note);
 }
 
-TEST_F(ExtentCriteria, GupOnAClikMinimumKeepsTheMinimumMark) {
+TEST_F(ExtentCriteria, GupOnAClikMinimumShowsBothMarksAndTheNoteNamesIt) {
   // With RANK 2 the GUP step is r* itself.
   std::vector<std::vector<float>> rows;
   for (int step = 2; step <= 9; ++step)
@@ -280,13 +287,43 @@ TEST_F(ExtentCriteria, GupOnAClikMinimumKeepsTheMinimumMark) {
   EXPECT_EQ(m.clikStep, 4);
   EXPECT_EQ(m.gupStep, 4);
   reportExtentTable(s, m);
-  for (const TableRow& r : tableRows())
-    EXPECT_NE(r.clikMark, "GUP");
-  // Equal values everywhere: nothing lies below the maximum, all are marked.
-  for (const TableRow& r : tableRows()) {
+  const std::vector<TableRow> table = tableRows();
+  ASSERT_EQ(table.size(), 8u);
+  for (int step = 2; step <= 9; ++step) {
+    const TableRow& r = table[step - 2];
+    EXPECT_EQ(r.clikMark, step == 4 ? "<<<" : "   ") << step;
+    EXPECT_EQ(r.tail, step == 4 ? " GUP" : "") << step;
+    // Equal values everywhere: nothing lies below the maximum, all are marked.
     EXPECT_EQ(r.ebaysMark, "<<<");
     EXPECT_EQ(r.rcoefMark, "<<<");
   }
+  EXPECT_TRUE(said("      MCAL= 0.750 is marked \"GUP\" above because this is the estimated"));
+}
+
+TEST_F(ExtentCriteria, GupAtTheFirstStepIsNamedAsLeastSquaresItself) {
+  // RANK 4, the CLIK minimum at step 2: g = 2 (2 - 1) / 4 + 1 = 1, the
+  // "+infinity" row, which carries no mark.
+  std::vector<std::vector<float>> rows;
+  for (int step = 2; step <= 9; ++step)
+    rows.push_back({static_cast<float>(step), 1.0f, 1.0f});
+  handTable(rows);
+  const ExtentMinima m = extentMinima(s.THREEYQ, 4);
+  EXPECT_EQ(m.clikStep, 2);
+  ASSERT_EQ(m.gupStep, 1);
+  reportExtentTable(s, m);
+  for (const TableRow& r : tableRows()) {
+    EXPECT_NE(r.clikMark, "GUP");
+    EXPECT_EQ(r.tail, "");
+  }
+  // The note's other lines stay as they are.
+  const std::vector<std::string> win = lines();
+  const std::vector<std::string> note = {
+      "      At MCAL = 0: least squares itself is the estimated",
+      "      upper limit on extent of shrinkage that is GOOD [dominates",
+      "      least squares in the multivariate (matrix) MSE risk sense.]"};
+  ASSERT_GE(win.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(win.end() - 3, win.end()), note);
+  EXPECT_FALSE(said("is marked \"GUP\" above"));
 }
 
 TEST_F(ExtentCriteria, RankOneWithOneStepPerUnitKeepsGupOnThePath) {

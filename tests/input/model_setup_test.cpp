@@ -283,22 +283,39 @@ TEST(ModelSetup, TooFewObservationsForThePredictorsStopTheRun) {
   EXPECT_EQ(fewer.s->P, 2);
 }
 
-TEST(ModelSetup, AConstantPredictorStopsARescaledModelOnly) {
-  const std::string data = "3\n7\nA K Y\n1 3 5\n2 3 4\n3 3 9\n4 3 7\n5 3 12\n6 3 9\n7 3 15\n";
-  Model rescaled(data);
-  EXPECT_EQ(rescaled.setUp().status, BatchRunStatus::kStopped);
-  EXPECT_EQ(
-      rescaled.result.reason,
-      "The predictor K has standard deviation 0 and cannot be rescaled. Batch input stopped.");
-  EXPECT_EQ(rescaled.trace(), "");  // stopped before anything was written
-
-  Model centred(data);
-  centred.dialogs.onScaling = [](ScalingDialogModel& d) {
-    d.clickButton(kCenterOnly);
-    d.ok();
-    return true;
-  };
-  EXPECT_TRUE(centred.setUp().completed());
+// Under every scaling, in both forms: a constant predictor stops the run
+// by name before a non-number (a 0/0 correlation, a t-statistic of rounding
+// noise) reaches the summary.
+TEST(ModelSetup, AConstantPredictorStopsEveryScalingInBothForms) {
+  // K is 0.1 throughout: in cross-product form its sums (0.07, 0.7) leave a
+  // centred square of rounding noise, not an exact 0.
+  const std::string raw = "3\n7\nA K Y\n1 .1 5\n2 .1 4\n3 .1 9\n4 .1 7\n5 .1 12\n6 .1 9\n7 .1 15\n";
+  const std::string sums = "3\n-7\nA K Y\nh\n140 2.8 287 28\n2.8 0.07 6.1 0.7\n61\n621\n";
+  const std::string centreOnly =
+      "The predictor K has standard deviation 0: a constant predictor cannot be fitted beside "
+      "the mean. Batch input stopped.";
+  const std::string rescaled =
+      "The predictor K has standard deviation 0 and cannot be rescaled. Batch input stopped.";
+  for (const std::string& data : {raw, sums}) {
+    for (int button : {kCenterOnly, kCenterRescale, kReExpress}) {
+      SCOPED_TRACE(::testing::Message() << "button " << button << "\n" << data);
+      Model m(data);
+      m.dialogs.onScaling = [button](ScalingDialogModel& d) {
+        d.clickButton(button);
+        d.ok();
+        return true;
+      };
+      EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
+      EXPECT_EQ(m.result.reason, button == kCenterOnly ? centreOnly : rescaled);
+      EXPECT_EQ(m.trace(), "");  // stopped before anything was written
+      const std::string summary = m.summary();
+      EXPECT_EQ(summary.find("nan"), std::string::npos) << summary;
+      EXPECT_EQ(summary.find("inf"), std::string::npos) << summary;
+    }
+  }
+  // A predictor with a spread just above the rounding of its sums is kept.
+  Model barely("3\n-7\nA K Y\nh\n140 2.8 287 28\n2.8 0.0701 6.1 0.7\n61\n621\n");
+  EXPECT_TRUE(barely.setUp().completed()) << barely.result.reason;
 }
 
 TEST(ModelSetup, AConstantResponseStopsEveryModel) {
