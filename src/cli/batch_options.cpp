@@ -47,8 +47,11 @@ to its first "." or blank, in the current directory unless NAME holds one.
 
 Exit status: 0 the analysis completed; 1 the run stopped (bad input, a file
 that cannot be opened, an unusable model, least squares stopped); 2 a usage
-error or role options that do not fit the data; 3 the output files exist and
---if-exists is abort (nothing was written).)";
+error or role options or an extent that do not fit the data; 3 the output
+files exist and --if-exists is abort (nothing was written).
+
+Scoring: tolvane-batch predict --model FILE --data NEW --out PRED.csv (see
+tolvane-batch predict --help).)";
 
 }  // namespace
 
@@ -122,6 +125,9 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
       ->check(CLI::Range(0, 9999))
       ->option_text("N");
   addPathOptions(app, o.path);
+  app.add_option("--save-model", o.saveModel,
+                 "Write the fit at the last path's chosen extent as a JSON model file")
+      ->option_text("FILE");
 }
 
 bool BatchOptions::delimitedInput() const {

@@ -46,6 +46,7 @@ struct BatchOptions {
 
   // Whether the input is read as delimited text: --format, else its name.
   bool delimitedInput() const;
+  std::string saveModel;  // --save-model: JSON of the last path's fit
 };
 
 // Declares the options on `app`, storing into `options`.

@@ -6,12 +6,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "cli/batch_options.hpp"
 #include "cli/report_printer.hpp"
 #include "cli/trace_csv.hpp"
 #include "engine/select_shape.hpp"
+#include "model/extent_choice.hpp"
+#include "model/whole_file.hpp"
 
 namespace tolvane {
 
@@ -29,7 +32,16 @@ Shrinkage path (the Path > Select Shape dialog), run after the analysis:
   Q is held to -5 to 5.
   --traces-csv DIR writes qyq.csv and, for the k-th Select Shape,
   pathk_cyq.csv, _ryq, _eyq, _iyq, _dyq and _3yq.csv (MCAL first, then the
-  predictor names or axis numbers); existing files are replaced.
+  predictor names or axis numbers), pathk_criteria.csv (step, MCAL, GCV,
+  PRESS, AIC, BIC), pathk_fit.csv (the fit at the chosen extent in the data's
+  units) and, for raw data, pathk_fitted.csv (fitted values and residuals);
+  existing files are replaced.
+
+Extent (after each Select Shape one is chosen and the fit reported there):
+  --extent clik|ebays|rcoef|gup|gcv|loo|hkb|lw|aic|bic|MCAL, default clik (the
+  CLIK minimum, most likely MSE optimal); a number is an MCAL in [0, RANK].
+  --save-model FILE writes the last path's fit as JSON, for
+  tolvane-batch predict --model FILE --data NEW.ayq --out PRED.csv
 )";
 
 const std::map<std::string, int>& shapeNames() {
@@ -109,6 +121,16 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
   app.add_option("--traces-csv", o.tracesCsv,
                  "Also write every trace (and the 3YQ and QYQ tables) as CSV files into DIR")
       ->option_text("DIR");
+  app.add_option("--extent", o.extent,
+                 "Extent of shrinkage: clik (default), ebays, rcoef, gup, gcv, loo, hkb, lw, aic, "
+                 "bic, or an MCAL number in [0, RANK]")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::string why;
+            return parseExtentRequest(text, &why) ? std::string() : why;
+          },
+          "EXTENT"))
+      ->option_text("CRITERION|MCAL");
   addPlotOptions(app, o.plots);
   addBootstrapOptions(app, o.boot);
 }
@@ -172,8 +194,30 @@ void OptionPathDialog::run(PathDialogModel& model) {
   model.ok();
 }
 
-int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out,
-             std::ostream& err) {
+namespace {
+
+bool writeModelCsvs(const AnalysisState& state, const ModelResults& results,
+                    const std::string& folder, int number, std::string* why) {
+  const std::string base =
+      (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
+  if (!writeComparisonCsv(results.criteria, base + "criteria.csv", why)) return false;
+  if (!results.fitted) return true;
+  if (!writeWholeFile(base + "fit.csv", fitCsv(results.fit), why)) return false;
+  return state.XPXFORM != 0 ||
+         writeWholeFile(base + "fitted.csv", fittedValuesCsv(state, results.fit), why);
+}
+
+}  // namespace
+
+int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out, std::ostream& err,
+             ModelResults* last) {
+  std::string extentWhy;
+  const std::optional<ExtentRequest> request =
+      options.extent.empty() ? ExtentRequest{} : parseExtentRequest(options.extent, &extentWhy);
+  if (!request) {
+    err << "tolvane-batch: --extent: " << extentWhy << "\n";
+    return kExitUsage;
+  }
   if (!options.tracesCsv.empty()) {
     std::string why;
     if (!writeShapeTableCsv(state, options.tracesCsv, &why)) {
@@ -205,9 +249,16 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     q = c.qText.value_or(q);
     OptionPathDialog dialog(shape, q, steps);
     bool done = false;
+    ModelResults results;
+    bool chosen = false;
+    std::string why;
     {
       ReportPrinter printer(out);
       done = SELECT_SHAPE(state, dialog);
+      if (done) {
+        chosen = computeModelResults(state, *request, &results, &why);
+        reportModelResults(state, results, why);
+      }
     }
     if (!done) {
       err << "tolvane-batch: Select Shape did not complete (see the report)\n";
@@ -230,14 +281,35 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       }
     }
     if (!options.tracesCsv.empty()) {
-      std::string why;
-      if (!writeTraceCsvs(state, options.tracesCsv, number, &why)) {
-        err << "tolvane-batch: " << why << "\n";
+      std::string csvWhy;
+      if (!writeTraceCsvs(state, options.tracesCsv, number, &csvWhy) ||
+          (results.valid && !writeModelCsvs(state, results, options.tracesCsv, number, &csvWhy))) {
+        err << "tolvane-batch: " << csvWhy << "\n";
         return kExitStopped;
       }
     }
+    const std::string extentOption = options.extent.empty() ? "clik" : options.extent;
+    if (!chosen && !options.extent.empty()) {
+      err << "tolvane-batch: --extent " << extentOption << ": " << why << "\n";
+      return kExitUsage;
+    }
+    if (!chosen) {
+      err << "tolvane-batch: no extent chosen: " << why << "\n";
+    } else if (!results.fit.extent.warning.empty()) {
+      err << "tolvane-batch: --extent " << extentOption << ": " << results.fit.extent.warning
+          << "\n";
+    }
+
     err << "tolvane-batch: path " << number << " (" << shapeWord(shape) << ") traced in "
-        << state.NSTEPS << " steps\n";
+        << state.NSTEPS << " steps";
+    if (chosen) {
+      char extent[64];
+      std::snprintf(extent, sizeof extent, "%.4g", results.fit.extent.mcal);
+      err << "; extent MCAL = " << extent << " (" << extentRequestLabel(results.fit.extent.request)
+          << ")";
+    }
+    err << "\n";
+    if (last != nullptr) *last = std::move(results);
     if (const int status = writePathPlots(options.plots, state, number, err);
         status != kExitCompleted) {
       return status;

@@ -12,6 +12,7 @@
 #include "cli/plot_options.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/path_dialog.hpp"
+#include "model/model_results.hpp"
 
 namespace CLI {
 class App;
@@ -41,6 +42,10 @@ struct PathOptions {
   PlotOptions plots;
   // --bootstrap, --seed, --level: inference intervals after each path.
   BootstrapOptions boot;
+  // --extent: the criterion or MCAL that chooses each path's extent; empty
+  // for the default, the CLIK minimum, which is passed over without an error
+  // where it does not exist (R-squared 1).
+  std::string extent;
 };
 
 // Declares the options on `app` (and adds their part of the help footer).
@@ -78,9 +83,13 @@ class OptionPathDialog : public PathDialog {
 };
 
 // Runs the Select Shape commands the options ask for on an analysed state,
+// each followed by the comparison criteria and the fit at the chosen extent,
 // printing the report lines on `out` and notes and problems on `err`, and
-// writes the CSV files when asked. Returns an exit status of tolvane-batch.
-int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out,
-             std::ostream& err);
+// writes the CSV files when asked. The last path's results are left in
+// *last when it is given. Returns an exit status of tolvane-batch: an extent
+// the data cannot have (outside [0, RANK], PRESS for cross-products) is a
+// usage error.
+int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out, std::ostream& err,
+             ModelResults* last = nullptr);
 
 }  // namespace tolvane

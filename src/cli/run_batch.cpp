@@ -9,6 +9,7 @@
 #include "cli/report_printer.hpp"
 #include "input/batch_input_run.hpp"
 #include "input/cross_product_file.hpp"
+#include "model/model_file.hpp"
 
 namespace tolvane {
 
@@ -86,7 +87,21 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
 int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& out,
              std::ostream& err) {
   int status = batchInput(options, state, out, err);
-  if (status == kExitCompleted) status = runPaths(options.path, state, out, err);
+  ModelResults last;
+  if (status == kExitCompleted) status = runPaths(options.path, state, out, err, &last);
+  if (status == kExitCompleted && !options.saveModel.empty() && !last.fitted) {
+    err << "tolvane-batch: --save-model: no extent was chosen, so there is no model to save\n";
+    status = kExitStopped;
+  } else if (status == kExitCompleted && !options.saveModel.empty()) {
+    std::string why;
+    if (!saveModel(state, last, options.input, options.saveModel, &why)) {
+      err << "tolvane-batch: --save-model: " << why << "\n";
+      status = kExitStopped;
+    } else {
+      err << "tolvane-batch: model at MCAL = " << last.fit.extent.mcal << " saved in "
+          << options.saveModel << "\n";
+    }
+  }
   state.files.closeBoth();
   return status;
 }

@@ -61,14 +61,14 @@ bool deltaFactorsAtMcal(const AnalysisState& s, const PathWalk& walk, double m, 
 std::string pathName(const AnalysisState& s) {
   switch (s.SHAPECODE) {
     case 1:
-      return "CROSR shape";
+      return "CROSR Shape";
     case 2:
-      return "GARROTE shape";
+      return "GARROTE Shape";
     case 3:
-      return "LASSO shape";
+      return "LASSO Shape";
     default: {
       char text[32];
-      std::snprintf(text, sizeof text, "Q=%.1f shape", static_cast<double>(s.QSHAPE));
+      std::snprintf(text, sizeof text, "Q=%.1f Shape", static_cast<double>(s.QSHAPE));
       return text;
     }
   }

@@ -31,8 +31,8 @@ bool walkPath(const AnalysisState& s, PathWalk* walk);
 bool deltaFactorsAtMcal(const AnalysisState& s, const PathWalk& walk, double m, DeltaRow* delta,
                         double* k);
 
-// A short name of the current path for reports and files: "Q=-1.5 shape",
-// "GARROTE shape", "LASSO shape", "CROSR shape".
+// A short name of the current path for reports and files: "Q=-1.5 Shape",
+// "GARROTE Shape", "LASSO Shape", "CROSR Shape".
 std::string pathName(const AnalysisState& s);
 
 }  // namespace tolvane

@@ -52,8 +52,11 @@ TEST(RunBatch, HaldCompletesAndPrintsTheWholeReport) {
   EXPECT_NE(c.out.find("    When ready, use the SELECT SHAPE item on the PATH Menu...\n"),
             std::string::npos);
   // The default path (Q-shape, Q 0.0, four steps) follows the analysis.
-  EXPECT_EQ(c.err, "tolvane-batch: summary in " + c.dir.file("run.syq") + ", trace matrices in " +
-                       c.dir.file("run.myq") + "\ntolvane-batch: path 1 (q) traced in 17 steps\n");
+  EXPECT_EQ(
+      c.err,
+      "tolvane-batch: summary in " + c.dir.file("run.syq") + ", trace matrices in " +
+          c.dir.file("run.myq") +
+          "\ntolvane-batch: path 1 (q) traced in 17 steps; extent MCAL = 1.75 (CLIK minimum)\n");
   EXPECT_NE(c.summary().find("R-squared Statistic = 0.9824\n"), std::string::npos);
   EXPECT_TRUE(c.dir.has("run.myq"));
   EXPECT_FALSE(c.state->files.summOpen());  // closed at the end

@@ -1,0 +1,18 @@
+// Reading the observations that a model file is to score: a batch input
+// file in raw form (names on line 3, one observation per line).
+#pragma once
+
+#include <string>
+
+#include "model/scoring.hpp"
+
+namespace tolvane {
+
+// Reads `path` into *out: its column names and, per observation, the line
+// it stands on. Uses the batch file reader, so the same faults are refused
+// with the same messages (a short line, a value that is not a number, with
+// file, line and field). A file in cross-product form has no observations
+// and is refused. Writes nothing to the report. False with *why.
+bool readPredictionData(const std::string& path, DataTable* out, std::string* why);
+
+}  // namespace tolvane

@@ -1,0 +1,60 @@
+// The model file: the fit at the chosen extent as JSON, for scoring new
+// data later (tolvane-batch predict) and for other programs. Written and
+// read with nlohmann-json.
+//
+// Top-level fields (format version 1): format ("tolvane-model"),
+// format_version, input {file, sha256}, response {name, short_name, mean,
+// sd}, predictors [{name, short_name, mean, sd, coefficient, least_squares,
+// ls_std_error, rmse}], intercept {coefficient, least_squares, ls_std_error,
+// rmse}, scaling, path {shape, q, steps_per_unit}, extent {criterion, mcal,
+// k}, criteria {CLIK, EBAYS, RCOEF, GCV, PRESS (null for cross-products),
+// AIC, BIC}, N, RANK, s2, effective_df, residual_sd, r_squared. Coefficients
+// are in the units of the data, whatever the scaling.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/analysis_state.hpp"
+#include "model/model_results.hpp"
+
+namespace tolvane {
+
+inline constexpr int kModelFormatVersion = 1;
+
+// What scoring needs, as read back from a model file.
+struct ModelTerm {
+  std::string name, shortName;
+  double coefficient = 0.0;
+};
+struct ModelFile {
+  int formatVersion = kModelFormatVersion;
+  std::string responseName, responseShortName;
+  double intercept = 0.0;
+  std::vector<ModelTerm> predictors;
+  double mcal = 0.0;
+  int rank = 0, n = 0;
+};
+
+// The JSON text of the fit in `results` (which must be fitted) on state `s`;
+// `inputPath` is hashed (SHA-256) and its file name recorded. False with *why
+// when the input file cannot be read.
+bool modelJson(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
+               std::string* text, std::string* why);
+
+// modelJson written whole to `path` (an existing file is replaced only once
+// the new one is complete).
+bool saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
+               const std::string& path, std::string* why);
+
+// Reads model file text. False with *why naming `label` and the fault: not
+// JSON (with the byte where parsing stopped), another format or version, a
+// field missing or of the wrong type (named by its path, such as
+// "predictors[2].coefficient").
+bool parseModel(const std::string& text, const std::string& label, ModelFile* out,
+                std::string* why);
+
+// parseModel of a file's contents.
+bool loadModel(const std::string& path, ModelFile* out, std::string* why);
+
+}  // namespace tolvane

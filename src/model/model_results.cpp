@@ -1,0 +1,109 @@
+#include "model/model_results.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "report/report.hpp"
+
+namespace tolvane {
+
+CriteriaAtExtent criteriaAt(const AnalysisState& s, const DeltaRow& delta) {
+  CriteriaAtExtent c;
+  const int r = s.RANK;
+  const double n = s.N, eps = s.EPS, rsq = s.RSQ;
+  // The likelihood criteria as the extent table defines them.
+  double A = 0.0, B = 0.0, logSum = 0.0, rcoef = 0.0, explained = 0.0;
+  for (int j = 1; j <= r; ++j) {
+    const double u = 1.0 - delta[j];
+    const double x = u >= eps ? delta[j] / u : delta[j] / eps;
+    const double rho = s.PCOR.data[j], t = s.PCTSTAT.data[j];
+    A += std::sqrt(x) * std::fabs(rho);
+    B += x;
+    const double L = std::log(u >= eps ? u : eps);
+    logSum += L;
+    rcoef += t * t * u - L;
+    explained += rho * rho * delta[j];
+  }
+  const double D = A + std::sqrt(4.0 * n + A * A);
+  double z = D > eps ? 2.0 / D : 2.0 / eps;
+  if (!(z > eps)) z = eps;
+  c.clik = 2.0 * n * std::log(z) + B - A / z - n * std::log((1.0 - rsq) / n);
+  c.rcoef = rcoef;
+  c.ebays = -logSum + n * std::log((1.0 - explained) / (1.0 - rsq));
+
+  // The comparison criteria of a single step.
+  PathWalk one;
+  one.mcal.push_back(0.0);
+  one.k.push_back(0.0);
+  one.delta.push_back(delta);
+  ComparisonCriteria cc;
+  if (computeComparisonCriteria(s, one, &cc)) {
+    c.gcv = cc.of(ComparisonKind::kGcv)[0];
+    c.press =
+        cc.hasLoo() ? cc.of(ComparisonKind::kLoo)[0] : std::numeric_limits<double>::quiet_NaN();
+    c.aic = cc.of(ComparisonKind::kAic)[0];
+    c.bic = cc.of(ComparisonKind::kBic)[0];
+  }
+  return c;
+}
+
+bool computeModelResults(const AnalysisState& s, const ExtentRequest& request,
+                         ModelResults* results, std::string* why) {
+  *results = ModelResults{};
+  if (!walkPath(s, &results->walk) ||
+      !computeComparisonCriteria(s, results->walk, &results->criteria)) {
+    *why = "no path has been traced: run Select Shape first";
+    return false;
+  }
+  results->valid = true;
+  results->marks = criterionMarks(s, results->walk, results->criteria);
+  ChosenExtent extent;
+  if (!chooseExtent(s, results->walk, results->criteria, request, &extent, why)) return false;
+  if (!fitAtExtent(s, extent, &results->fit)) {
+    *why = "the fit needs more observations than RANK + 1";
+    return false;
+  }
+  results->atExtent = criteriaAt(s, extent.delta);
+  results->fitted = true;
+  return true;
+}
+
+void reportModelResults(const AnalysisState& s, const ModelResults& results,
+                        const std::string& why) {
+  if (!results.valid) return;
+  reportComparisonCriteria(s, results.criteria);
+  if (results.fitted) {
+    reportFit(s, results.fit);
+  } else {
+    REPORT_LINE(BLANK_LINE);
+    reportLinef("    No fit: %s.", why.c_str());
+    if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "No fit: %s.\n", why.c_str());
+    REPORT_SHOW();
+  }
+}
+
+const char* scalingWord(int scalecode) {
+  switch (scalecode) {
+    case 0:
+      return "center";
+    case 2:
+      return "reexpress";
+    default:
+      return "rescale";
+  }
+}
+
+const char* pathShapeWord(int shapecode) {
+  switch (shapecode) {
+    case 1:
+      return "crosr";
+    case 2:
+      return "garrote";
+    case 3:
+      return "lasso";
+    default:
+      return "q";
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,45 @@
+// Scoring new observations with a model file: one prediction per data row,
+// the predictors matched to the data's columns by name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/model_file.hpp"
+
+namespace tolvane {
+
+// Observations to score, whatever file they came from: column names and,
+// per row, the line it was read from and its values (NaN where a cell is
+// empty).
+struct DataTable {
+  std::string label;  // the file, for messages
+  std::vector<std::string> names;
+  struct Row {
+    int line = 0;
+    std::vector<double> values;  // one per name
+  };
+  std::vector<Row> rows;
+};
+
+struct Prediction {
+  int line = 0;
+  double prediction = 0.0;  // NaN when a predictor value is missing
+  double residual = 0.0;    // NaN without a response value
+};
+
+struct Scored {
+  std::vector<Prediction> rows;
+  bool hasResponse = false;  // the data have the model's response column
+  int missing = 0;           // rows without a prediction
+};
+
+// Matches each model predictor to the data column of the same name (full or
+// short); extra columns are ignored. False with *why naming every predictor
+// the data lack.
+bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std::string* why);
+
+// line,prediction[,residual] with empty cells where there is no value.
+std::string predictionsCsv(const Scored& scored);
+
+}  // namespace tolvane
