@@ -19,8 +19,9 @@ int runPredict(int argc, const char* const* argv, std::ostream& out, std::ostrea
       ->required()
       ->option_text("FILE");
   app.add_option("--data", dataPath,
-                 "Observations to score: a batch input file in raw form; columns are matched "
-                 "to the model's predictors by name, extra columns are ignored")
+                 "Observations to score: a batch input file in raw form, or delimited text "
+                 "(.csv, .tsv, .txt) with names in its first line; columns are matched to the "
+                 "model's predictors by name, extra columns are ignored")
       ->required()
       ->option_text("FILE");
   app.add_option("--out", outPath,
@@ -47,8 +48,13 @@ int runPredict(int argc, const char* const* argv, std::ostream& out, std::ostrea
     err << "tolvane-batch predict: " << why << "\n";
     return kExitUsage;
   }
+  std::vector<std::string> wanted{model.responseName, model.responseShortName};
+  for (const ModelTerm& t : model.predictors) {
+    wanted.push_back(t.name);
+    wanted.push_back(t.shortName);
+  }
   DataTable data;
-  if (!readPredictionData(dataPath, &data, &why)) {
+  if (!readPredictionData(dataPath, wanted, &data, &why)) {
     err << "tolvane-batch predict: " << why << "\n";
     return kExitUsage;
   }

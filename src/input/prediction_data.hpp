@@ -1,8 +1,10 @@
 // Reading the observations that a model file is to score: a batch input
-// file in raw form (names on line 3, one observation per line).
+// file in raw form (names on line 3, one observation per line), or
+// delimited text (.csv, .tsv, .txt) with the names on its first line.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "model/scoring.hpp"
 
@@ -12,7 +14,11 @@ namespace tolvane {
 // it stands on. Uses the batch file reader, so the same faults are refused
 // with the same messages (a short line, a value that is not a number, with
 // file, line and field). A file in cross-product form has no observations
-// and is refused. Writes nothing to the report. False with *why.
-bool readPredictionData(const std::string& path, DataTable* out, std::string* why);
+// and is refused. Delimited text goes through the delimited reader; its
+// columns not named in `wanted` are not read (they may hold text), and a row
+// with an empty or NA value comes back without values. Writes nothing to
+// the report. False with *why.
+bool readPredictionData(const std::string& path, const std::vector<std::string>& wanted,
+                        DataTable* out, std::string* why);
 
 }  // namespace tolvane

@@ -40,6 +40,7 @@ bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std:
     return false;
   }
   const int response = columnOf(data, model.responseName, model.responseShortName);
+  out->missing = data.unplacedMissing;
   out->hasResponse = response >= 0;
   for (const DataTable::Row& row : data.rows) {
     Prediction p;

@@ -2,6 +2,7 @@
 // the predictors matched to the data's columns by name.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct DataTable {
     std::vector<double> values;  // one per name
   };
   std::vector<Row> rows;
+  // Rows left out for a missing value whose lines could not be told (a
+  // quoted field over several lines): counted, not listed.
+  std::int64_t unplacedMissing = 0;
 };
 
 struct Prediction {
@@ -31,7 +35,7 @@ struct Prediction {
 struct Scored {
   std::vector<Prediction> rows;
   bool hasResponse = false;  // the data have the model's response column
-  int missing = 0;           // rows without a prediction
+  std::int64_t missing = 0;  // rows without a prediction, listed or not
 };
 
 // Matches each model predictor to the data column of the same name (full or

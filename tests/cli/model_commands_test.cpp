@@ -142,6 +142,50 @@ TEST(ModelCommands, SavedModelScoresItsOwnDataToItsFittedValues) {
   }
 }
 
+// Delimited text: columns in any order, a text column the model does not
+// use, and a row with an empty value, which keeps its line with an empty
+// prediction.
+TEST(ModelCommands, PredictReadsCsvWithExtraColumnsAndMissingValues) {
+  BatchRun r("hald.ayq");
+  r.options.saveModel = r.dir.file("model.json");
+  ASSERT_EQ(r.run(), kExitCompleted) << r.err;
+  r.dir.write("new.csv",
+              "site,x4,x3,x2,x1\n"
+              "\"north, upper\",60,6,26,7\n"
+              "south,52,15,,1\n"
+              "east,20,8,56,11\n");
+  Predict p;
+  ASSERT_EQ(p.run({"--model", r.dir.file("model.json"), "--data", r.dir.file("new.csv"), "--out",
+                   r.dir.file("pred.csv")}),
+            kExitCompleted)
+      << p.err;
+  EXPECT_NE(p.err.find("3 rows scored"), std::string::npos) << p.err;
+  EXPECT_NE(p.err.find("1 row lacks a predictor value and has an empty prediction"),
+            std::string::npos)
+      << p.err;
+  const std::vector<std::string> pred = lines(r.dir.read("pred.csv"));
+  ASSERT_EQ(pred.size(), 4u);
+  EXPECT_EQ(pred[0], "line,prediction");
+  EXPECT_EQ(pred[2], "3,");
+  // The first and last rows are Hald's observations 1 and 3: their fitted
+  // values.
+  const std::vector<std::string> again = [&] {
+    Predict own;
+    EXPECT_EQ(own.run({"--model", r.dir.file("model.json"), "--data", r.options.input, "--out",
+                       r.dir.file("own.csv")}),
+              kExitCompleted);
+    return lines(r.dir.read("own.csv"));
+  }();
+  double first = 0, own = 0;
+  ASSERT_EQ(std::sscanf(pred[1].c_str(), "2,%lf", &first), 1);
+  ASSERT_EQ(std::sscanf(again[1].c_str(), "4,%lf", &own), 1);
+  EXPECT_DOUBLE_EQ(first, own);
+  double a = 0, b = 0;
+  ASSERT_EQ(std::sscanf(pred[3].c_str(), "4,%lf", &a), 1);
+  ASSERT_EQ(std::sscanf(again[3].c_str(), "6,%lf", &b), 1);
+  EXPECT_DOUBLE_EQ(a, b);
+}
+
 TEST(ModelCommands, PredictRefusesBadModelsAndDataWithAUsageStatusAndKeepsTheOldOutput) {
   BatchRun r("hald.ayq");
   r.options.saveModel = r.dir.file("model.json");
