@@ -62,9 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryByteSource again(text);
   DelimitedData d1;
   readDelimited(again, "fuzz.csv", one, kMaxRawObs + 1, d1);
-  if (d1.rowsKept != d.rowsKept ||
-      std::memcmp(d1.sums.comoment.data(), d.sums.comoment.data(),
-                  d.sums.comoment.size() * sizeof(double)) != 0) {
+  if (d1.rowsKept != d.rowsKept || std::memcmp(d1.sums.comoment.data(), d.sums.comoment.data(),
+                                               d.sums.comoment.size() * sizeof(double)) != 0) {
     std::abort();
   }
   const auto state = std::make_unique<AnalysisState>();
