@@ -124,6 +124,13 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
   app.add_option("--last", o.last, "Number of the last observation used (default: the last)")
       ->check(CLI::Range(0, 9999))
       ->option_text("N");
+  const std::map<std::string, Precision> precisions{{"single", Precision::kSingle},
+                                                    {"double", Precision::kDouble}};
+  app.add_option("--precision", o.precision,
+                 "Precision of every stored number: double, or single for the results of "
+                 "the classic single-precision arithmetic, bit for bit (default double)")
+      ->transform(CLI::CheckedTransformer(precisions, CLI::ignore_case))
+      ->option_text("single|double");
   addPathOptions(app, o.path);
   app.add_option("--save-model", o.saveModel,
                  "Write the fit at the last path's chosen extent as a JSON model file")

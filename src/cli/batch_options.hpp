@@ -43,6 +43,7 @@ struct BatchOptions {
   bool missingIsError = false;      // --missing error
   std::vector<std::string> ignore;  // --ignore NAME, repeatable
   std::string writeCrossProducts;   // --write-cross-products FILE
+  Precision precision = Precision::kDouble;  // --precision
 
   // Whether the input is read as delimited text: --format, else its name.
   bool delimitedInput() const;

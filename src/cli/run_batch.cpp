@@ -36,6 +36,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     return kExitStopped;
   }
   OptionDialogs dialogs(options);
+  state.precision = options.precision;
   BatchRunResult result;
   {
     ReportPrinter printer(out);

@@ -14,8 +14,14 @@ namespace {
 
 // One table: `header` cells, then for each row an optional leading value and
 // the matrix row.
+// Enough significant digits to read every value back exactly: 9 for a
+// single-precision value, 17 for a double.
 bool writeTable(const std::string& path, const std::vector<std::string>& header, const MatrixRec& m,
-                const std::function<bool(int row, double* lead)>& leading, std::string* why) {
+                const std::function<bool(int row, double* lead)>& leading, Precision precision,
+                std::string* why) {
+  const bool single = precision == Precision::kSingle;
+  const char* first = single ? "%.9g" : "%.17g";
+  const char* next = single ? ",%.9g" : ",%.17g";
   std::FILE* f = std::fopen(path.c_str(), "w");
   if (f == nullptr) {
     *why = "cannot write " + path + ": " + std::strerror(errno);
@@ -29,10 +35,9 @@ bool writeTable(const std::string& path, const std::vector<std::string>& header,
   for (int i = 1; i <= m.rows; ++i) {
     double lead = 0.0;
     const bool hasLead = leading && leading(i, &lead);
-    if (hasLead) std::fprintf(f, "%.9g", lead);
-    for (int j = 1; j <= m.cols; ++j) {
-      std::fprintf(f, (j == 1 && !hasLead) ? "%.9g" : ",%.9g", static_cast<double>(m.data[i][j]));
-    }
+    if (hasLead) std::fprintf(f, first, lead);
+    for (int j = 1; j <= m.cols; ++j)
+      std::fprintf(f, (j == 1 && !hasLead) ? first : next, m.data[i][j]);
     std::fputc('\n', f);
   }
   const bool failed = std::ferror(f) != 0;
@@ -90,12 +95,13 @@ bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int numbe
                 {"iyq", s.IYQ, predictors},
                 {"dyq", s.DYQ, axes}};
   for (const auto& t : traces) {
-    if (t.m.exists() && !writeTable(base + t.name + ".csv", t.header, t.m, mcal, why)) return false;
+    if (t.m.exists() && !writeTable(base + t.name + ".csv", t.header, t.m, mcal, s.precision, why))
+      return false;
   }
   // 3YQ carries its own MCAL column.
   if (s.THREEYQ.exists() &&
       !writeTable(base + "3yq.csv", {"MCAL", "constant", "CLIK", "RCOEF", "EBAYS"}, s.THREEYQ,
-                  nullptr, why)) {
+                  nullptr, s.precision, why)) {
     return false;
   }
   return true;
@@ -105,7 +111,8 @@ bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::
   if (!s.QYQ.exists()) return true;
   if (!makeFolder(folder, why)) return false;
   return writeTable((std::filesystem::path(folder) / "qyq.csv").string(),
-                    {"Q-shape", "MCAL", "Konst", "CRLQ", "Chi-Sq"}, s.QYQ, nullptr, why);
+                    {"Q-shape", "MCAL", "Konst", "CRLQ", "Chi-Sq"}, s.QYQ, nullptr, s.precision,
+                    why);
 }
 
 }  // namespace tolvane

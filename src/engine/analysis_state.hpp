@@ -104,7 +104,7 @@ struct AnalysisState {
   VectorRec YVEC;
   MatrixRec XPX;
   VectorRec XPY;
-  float YAVG = 0.0f, YSTD = 0.0f;
+  double YAVG = 0.0, YSTD = 0.0;
   VectorRec XAVG, XSTD;
   MatrixRec XCOR;
 
@@ -114,7 +114,7 @@ struct AnalysisState {
   VectorRec EVAL;
   int RANK = 0;
   VectorRec UCOMP, PCOR, BOLS, RESID;
-  float TSS = 0.0f, S2OLS = 0.0f, PCSE = 0.0f, RSQ = 0.0f;
+  double TSS = 0.0, S2OLS = 0.0, PCSE = 0.0, RSQ = 0.0;
   VectorRec PCTSTAT;
   MatrixRec XPXINV;
   VectorRec RELVAR, OLSTSTAT;
@@ -123,12 +123,14 @@ struct AnalysisState {
   MatrixRec WORKMAT;
 
   // Path and control settings.
-  float QSHAPE = 0.0f;
+  double QSHAPE = 0.0;
   int SHAPECODE = 0;  // 0 Q-shape, 1 CROSR, 2 Garrote, 3 Lasso
   int MSTEPS = 8;
   int NSTEPS = 0;
   std::array<double, kMaxVars + 1> QWEIGHT{};
-  float EPS = 1.0e-5f;
+  // The single-precision value of 1e-5, in both precisions: the same
+  // tolerance, the same decisions.
+  double EPS = 1.0e-5f;
   int NOTELEVEL = 1;
   int LSPEND = 1;
   int lineWidth = 0;
@@ -138,6 +140,9 @@ struct AnalysisState {
   MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
   MatrixRec QYQ;      // the path-shape table, kept after it is written for export
   MatrixRec KYQ;      // re-regression matrix: filled by no computation
+
+  // The precision of every stored value (not reset by a new batch input).
+  Precision precision = Precision::kDouble;
 
   // Files and dialogs.
   std::string INNAME;  // input file name without directory

@@ -10,7 +10,7 @@ constexpr int kMaxPasses = 26;
 
 // Per-axis scale of the families that look at the principal correlations;
 // floored so that an axis with no correlation still has a finite scale.
-double correlationScale(int shape, float rho, double eps) {
+double correlationScale(int shape, double rho, double eps) {
   const double r = rho;
   const double x = shape == 3 ? std::fabs(r) : r * r;
   return x > eps ? x : eps;
@@ -105,6 +105,7 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
 }
 
 double DELTA_STEP(AnalysisState& s, int step, double kstart) {
+  PrecisionScope scope(s.precision);
   if (step < 1) step = 1;
   const int P = s.P;
   if (step > s.DYQ.rows || s.DYQ.cols < P || s.MSTEPS < 1) return kstart;
@@ -113,9 +114,9 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
   DeltaRow delta{};
   double k = kstart;
   if (!deltaFactorsAt(s, m, kstart, delta, &k)) return kstart;
-  float* row = s.DYQ.data.row(step) - 1;  // row[i], i = 1..P
+  const Array1<double> row = s.DYQ.data[step];
   for (int i = 1; i <= P; ++i)
-    row[i] = toFloat(delta[i]);
+    row[i] = stored(delta[i]);
   return k;
 }
 

@@ -59,6 +59,7 @@ const char* mark(bool best) {
 }  // namespace
 
 void EXTENT_CRITERIA(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
   heading(s);
   if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection");
@@ -91,45 +92,45 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   const double eps = s.EPS;
   const double logEps = std::log(eps);
   const double rsq = s.RSQ;
-  const float* rho = s.PCOR.data.first() - 1;
-  const float* t = s.PCTSTAT.data.first() - 1;
-  Rows1<float> tab = s.THREEYQ.data;
+  const Array1<double> rho = s.PCOR.data;
+  const Array1<double> t = s.PCTSTAT.data;
+  const Rows1<double> tab = s.THREEYQ.data;
 
-  float maxClik = 0.0f, maxRcoef = 0.0f, maxEbays = 0.0f;
+  double maxClik = 0.0, maxRcoef = 0.0, maxEbays = 0.0;
   double k = 0.0;
   for (int step = 1; step <= nsteps; ++step) {
     k = DELTA_STEP(s, step, k);
     if (step == 1) continue;
     const double m = static_cast<double>(step - 1) / s.MSTEPS;
-    const float* delta = s.DYQ.data.row(step) - 1;
+    const Array1<double> delta = s.DYQ.data[step];
 
-    // Sums are held in single precision, like every stored value.
-    float a = 0.0f, b = 0.0f, rcoef = 0.0f, sumL = 0.0f, fit = 0.0f;
+    // Sums are stored, like every stored value.
+    double a = 0.0, b = 0.0, rcoef = 0.0, sumL = 0.0, fit = 0.0;
     for (int j = 1; j <= R; ++j) {
-      u.data[j] = toFloat(1.0 - delta[j]);
+      u.data[j] = stored(1.0 - delta[j]);
       const double uj = u.data[j];
-      x.data[j] = toFloat(uj >= eps ? delta[j] / uj : delta[j] / eps);
+      x.data[j] = stored(uj >= eps ? delta[j] / uj : delta[j] / eps);
       const double xj = x.data[j];
-      a = toFloat(a + std::sqrt(xj) * std::fabs(static_cast<double>(rho[j])));
-      b = toFloat(b + xj);
+      a = stored(a + std::sqrt(xj) * std::fabs(static_cast<double>(rho[j])));
+      b = stored(b + xj);
       // An unshrunk axis would have log(0): the floor keeps it finite.
       const double L = uj >= eps ? std::log(uj) : logEps;
       const double tj = t[j];
-      rcoef = toFloat(rcoef + (tj * tj * uj - L));
-      sumL = toFloat(sumL + L);
-      fit = toFloat(fit + static_cast<double>(rho[j]) * rho[j] * delta[j]);
+      rcoef = stored(rcoef + (tj * tj * uj - L));
+      sumL = stored(sumL + L);
+      fit = stored(fit + static_cast<double>(rho[j]) * rho[j] * delta[j]);
     }
     // z is the positive root of N z^2 + A z - 1 = 0.
     const double D = a + std::sqrt(4.0 * N + static_cast<double>(a) * a);
     const double z = D > eps ? 2.0 / D : 2.0 / eps;
     const double zf = z > eps ? z : eps;
-    const float clik = toFloat(2.0 * N * std::log(zf) + b - a / zf - N * std::log((1.0 - rsq) / N));
-    const float ebays =
-        toFloat(-static_cast<double>(sumL) + N * std::log((1.0 - fit) / (1.0 - rsq)));
+    const double clik = stored(2.0 * N * std::log(zf) + b - a / zf - N * std::log((1.0 - rsq) / N));
+    const double ebays =
+        stored(-static_cast<double>(sumL) + N * std::log((1.0 - fit) / (1.0 - rsq)));
 
-    float* row = tab.row(step) - 1;
-    row[1] = toFloat(m);
-    row[2] = toFloat(k > kConstantCap ? kConstantCap : k);
+    const Array1<double> row = tab[step];
+    row[1] = stored(m);
+    row[2] = stored(k > kConstantCap ? kConstantCap : k);
     row[3] = clik;
     row[4] = rcoef;
     row[5] = ebays;
@@ -137,11 +138,11 @@ void EXTENT_CRITERIA(AnalysisState& s) {
     if (rcoef > maxRcoef) maxRcoef = rcoef;
     if (ebays > maxEbays) maxEbays = ebays;
   }
-  tab[1][1] = 0.0f;
-  tab[1][2] = 0.0f;
-  tab[1][3] = toFloat(1.1 * maxClik);
-  tab[1][4] = toFloat(1.1 * maxRcoef);
-  tab[1][5] = toFloat(1.1 * maxEbays);
+  tab[1][1] = 0.0;
+  tab[1][2] = 0.0;
+  tab[1][3] = stored(1.1 * maxClik);
+  tab[1][4] = stored(1.1 * maxRcoef);
+  tab[1][5] = stored(1.1 * maxEbays);
 
   reportExtentTable(s, extentMinima(s.THREEYQ, R));
 }
@@ -149,8 +150,8 @@ void EXTENT_CRITERIA(AnalysisState& s) {
 ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {
   ExtentMinima m;
   const int nsteps = threeYQ.rows;
-  const Rows1<float> tab = threeYQ.data;
-  m.clik = m.rcoef = m.ebays = 0.0f;
+  const Rows1<double> tab = threeYQ.data;
+  m.clik = m.rcoef = m.ebays = 0.0;
   for (int step = 2; step <= nsteps; ++step) {
     if (tab[step][3] > m.clik) m.clik = tab[step][3];
     if (tab[step][4] > m.rcoef) m.rcoef = tab[step][4];
@@ -172,13 +173,13 @@ ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {
 
 void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
   const int nsteps = s.THREEYQ.rows;
-  const Rows1<float> tab = s.THREEYQ.data;
-  const float minClik = minima.clik, minRcoef = minima.rcoef, minEbays = minima.ebays;
+  const Rows1<double> tab = s.THREEYQ.data;
+  const double minClik = minima.clik, minRcoef = minima.rcoef, minEbays = minima.ebays;
   const int gup = minima.gupStep;
   bothf(s, "       MCAL        CLIK           EBAYS           RCOEF");
   bothf(s, "      0.000     +infinity       +infinity       +infinity");
   for (int step = 2; step <= nsteps; ++step) {
-    const float* row = tab.row(step) - 1;
+    const Array1<double> row = tab[step];
     const bool clikBest = row[3] <= minClik;
     const char* clikMark = clikBest ? "<<<" : (step == gup ? "GUP" : "   ");
     // A CLIK minimum that is also the GUP step shows both marks; the second

@@ -18,7 +18,7 @@ void EXTENT_CRITERIA(AnalysisState& s);
 // The minima of the three criteria over steps 2..NSTEPS of THREEYQ and the
 // GUP step derived from the CLIK minimum.
 struct ExtentMinima {
-  float clik = 0.0f, rcoef = 0.0f, ebays = 0.0f;
+  double clik = 0.0, rcoef = 0.0, ebays = 0.0;
   int clikStep = 2;  // r*: the lowest step holding the CLIK minimum
   int gupStep = 1;   // 2 (r* - 1) / RANK + 1, at most NSTEPS
 };

@@ -14,9 +14,9 @@ namespace tolvane {
 
 namespace {
 
-// Adds a term to a single-precision running sum, rounding the sum as stored.
-float addRounded(float sum, double term) {
-  return toFloat(static_cast<double>(sum) + term);
+// Adds a term to a running sum, storing the sum.
+double addRounded(double sum, double term) {
+  return stored(sum + term);
 }
 
 // Writes a vector to a file as one labelled row. A null file is skipped.
@@ -47,7 +47,7 @@ bool stop(AnalysisState& s) {
 
 // Raw data: the SVD of XMAT and its lack-of-fit test.
 // Returns false when the decomposition does not rebuild XMAT closely enough.
-bool decomposeRaw(AnalysisState& s, float* sseOut) {
+bool decomposeRaw(AnalysisState& s, double* sseOut) {
   std::FILE* summ = s.files.SUMMFILE;
   const int n = s.N, p = s.P;
 
@@ -55,7 +55,8 @@ bool decomposeRaw(AnalysisState& s, float* sseOut) {
   if (s.files.summOpen())
     writeLabelledRow(summ, "Marginal Correlations...\n", s.MCOR, 25, " %7.4f");
 
-  // The decomposition sees XMAT rounded to 8 decimals, in double precision.
+  // In single precision the decomposition sees XMAT rounded to 8 decimals;
+  // in double precision it sees XMAT itself.
   Rows1<double> a = DATRIX(n, p);
   Array1<double> w = DVECTOR(p);
   Rows1<double> v = DATRIX(p, p);
@@ -66,11 +67,14 @@ bool decomposeRaw(AnalysisState& s, float* sseOut) {
     return stop(s);
   }
   char text[128];
+  const bool single = singlePrecision();
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= p; ++j) {
-      std::snprintf(text, sizeof text, "%20.8f", static_cast<double>(s.XMAT.data[i][j]));
-      double x = 0.0;
-      if (std::sscanf(text, "%lf", &x) != 1) x = 0.0;
+      double x = s.XMAT.data[i][j];
+      if (single) {
+        std::snprintf(text, sizeof text, "%20.8f", x);
+        if (std::sscanf(text, "%lf", &x) != 1) x = 0.0;
+      }
       a[i][j] = x;
     }
   }
@@ -87,14 +91,14 @@ bool decomposeRaw(AnalysisState& s, float* sseOut) {
   MYQCONST(&s.DCOS, p, p, 0.0);
   if (s.SVAL.exists() && s.WORKMAT.exists() && s.DCOS.exists()) {
     for (int j = 1; j <= p; ++j)
-      s.SVAL.data[j] = toFloat(w[j]);
+      s.SVAL.data[j] = stored(w[j]);
     for (int i = 1; i <= n; ++i) {
       for (int j = 1; j <= p; ++j)
-        s.WORKMAT.data[i][j] = toFloat(a[i][j]);
+        s.WORKMAT.data[i][j] = stored(a[i][j]);
     }
     for (int i = 1; i <= p; ++i) {
       for (int j = 1; j <= p; ++j)
-        s.DCOS.data[i][j] = toFloat(v[i][j]);
+        s.DCOS.data[i][j] = stored(v[i][j]);
     }
   }
   DATRIX_FREE(a, n);
@@ -107,13 +111,13 @@ bool decomposeRaw(AnalysisState& s, float* sseOut) {
 
   MYQ_COPY(&s.XPXFIT, s.XMAT);
   if (!s.XPXFIT.exists()) return stop(s);
-  float sse = 0.0f;
+  double sse = 0.0;
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= p; ++j) {
       for (int k = 1; k <= p; ++k) {
         const double term =
             static_cast<double>(s.WORKMAT.data[i][k]) * s.SVAL.data[k] * s.DCOS.data[j][k];
-        s.XPXFIT.data[i][j] = toFloat(static_cast<double>(s.XPXFIT.data[i][j]) - term);
+        s.XPXFIT.data[i][j] = stored(static_cast<double>(s.XPXFIT.data[i][j]) - term);
       }
       const double e = s.XPXFIT.data[i][j];
       sse = addRounded(sse, e * e);
@@ -142,10 +146,10 @@ bool decomposeCrossProducts(AnalysisState& s) {
   if (!s.MCOR.exists()) return stop(s);
   // Each division is stored, so centre-only correlations are rounded twice.
   for (int i = 1; i <= p; ++i) {
-    s.MCOR.data[i] = toFloat(static_cast<double>(s.XPY.data[i]) / (s.N - 1));
+    s.MCOR.data[i] = stored(static_cast<double>(s.XPY.data[i]) / (s.N - 1));
     if (s.SCALECODE == 0) {
-      s.MCOR.data[i] = toFloat(static_cast<double>(s.MCOR.data[i]) /
-                               (static_cast<double>(s.XSTD.data[i]) * s.YSTD));
+      s.MCOR.data[i] = stored(static_cast<double>(s.MCOR.data[i]) /
+                              (static_cast<double>(s.XSTD.data[i]) * s.YSTD));
     }
   }
   if (s.files.summOpen()) {
@@ -160,17 +164,17 @@ bool decomposeCrossProducts(AnalysisState& s) {
     return stop(s);
   }
   int nrot = 0;
-  JACOBI(s.WORKMAT.data, p, s.EVAL.data, s.DCOS.data, &nrot);
+  SYMMETRIC_EIGEN(s.WORKMAT.data, p, s.EVAL.data, s.DCOS.data, &nrot);
   EIGEN_SORT(s.EVAL.data, s.DCOS.data, p);
   for (int i = 1; i <= p; ++i) {
-    const float e = s.EVAL.data[i];
+    const double e = s.EVAL.data[i];
     if (!std::isfinite(e)) {
       REPORT_LINE("    The Eigenvalues of the Cross-Products Matrix are not finite.");
       REPORT_LINE("    Check the cross-product sums of the batch input file.");
       return stop(s);
     }
     // Rounding can leave the eigenvalue of a dropped axis slightly below 0.
-    s.SVAL.data[i] = e > 0.0f ? toFloat(std::sqrt(static_cast<double>(e))) : 0.0f;
+    s.SVAL.data[i] = e > 0.0 ? stored(std::sqrt(e)) : 0.0;
   }
   return true;
 }
@@ -178,6 +182,7 @@ bool decomposeCrossProducts(AnalysisState& s) {
 }  // namespace
 
 bool LEAST_SQUARES(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
   s.LSPEND = 0;
   const int n = s.N, p = s.P;
   const bool raw = s.XPXFORM == 0;
@@ -195,7 +200,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
     return stop(s);
   }
 
-  float sse = 0.0f;
+  double sse = 0.0;
   if (raw ? !decomposeRaw(s, &sse) : !decomposeCrossProducts(s)) return false;
 
   // The decomposition, as the summary file keeps it.
@@ -235,11 +240,10 @@ bool LEAST_SQUARES(AnalysisState& s) {
           s.PCOR.data[i] = 0.0f;
           continue;
         }
-        s.UCOMP.data[i] = toFloat(s.UCOMP.data[i] / e);
+        s.UCOMP.data[i] = stored(s.UCOMP.data[i] / e);
         s.PCOR.data[i] =
-            toFloat(static_cast<double>(s.UCOMP.data[i]) * s.SVAL.data[i] / std::sqrt(n - 1.0));
-        if (s.SCALECODE == 0)
-          s.PCOR.data[i] = toFloat(static_cast<double>(s.PCOR.data[i]) / s.YSTD);
+            stored(static_cast<double>(s.UCOMP.data[i]) * s.SVAL.data[i] / std::sqrt(n - 1.0));
+        if (s.SCALECODE == 0) s.PCOR.data[i] = stored(static_cast<double>(s.PCOR.data[i]) / s.YSTD);
       }
     }
   }
@@ -258,7 +262,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
       s.UCOMP.data[i] = 0.0f;
     } else {
       ++s.RANK;
-      if (raw) s.UCOMP.data[i] = toFloat(s.UCOMP.data[i] / sv);
+      if (raw) s.UCOMP.data[i] = stored(s.UCOMP.data[i] / sv);
     }
   }
   if (s.RANK < p) reportLinef("    Rank of Predictor Matrix = %d, not %d.", s.RANK, p);
@@ -271,7 +275,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   const int rank = s.RANK;
 
   // All kept singular values equal: only uniform shrinkage makes sense.
-  if (toFloat(static_cast<double>(s.SVAL.data[rank]) / s.SVAL.data[1]) > 0.99f) {
+  if (stored(static_cast<double>(s.SVAL.data[rank]) / s.SVAL.data[1]) > 0.99f) {
     s.EQUALSV = 1;
     s.QSHAPE = 1.0f;
     REPORT_LINE("    All of the positive regressor singular values");
@@ -320,25 +324,25 @@ bool LEAST_SQUARES(AnalysisState& s) {
   if (raw) {
     MYQBYVYQ(&s.RESID, s.BOLS, s.XMAT);
     if (s.RESID.rows != n) return stop(s);
-    float tss = 0.0f, rss = 0.0f;
+    double tss = 0.0, rss = 0.0;
     for (int i = 1; i <= n; ++i) {
-      s.RESID.data[i] = toFloat(static_cast<double>(s.YVEC.data[i]) - s.RESID.data[i]);
+      s.RESID.data[i] = stored(static_cast<double>(s.YVEC.data[i]) - s.RESID.data[i]);
       const double y = s.YVEC.data[i], r = s.RESID.data[i];
       tss = addRounded(tss, y * y);
       rss = addRounded(rss, r * r);
     }
     s.TSS = tss;
-    if (df > 0) s.S2OLS = toFloat(static_cast<double>(rss) / df);
+    if (df > 0) s.S2OLS = stored(static_cast<double>(rss) / df);
   } else {
     double tss = n - 1.0;
     if (s.SCALECODE == 0) tss *= static_cast<double>(s.YSTD) * s.YSTD;
-    s.TSS = toFloat(tss);
-    float r2 = 0.0f;
+    s.TSS = stored(tss);
+    double r2 = 0.0;
     for (int i = 1; i <= rank; ++i) {
       const double r = s.PCOR.data[i];
       r2 = addRounded(r2, r * r);
     }
-    if (df > 0) s.S2OLS = toFloat(static_cast<double>(s.TSS) / df * (1.0 - r2));
+    if (df > 0) s.S2OLS = stored(static_cast<double>(s.TSS) / df * (1.0 - r2));
   }
   if (df <= 0) {
     s.S2OLS = 0.0f;
@@ -355,10 +359,10 @@ bool LEAST_SQUARES(AnalysisState& s) {
   if (s.TSS <= eps) {
     s.PCSE = s.TSS;
   } else {
-    s.PCSE = toFloat(std::sqrt(static_cast<double>(s.S2OLS) / s.TSS));
+    s.PCSE = stored(std::sqrt(static_cast<double>(s.S2OLS) / s.TSS));
     if (s.PCSE > eps) {
       for (int i = 1; i <= rank; ++i) {
-        s.PCTSTAT.data[i] = toFloat(static_cast<double>(s.PCOR.data[i]) / s.PCSE);
+        s.PCTSTAT.data[i] = stored(static_cast<double>(s.PCOR.data[i]) / s.PCSE);
       }
     }
   }
@@ -372,7 +376,7 @@ bool LEAST_SQUARES(AnalysisState& s) {
   REPORT_LINE(BLANK_LINE);
   REPORT_LINE("    Singular Uncorrelated  Principal    t-");
   REPORT_LINE("    Values   Components    Correlations Statistics");
-  float rsq = 0.0f;
+  double rsq = 0.0;
   for (int i = 1; i <= rank; ++i) {
     reportLinef(" %10.4g %10.4f   %9.4f %10.2f", static_cast<double>(s.SVAL.data[i]),
                 static_cast<double>(s.UCOMP.data[i]), static_cast<double>(s.PCOR.data[i]),
@@ -398,8 +402,8 @@ bool LEAST_SQUARES(AnalysisState& s) {
     for (int i = 1; i <= p; ++i) {
       if (s.XSTD.data[i] > s.EPS) {
         const double ratio = static_cast<double>(s.YSTD) / s.XSTD.data[i];
-        s.BOLS.data[i] = toFloat(s.BOLS.data[i] * ratio);
-        s.RELVAR.data[i] = toFloat(s.RELVAR.data[i] * (ratio * ratio));
+        s.BOLS.data[i] = stored(s.BOLS.data[i] * ratio);
+        s.RELVAR.data[i] = stored(s.RELVAR.data[i] * (ratio * ratio));
       }
     }
   }
@@ -423,8 +427,8 @@ bool LEAST_SQUARES(AnalysisState& s) {
       ++conflicts;
     }
     const double se = std::sqrt(static_cast<double>(s.RELVAR.data[i]) * s.S2OLS);
-    s.OLSTSTAT.data[i] = toFloat(s.BOLS.data[i] / (se >= eps ? se : eps));
-    s.RELVAR.data[i] = toFloat(std::sqrt(static_cast<double>(s.RELVAR.data[i])));
+    s.OLSTSTAT.data[i] = stored(s.BOLS.data[i] / (se >= eps ? se : eps));
+    s.RELVAR.data[i] = stored(std::sqrt(static_cast<double>(s.RELVAR.data[i])));
     const double mc = s.MCOR.data[i], b = s.BOLS.data[i], rv = s.RELVAR.data[i],
                  t = s.OLSTSTAT.data[i];
     reportLinef("    %9.4f %4s%9.4f %12.4g %11.2f", mc, mark, b, rv, t);

@@ -27,6 +27,7 @@ void headings(std::FILE* summ) {
 }  // namespace
 
 void QSHAPE_TABLE(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
   REPORT_LINE("    Classical Maximum Likelihood Q-shape Selection:");
   REPORT_LINE(BLANK_LINE);
 
@@ -49,8 +50,8 @@ void QSHAPE_TABLE(AnalysisState& s) {
   if (rank < 1 || s.SVAL.rows < rank || s.PCOR.rows < rank) return;
 
   const int rows = s.EQUALSV == 0 ? 21 : 1;
-  float q = s.EQUALSV == 0 ? 5.0f : 1.0f;
-  const float step = s.EQUALSV == 0 ? toFloat((5.0 + 5.0) / (rows - 1)) : 0.0f;
+  double q = s.EQUALSV == 0 ? 5.0 : 1.0;
+  const double step = s.EQUALSV == 0 ? stored((5.0 + 5.0) / (rows - 1)) : 0.0;
   MatrixRec QYQ;
   MYQCONST(&QYQ, rows, 5, 0.0);
   if (!QYQ.exists()) return;
@@ -60,7 +61,7 @@ void QSHAPE_TABLE(AnalysisState& s) {
   // double; only what the table shows is rounded to single precision.
   std::vector<double> w(static_cast<std::size_t>(rank) + 1);
   const double n = s.N;
-  float best = 0.0f;
+  double best = 0.0;
   for (int i = 1; i <= rows; ++i) {
     const double a = 1.0 - static_cast<double>(q);
     QYQ.data[i][1] = q;
@@ -81,29 +82,29 @@ void QSHAPE_TABLE(AnalysisState& s) {
     double c = 0.0;
     for (int j = 1; j <= rank; ++j)
       c += std::fabs(static_cast<double>(s.PCOR.data[j])) * w[j];
-    const float crlq =
-        toFloat(rsq * sumSq >= eps ? c / std::sqrt(rsq * sumSq) : c / std::sqrt(eps));
+    const double crlq =
+        stored(rsq * sumSq >= eps ? c / std::sqrt(rsq * sumSq) : c / std::sqrt(eps));
     QYQ.data[i][4] = crlq;
     if (crlq > best) best = crlq;
 
-    const float t = toFloat(static_cast<double>(crlq) * crlq * rsq);
+    const double t = stored(static_cast<double>(crlq) * crlq * rsq);
     const double konst = t > eps ? (1.0 - t) * sumSq / (n * t) : sumSq / (n * eps);
-    QYQ.data[i][3] = toFloat(konst < kKonstCap ? konst : kKonstCap);
+    QYQ.data[i][3] = stored(konst < kKonstCap ? konst : kKonstCap);
 
     double mcal = 0.0;
     for (int j = 1; j <= rank; ++j) {
       const double kappa = w[j] > eps ? konst / (w[j] * w[j]) : konst / (eps * eps);
       mcal += std::isinf(kappa) ? 1.0 : kappa / (1.0 + kappa);
     }
-    QYQ.data[i][2] = toFloat(mcal);
+    QYQ.data[i][2] = stored(mcal);
 
     // EPS floors the logarithm's argument, which rounding could otherwise
     // push to 0 when CRLQ is 1 and R-square is large.
     double ratio = (1.0 - t) / (1.0 - rsq);
     if (!(ratio >= eps)) ratio = eps;
-    QYQ.data[i][5] = toFloat(n * std::log(ratio));
+    QYQ.data[i][5] = stored(n * std::log(ratio));
 
-    q = toFloat(static_cast<double>(q) - step);
+    q = stored(static_cast<double>(q) - step);
   }
 
   std::FILE* summ = s.files.SUMMFILE;

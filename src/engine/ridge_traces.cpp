@@ -9,6 +9,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/delta_step.hpp"
@@ -20,37 +21,65 @@ namespace tolvane {
 
 namespace {
 
-// Steps taken together by one thread: their eigen-decompositions run side by
-// side (JACOBI_SET), which hides the latency of one behind the others.
+// Steps taken together by one thread: in single precision their
+// eigen-decompositions run side by side (JACOBI_SET), which hides the latency
+// of one behind the others.
 constexpr int kStepsTogether = 2;
 
-// The excess matrix of one step, its decomposition and its scale.
+// A float matrix for JACOBI: one block, rows end to end, and its row table.
+struct FloatMatrix {
+  std::vector<float> block;
+  std::vector<float*> table;
+
+  void make(int n) {
+    block.assign(static_cast<std::size_t>(n) * n, 0.0f);
+    table.resize(n);
+    for (int i = 0; i < n; ++i)
+      table[i] = block.data() + static_cast<std::size_t>(i) * n;
+  }
+  Rows1<float> rows() { return Rows1<float>(table.data()); }
+};
+
+// The excess matrix of one step, its decomposition and its scale. In single
+// precision JACOBI works on float copies (the stored values are floats, so
+// the copies are exact).
 struct EigenSlot {
   MatrixRec A, V;
   VectorRec e;
-  float sigma = 1.0f;
+  double sigma = 1.0;
+  FloatMatrix fA, fV;
+  std::vector<float> fe;
 };
 
 // Working storage of one thread, made once and reused for every step it
 // takes, so that the steps allocate nothing.
 struct StepScratch {
-  std::vector<float> a, v, mvec, gm, M;  // gm, M: p x p, row after row
+  std::vector<double> a, v, mvec, gm, M;  // gm, M: p x p, row after row
   EigenSlot slots[kStepsTogether];
 
   bool make(int p) {
     try {
-      a.assign(p + 1, 0.0f);
-      v.assign(p + 1, 0.0f);
-      mvec.assign(p + 1, 0.0f);
-      gm.assign(static_cast<std::size_t>(p) * p, 0.0f);
-      M.assign(static_cast<std::size_t>(p) * p, 0.0f);
+      a.assign(p, 0.0);
+      v.assign(p, 0.0);
+      mvec.assign(p, 0.0);
+      gm.assign(static_cast<std::size_t>(p) * p, 0.0);
+      M.assign(static_cast<std::size_t>(p) * p, 0.0);
+      for (EigenSlot& slot : slots) {
+        if (!slot.A.allocate(p, p) || !slot.V.allocate(p, p) || !slot.e.allocate(p)) return false;
+        if (singlePrecision()) {
+          slot.fA.make(p);
+          slot.fV.make(p);
+          slot.fe.assign(p, 0.0f);
+        }
+      }
     } catch (const std::bad_alloc&) {
       return false;
     }
-    for (EigenSlot& slot : slots) {
-      if (!slot.A.allocate(p, p) || !slot.V.allocate(p, p) || !slot.e.allocate(p)) return false;
-    }
     return true;
+  }
+  // Row i of a p x p block, 1-based.
+  static Array1<double> row(std::vector<double>& block, int p, int i) {
+    return Array1<double>(block.data() + static_cast<std::size_t>(i - 1) * p);
   }
 };
 
@@ -60,196 +89,252 @@ struct PathWork {
   explicit PathWork(AnalysisState& state) : s(state) {}
   AnalysisState& s;
   int p = 0, r = 0;
-  float F = 0.0f;
-  std::vector<float> direction;  // nsteps x p: the inferior direction candidate
-  std::vector<char> inferior;    // per step: the eigenvalues admit a direction
+  double F = 0.0;
+  std::vector<double> direction;  // nsteps x p: the inferior direction candidate
+  std::vector<char> inferior;     // per step: the eigenvalues admit a direction
 
-  float* directionRow(int step) {
-    return direction.data() + static_cast<std::size_t>(step - 1) * p;
+  Array1<double> directionRow(int step) {
+    return Array1<double>(direction.data() + static_cast<std::size_t>(step - 1) * p);
   }
 };
 
-// The part of a path step before its eigen-decomposition: coefficients,
-// risks and the scaled excess matrix, left in `slot`. Every sum and product
-// is formed in the same order and with the same roundings as the toolkit
-// operations it stands for (MYQBYVYQ, MYQMULTP, MYQTRANS, MYQINERP,
+// The parts of a path step before its eigen-decomposition. Every sum and
+// product is formed in the same order and with the same roundings as the
+// toolkit operations it stands for (MYQBYVYQ, MYQMULTP, MYQTRANS, MYQINERP,
 // MYQLCOMB), so the numbers are those of the plain matrix formulation; only
 // the work that no result depends on (the off-diagonal of the risk matrices,
-// all but the last column of G V) is left out.
-void stepBeforeEigen(PathWork& pw, int step, StepScratch& sc, EigenSlot& slot) {
+// all but the last column of G V) is left out. Store is the store policy,
+// chosen once per step so that the inner loops carry no test.
+
+// Shrunken components a = delta c and coefficients b = G a (into CYQ).
+template <class Store>
+void shrunkenCoefficients(PathWork& pw, int step, Array1<double> a) {
   AnalysisState& s = pw.s;
   const int p = pw.p, r = pw.r;
-  const float* delta = s.DYQ.data.row(step) - 1;
-  const float* sv = s.SVAL.data.first() - 1;
-  const float* c = s.UCOMP.data.first() - 1;
-  const float* t = s.PCTSTAT.data.first() - 1;
-  const Rows1<float> G = s.DCOS.data;
-  float* a = sc.a.data();
-  float* v = sc.v.data();
-  float* mv = sc.mvec.data();
-  float* M = sc.M.data();  // M[(i-1)*p + (j-1)]
-  float* gm = sc.gm.data();
-
-  // Shrunken components and coefficients b = G a.
+  const Array1<double> delta = s.DYQ.data[step];
+  const Array1<double> c = s.UCOMP.data;
   for (int i = 1; i <= p; ++i)
-    a[i] = i <= r ? toFloat(static_cast<double>(delta[i]) * c[i]) : 0.0f;
-  float* cyq = s.CYQ.data.row(step) - 1;
+    a[i] = i <= r ? Store::round(delta[i] * c[i]) : 0.0;
+  const Array1<double> cyq = s.CYQ.data[step];
   for (int j = 1; j <= p; ++j) {
-    const float* gj = G.row(j) - 1;
-    float e = 0.0f;
+    const Array1<double> gj = s.DCOS.data[j];
+    double e = 0.0;
     for (int k = 1; k <= p; ++k)
-      e = toFloat(e + static_cast<double>(gj[k]) * a[k]);
+      e = Store::round(e + gj[k] * a[k]);
     cyq[j] = e;
   }
+}
 
-  // Bias vector, component risk matrix and its variance floor.
+// Bias vector v, component risk matrix M = F v v' plus its diagonal, and the
+// variance floor m.
+template <class Store>
+void componentRisk(PathWork& pw, int step, StepScratch& sc) {
+  AnalysisState& s = pw.s;
+  const int p = pw.p, r = pw.r;
+  const Array1<double> delta = s.DYQ.data[step];
+  const Array1<double> sv = s.SVAL.data;
+  const Array1<double> t = s.PCTSTAT.data;
+  const Array1<double> v(sc.v.data());
+  const Array1<double> mv(sc.mvec.data());
   for (int j = 1; j <= p; ++j) {
-    v[j] = (j <= r && delta[j] < 1.0f)
-               ? toFloat((1.0 - delta[j]) * (static_cast<double>(t[j]) / sv[j]))
-               : 0.0f;
+    v[j] = (j <= r && delta[j] < 1.0) ? Store::round((1.0 - delta[j]) * (t[j] / sv[j])) : 0.0;
   }
   for (int i = 1; i <= p; ++i) {
-    float* Mi = M + static_cast<std::size_t>(i - 1) * p - 1;
+    const Array1<double> Mi = StepScratch::row(sc.M, p, i);
     for (int j = 1; j <= p; ++j)
-      Mi[j] = toFloat(static_cast<double>(pw.F) * v[i] * v[j]);
+      Mi[j] = Store::round(pw.F * v[i] * v[j]);
   }
   for (int i = 1; i <= p; ++i) {
-    float& Mii = M[static_cast<std::size_t>(i - 1) * p + (i - 1)];
+    double& Mii = StepScratch::row(sc.M, p, i)[i];
     if (i <= r) {
       const double svi = sv[i];
-      Mii = toFloat((2.0 * delta[i] - 1.0) / (svi * svi) + Mii);
-      const double q = delta[i] / svi;
-      mv[i] = toFloat(q * q);
+      Mii = Store::round((2.0 * delta[i] - 1.0) / (svi * svi) + Mii);
+      if constexpr (std::is_same_v<Store, SingleStore>) {
+        const double q = delta[i] / svi;
+        mv[i] = Store::round(q * q);
+      } else {
+        // The same denominator as Mii's, so that at delta 1 the floor equals
+        // Mii exactly and least squares has no excess.
+        mv[i] = (delta[i] * delta[i]) / (svi * svi);
+      }
     } else {
-      mv[i] = 0.0f;
+      mv[i] = 0.0;
     }
     if (Mii < mv[i]) Mii = mv[i];
   }
+}
 
-  // Coefficient risks: the diagonals of (G M) G' and G diag(m) G'. G M is
-  // built row by row, each element summed over k in rising order.
+// Coefficient risks (into RYQ): the diagonals of (G M) G' and G diag(m) G',
+// the larger of the two. G M is built row by row, each element summed over k
+// in rising order.
+template <class Store>
+void coefficientRisks(PathWork& pw, int step, StepScratch& sc) {
+  AnalysisState& s = pw.s;
+  const int p = pw.p;
+  const Rows1<double> G = s.DCOS.data;
   for (int i = 1; i <= p; ++i) {
-    float* gmi = gm + static_cast<std::size_t>(i - 1) * p;
+    double* gmi = StepScratch::row(sc.gm, p, i).first();
     for (int j = 0; j < p; ++j)
-      gmi[j] = 0.0f;
-    const float* gi = G.row(i) - 1;
+      gmi[j] = 0.0;
+    const Array1<double> gi = G[i];
     for (int k = 1; k <= p; ++k) {
       const double g = gi[k];
-      const float* Mk = M + static_cast<std::size_t>(k - 1) * p;
+      const double* Mk = StepScratch::row(sc.M, p, k).first();
       for (int j = 0; j < p; ++j)
-        gmi[j] = toFloat(gmi[j] + g * Mk[j]);
+        gmi[j] = Store::round(gmi[j] + g * Mk[j]);
     }
   }
-  float* ryq = s.RYQ.data.row(step) - 1;
+  const Array1<double> mv(sc.mvec.data());
+  const Array1<double> ryq = s.RYQ.data[step];
   for (int j = 1; j <= p; ++j) {
-    const float* gj = G.row(j) - 1;
-    const float* gmj = gm + static_cast<std::size_t>(j - 1) * p - 1;
-    float risk = 0.0f, floor = 0.0f;
+    const Array1<double> gj = G[j];
+    const Array1<double> gmj = StepScratch::row(sc.gm, p, j);
+    double risk = 0.0, floor = 0.0;
     for (int k = 1; k <= p; ++k)
-      risk = toFloat(risk + static_cast<double>(gmj[k]) * gj[k]);
+      risk = Store::round(risk + gmj[k] * gj[k]);
     for (int k = 1; k <= p; ++k)
-      floor = toFloat(floor + static_cast<double>(gj[k]) * mv[k] * gj[k]);
+      floor = Store::round(floor + gj[k] * mv[k] * gj[k]);
     ryq[j] = risk < floor ? floor : risk;
   }
+}
 
-  // Excess matrix A = D - M, D the least squares variances.
-  Rows1<float> A = slot.A.data;
+// Excess matrix A = D - M, D the least squares variances, scaled so that its
+// smallest absolute diagonal element becomes 100; the scale goes in sigma.
+template <class Store>
+void excessMatrix(PathWork& pw, StepScratch& sc, EigenSlot& slot) {
+  AnalysisState& s = pw.s;
+  const int p = pw.p, r = pw.r;
+  const Array1<double> sv = s.SVAL.data;
+  const Rows1<double> A = slot.A.data;
   for (int i = 1; i <= p; ++i) {
-    float* Ai = A.row(i) - 1;
-    const float* Mi = M + static_cast<std::size_t>(i - 1) * p - 1;
+    const Array1<double> Ai = A[i];
+    const Array1<double> Mi = StepScratch::row(sc.M, p, i);
     for (int j = 1; j <= p; ++j) {
-      const float d =
-          (i == j && i <= r) ? toFloat(1.0 / (static_cast<double>(sv[i]) * sv[i])) : 0.0f;
-      float e = 0.0f;
-      e = toFloat(e + static_cast<double>(d));
-      e = toFloat(e + -1.0 * Mi[j]);
+      const double d = (i == j && i <= r) ? Store::round(1.0 / (sv[i] * sv[i])) : 0.0;
+      double e = 0.0;
+      e = Store::round(e + d);
+      e = Store::round(e + -1.0 * Mi[j]);
       Ai[j] = e;
     }
   }
-
-  // Scale so that the smallest absolute diagonal element becomes 100.
-  float sigma = std::fabs(A[1][1]);
+  double sigma = std::fabs(A[1][1]);
   for (int i = 2; i <= p; ++i) {
     if (sigma > std::fabs(A[i][i])) sigma = std::fabs(A[i][i]);
   }
   if (sigma > s.EPS) {
-    sigma = toFloat(sigma / 100.0);
+    sigma = Store::round(sigma / 100.0);
     for (int i = 1; i <= p; ++i) {
-      float* Ai = A.row(i);
+      double* Ai = A.row(i);
       for (int j = 0; j < p; ++j)
-        Ai[j] = toFloat(Ai[j] / static_cast<double>(sigma));
+        Ai[j] = Store::round(Ai[j] / sigma);
     }
   } else {
-    sigma = 1.0f;
+    sigma = 1.0;
   }
-
   slot.sigma = sigma;
-  Rows1<float> V = slot.V.data;
-  for (int i = 1; i <= p; ++i) {
-    float* Vi = V.row(i);
-    for (int j = 0; j < p; ++j)
-      Vi[j] = 0.0f;
-  }
 }
 
-// The rest of a path step, once JACOBI has run on its slot: excess
-// eigenvalues, the inferior direction candidate, the given scale.
+// Steps 1 to 7 of a path step: coefficients, risks and the scaled excess
+// matrix, left in `slot`.
+template <class Store>
+void stepBeforeEigen(PathWork& pw, int step, StepScratch& sc, EigenSlot& slot) {
+  shrunkenCoefficients<Store>(pw, step, Array1<double>(sc.a.data()));
+  componentRisk<Store>(pw, step, sc);
+  coefficientRisks<Store>(pw, step, sc);
+  excessMatrix<Store>(pw, sc, slot);
+}
+
+// The rest of a path step, once the slot's excess matrix is decomposed:
+// excess eigenvalues, the inferior direction candidate, the given scale.
+template <class Store>
 void stepAfterEigen(PathWork& pw, int step, EigenSlot& slot) {
   AnalysisState& s = pw.s;
   const int p = pw.p;
   const double eps = s.EPS;
-  const Rows1<float> G = s.DCOS.data;
-  Rows1<float> V = slot.V.data;
-  Array1<float> ev = slot.e.data;
-  const float sigma = slot.sigma;
+  const Rows1<double> G = s.DCOS.data;
+  const Rows1<double> V = slot.V.data;
+  const Array1<double> ev = slot.e.data;
+  const double sigma = slot.sigma;
   EIGEN_SORT(ev, V, p);
-  float* eyq = s.EYQ.data.row(step) - 1;
+  const Array1<double> eyq = s.EYQ.data[step];
   for (int j = 1; j <= p; ++j)
-    eyq[j] = toFloat(static_cast<double>(sigma) * ev[j]);
+    eyq[j] = Store::round(sigma * ev[j]);
 
   // The inferior direction: the last column of G V, on the given scale when
   // asked. Its sign is settled later, in step order.
-  float* w = pw.directionRow(step) - 1;
+  const Array1<double> w = pw.directionRow(step);
   for (int j = 1; j <= p; ++j) {
-    const float* gj = G.row(j) - 1;
-    float e = 0.0f;
+    const Array1<double> gj = G[j];
+    double e = 0.0;
     for (int k = 1; k <= p; ++k)
-      e = toFloat(e + static_cast<double>(gj[k]) * V[k][p]);
+      e = Store::round(e + gj[k] * V[k][p]);
     w[j] = e;
   }
+  const Array1<double> xstd = s.XSTD.data;
   if (s.SCALECODE == 2) {
-    const float* xstd = s.XSTD.data.first() - 1;
-    float ss = 0.0f;
+    double ss = 0.0;
     for (int j = 1; j <= p; ++j) {
-      w[j] = toFloat(static_cast<double>(w[j]) * xstd[j]);
-      ss = toFloat(ss + static_cast<double>(w[j]) * w[j]);
+      w[j] = Store::round(w[j] * xstd[j]);
+      ss = Store::round(ss + w[j] * w[j]);
     }
-    const float L = toFloat(std::sqrt(static_cast<double>(ss)));
+    const double L = Store::round(std::sqrt(ss));
     if (L >= s.EPS) {
       for (int j = 1; j <= p; ++j)
-        w[j] = toFloat(w[j] / static_cast<double>(L));
+        w[j] = Store::round(w[j] / L);
     }
   }
   pw.inferior[step] = ev[p] < -eps && ev[1] > eps;
 
   // Coefficients and risks on the given scale.
   if (s.SCALECODE == 2) {
-    float* cyq = s.CYQ.data.row(step) - 1;
-    float* ryq = s.RYQ.data.row(step) - 1;
-    const float* xstd = s.XSTD.data.first() - 1;
+    const Array1<double> cyq = s.CYQ.data[step];
+    const Array1<double> ryq = s.RYQ.data[step];
     for (int j = 1; j <= p; ++j) {
       if (xstd[j] >= s.EPS) {
-        const double ratio = static_cast<double>(s.YSTD) / xstd[j];
-        cyq[j] = toFloat(ratio * cyq[j]);
-        ryq[j] = toFloat(ratio * ratio * ryq[j]);
+        const double ratio = s.YSTD / xstd[j];
+        cyq[j] = Store::round(ratio * cyq[j]);
+        ryq[j] = Store::round(ratio * ratio * ryq[j]);
       }
     }
   }
 }
 
+// Steps 8 to 10 in single precision: JACOBI on float copies of the excess
+// matrices, several side by side.
+void decomposeSingle(EigenSlot* slots, int count, int p) {
+  JacobiProblem problems[kStepsTogether];
+  for (int k = 0; k < count; ++k) {
+    EigenSlot& slot = slots[k];
+    Rows1<float> fa = slot.fA.rows();
+    for (int i = 1; i <= p; ++i) {
+      for (int j = 1; j <= p; ++j)
+        fa[i][j] = static_cast<float>(slot.A.data[i][j]);
+    }
+    problems[k] = JacobiProblem{fa, Array1<float>(slot.fe.data()), slot.fV.rows(), 0};
+  }
+  JACOBI_SET(problems, count, p);
+  for (int k = 0; k < count; ++k) {
+    EigenSlot& slot = slots[k];
+    const Rows1<float> fv = slot.fV.rows();
+    for (int i = 1; i <= p; ++i) {
+      slot.e.data[i] = slot.fe[i - 1];
+      for (int j = 1; j <= p; ++j)
+        slot.V.data[i][j] = fv[i][j];
+    }
+  }
+}
+
+// Steps 8 to 10 in double precision: the eigen-decomposition of the scaled
+// excess matrix, D - M with D diagonal and M a diagonal plus a rank-one
+// matrix. The place for a solver that uses that structure.
+void decomposeDouble(EigenSlot& slot, int p) {
+  int nrot = 0;
+  SYMMETRIC_EIGEN(slot.A.data, p, slot.e.data, slot.V.data, &nrot);
+}
+
 // Negation that leaves a zero a plain 0, so that no "-0" reaches the file.
-inline float negated(float x) {
-  return toFloat(0.0 - x);
+inline double negated(double x) {
+  return stored(0.0 - x);
 }
 
 void heading(const AnalysisState& s) {
@@ -280,17 +365,27 @@ bool inputsPresent(const AnalysisState& s) {
 }
 
 // Steps first..last (at most kStepsTogether of them) on one thread.
-void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
-  JacobiProblem problems[kStepsTogether];
+template <class Store>
+void traceStepsIn(PathWork& pw, int first, int last, StepScratch& sc) {
   const int count = std::min(last - first + 1, kStepsTogether);
-  for (int k = 0; k < count; ++k) {
-    EigenSlot& slot = sc.slots[k];
-    stepBeforeEigen(pw, first + k, sc, slot);
-    problems[k] = JacobiProblem{slot.A.data, slot.e.data, slot.V.data, 0};
-  }
-  JACOBI_SET(problems, count, pw.p);
   for (int k = 0; k < count; ++k)
-    stepAfterEigen(pw, first + k, sc.slots[k]);
+    stepBeforeEigen<Store>(pw, first + k, sc, sc.slots[k]);
+  if (singlePrecision()) {
+    decomposeSingle(sc.slots, count, pw.p);
+  } else {
+    for (int k = 0; k < count; ++k)
+      decomposeDouble(sc.slots[k], pw.p);
+  }
+  for (int k = 0; k < count; ++k)
+    stepAfterEigen<Store>(pw, first + k, sc.slots[k]);
+}
+
+void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
+  if (singlePrecision()) {
+    traceStepsIn<SingleStore>(pw, first, last, sc);
+  } else {
+    traceStepsIn<DoubleStore>(pw, first, last, sc);
+  }
 }
 
 // False when the working storage could not be made; no step has run then.
@@ -320,7 +415,9 @@ bool runSteps(PathWork& pw, int nsteps, int threads) {
   // are held back and replayed in step order, as one thread would write them.
   std::vector<std::vector<std::string>> lines(groups);
   std::atomic<int> next{0};
+  const Precision precision = storePrecision();
   auto worker = [&](StepScratch& sc) {
+    PrecisionScope scope(precision);
     for (;;) {
       const int g = next.fetch_add(1, std::memory_order_relaxed);
       if (g >= groups) break;
@@ -419,11 +516,11 @@ bool tracePath(AnalysisState& s, int threads) {
   const int below = s.N - r - 1;
   if (below == 0) {
     REPORT_LINE("    RIDGE_TRACES: N - RANK - 1 = 0, so the bias weight is taken as 0.");
-    pw.F = 0.0f;
+    pw.F = 0.0;
   } else {
-    pw.F = toFloat(static_cast<double>(s.N - r - 3) / below);
+    pw.F = stored(static_cast<double>(s.N - r - 3) / below);
   }
-  pw.direction.assign(static_cast<std::size_t>(nsteps) * p, 0.0f);
+  pw.direction.assign(static_cast<std::size_t>(nsteps) * p, 0.0);
   pw.inferior.assign(nsteps + 1, 0);
 
   // The delta factors carry the shrinkage constant from step to step, so
@@ -438,27 +535,27 @@ bool tracePath(AnalysisState& s, int threads) {
   // The inferior direction keeps the sense of the step before it.
   for (int step = 2; step <= nsteps; ++step) {
     if (!pw.inferior[step]) continue;
-    const float* prev = s.IYQ.data.row(step - 1);
-    const float* w = pw.directionRow(step);
-    float d = 0.0f;
-    for (int j = 0; j < p; ++j)
-      d = toFloat(d + static_cast<double>(prev[j]) * w[j]);
-    float* row = s.IYQ.data.row(step);
-    for (int j = 0; j < p; ++j)
-      row[j] = d >= 0.0f ? w[j] : negated(w[j]);
+    const Array1<double> prev = s.IYQ.data[step - 1];
+    const Array1<double> w = pw.directionRow(step);
+    double d = 0.0;
+    for (int j = 1; j <= p; ++j)
+      d = stored(d + prev[j] * w[j]);
+    const Array1<double> row = s.IYQ.data[step];
+    for (int j = 1; j <= p; ++j)
+      row[j] = d >= 0.0 ? w[j] : negated(w[j]);
   }
   // Finally it is turned to make an acute angle with the least squares
   // coefficients.
   {
-    const float* last = s.IYQ.data.row(nsteps);
-    const float* ols = s.CYQ.data.row(1);
-    float d = 0.0f;
-    for (int j = 0; j < p; ++j)
-      d = toFloat(d + static_cast<double>(last[j]) * ols[j]);
-    if (d < 0.0f) {
+    const Array1<double> last = s.IYQ.data[nsteps];
+    const Array1<double> ols = s.CYQ.data[1];
+    double d = 0.0;
+    for (int j = 1; j <= p; ++j)
+      d = stored(d + last[j] * ols[j]);
+    if (d < 0.0) {
       for (int step = 1; step <= nsteps; ++step) {
-        float* row = s.IYQ.data.row(step);
-        for (int j = 0; j < p; ++j)
+        const Array1<double> row = s.IYQ.data[step];
+        for (int j = 1; j <= p; ++j)
           row[j] = negated(row[j]);
       }
     }
@@ -469,6 +566,7 @@ bool tracePath(AnalysisState& s, int threads) {
 }  // namespace
 
 bool RIDGE_TRACES(AnalysisState& s, int threads) {
+  PrecisionScope scope(s.precision);
   heading(s);
   if (!inputsPresent(s)) {
     RUN_ERROR("RIDGE_TRACES: no completed analysis and path to trace.");

@@ -119,19 +119,20 @@ void setPathWeights(AnalysisState& s) {
   setQWeights(s);
 }
 
-float qFromText(const std::string& text) {
+double qFromText(const std::string& text) {
   const double value = std::strtod(text.c_str(), nullptr);
   // "nan" would pass both bounds untouched; it is no number, so it counts 0.
-  float q = std::isnan(value) ? 0.0f : toFloat(value);
-  if (q > 5.0f) {
-    q = 5.0f;
-  } else if (q < -5.0f) {
-    q = -5.0f;
+  double q = std::isnan(value) ? 0.0 : stored(value);
+  if (q > 5.0) {
+    q = 5.0;
+  } else if (q < -5.0) {
+    q = -5.0;
   }
   return q;
 }
 
 bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
+  PrecisionScope scope(s.precision);
   std::unique_lock<std::mutex> run(s.runMutex, std::try_to_lock);
   if (!run.owns_lock()) {
     REPORT_LINE("    Select Shape must wait until the batch input run has finished.");

@@ -25,6 +25,6 @@ void setPathWeights(AnalysisState& s);
 
 // The Q value of a Q text: its decimal value (0 when it is not a number),
 // clamped to -5..5.
-float qFromText(const std::string& text);
+double qFromText(const std::string& text);
 
 }  // namespace tolvane

@@ -42,7 +42,7 @@ void formatLine(const QWidget* window, int point, int series, const AnalysisStat
                   mcal, titleText.c_str());
     return;
   }
-  const float v = m.data[i][j];
+  const double v = m.data[i][j];
   const char* name = j <= kMaxVars ? state.predictorName(j).c_str() : "";
   const char* t = titleText.c_str();
   switch (kind) {

@@ -76,6 +76,7 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
 }  // namespace
 
 BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  PrecisionScope scope(s.precision);
   InFile infile(input.file);
   std::unique_lock lock(s.runMutex, std::try_to_lock);
   if (!lock.owns_lock()) {
@@ -86,6 +87,7 @@ BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& d
 }
 
 BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
+  PrecisionScope scope(s.precision);
   InFile infile(input.file);
   return runHeld(s, input, infile, dialogs);
 }

@@ -159,7 +159,7 @@ class Reader {
       }
       const int column = first + k;
       const double read = textToDouble(token);
-      const float value = toFloat(read);
+      const double value = stored(read);
       if (!std::isfinite(value)) {
         return bad(
             in_.lineNumber(),
@@ -234,6 +234,7 @@ std::string keepName(std::string_view token) {
 }
 
 BatchRunResult readBatchData(AnalysisState& s, BatchLineReader& in, const std::string& fileLabel) {
+  PrecisionScope scope(s.precision);
   return Reader(s, in, fileLabel).run();
 }
 

@@ -81,15 +81,15 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
     for (int c = 1; c <= m; ++c) {
       const double v = d.firstRows[static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(m) +
                                    static_cast<std::size_t>(c - 1)];
-      const float stored = toFloat(v);
-      if (!std::isfinite(stored)) {
+      const double kept = stored(v);
+      if (!std::isfinite(kept)) {
         s.DATA.release();
         return stopRun(BatchRunStatus::kStopped,
                        label + " line " + std::to_string(d.firstRowLines[r - 1]) + ", column " +
                            std::to_string(d.fileColumns[static_cast<std::size_t>(c - 1)]) + " (" +
                            s.LONGNAME[c] + "): the value is beyond single precision.");
       }
-      s.DATA.data[r][c] = stored;
+      s.DATA.data[r][c] = kept;
     }
   }
   return {};
@@ -97,6 +97,7 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
 
 BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::string& label,
                                   const DelimitedOptions& options) {
+  PrecisionScope scope(s.precision);
   FileByteSource source(file);
   DelimitedData data;
   const DelimitedResult read = readDelimited(source, label, options, kMaxRawObs + 1, data);

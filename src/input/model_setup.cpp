@@ -24,13 +24,13 @@ BatchRunResult stopped(std::string reason) {
   return stopRun(BatchRunStatus::kStopped, std::move(reason));
 }
 
-bool finite(float x) {
+bool finite(double x) {
   return std::isfinite(x);
 }
 
 bool allFinite(const MatrixRec& m) {
   for (int i = 1; i <= m.rows; ++i) {
-    const float* row = m.data.row(i);
+    const double* row = m.data.row(i);
     if (!std::all_of(row, row + m.cols, finite)) return false;
   }
   return true;
@@ -68,7 +68,9 @@ BatchRunResult constantPredictor(const AnalysisState& s, int i) {
 }
 
 BatchRunResult overflow(const std::string& what) {
-  return stopped("The model data overflow single precision (" + what + "). Batch input stopped.");
+  const char* precision = singlePrecision() ? "single" : "double";
+  return stopped("The model data overflow " + std::string(precision) + " precision (" + what +
+                 "). Batch input stopped.");
 }
 
 // Means and deviations must be usable before anything is divided by them.
@@ -89,6 +91,9 @@ void writeScaleCode(AnalysisState& s) {
       "Rescale but Express on given scale...Code=2\n",
   };
   writeSummary(s, "%s", kLines[s.SCALECODE]);
+  writeSummary(s, "%s", s.precision == Precision::kSingle
+                            ? "Single precision: every stored number has 24 bits\n"
+                            : "Double precision: every stored number has 53 bits\n");
 }
 
 BatchRunResult buildRawModel(AnalysisState& s) {
@@ -102,30 +107,30 @@ BatchRunResult buildRawModel(AnalysisState& s) {
   if (!s.YVEC.allocate(n) || !s.XMAT.allocate(n, p)) {
     return stopped("Not enough memory for the model data. Batch input stopped.");
   }
-  float sum = 0.0f;
+  double sum = 0.0;
   for (int j = 1; j <= n; ++j) {
     const int r = s.N1 + j - 1;
     s.YVEC.data[j] = s.DATA.data[r][s.YCOL];
-    sum = toFloat(static_cast<double>(sum) + s.YVEC.data[j]);
+    sum = stored(static_cast<double>(sum) + s.YVEC.data[j]);
     for (int i = 1; i <= p; ++i)
       s.XMAT.data[j][i] = s.DATA.data[r][s.XCOL[i]];
   }
-  s.YAVG = toFloat(static_cast<double>(sum) / n);
+  s.YAVG = stored(static_cast<double>(sum) / n);
   MYQ_STAT(s.XMAT, &s.XAVG, &s.XSTD, &s.XCOR);
   if (!s.XAVG.exists() || !s.XSTD.exists() || !s.XCOR.exists()) {
     return stopped("The predictor statistics could not be computed. Batch input stopped.");
   }
 
-  float squares = 0.0f;
+  double squares = 0.0;
   for (int j = 1; j <= n; ++j) {
-    s.YVEC.data[j] = toFloat(static_cast<double>(s.YVEC.data[j]) - s.YAVG);
-    squares = toFloat(static_cast<double>(squares) +
+    s.YVEC.data[j] = stored(static_cast<double>(s.YVEC.data[j]) - s.YAVG);
+    squares = stored(static_cast<double>(squares) +
                       static_cast<double>(s.YVEC.data[j]) * s.YVEC.data[j]);
     for (int i = 1; i <= p; ++i) {
-      s.XMAT.data[j][i] = toFloat(static_cast<double>(s.XMAT.data[j][i]) - s.XAVG.data[i]);
+      s.XMAT.data[j][i] = stored(static_cast<double>(s.XMAT.data[j][i]) - s.XAVG.data[i]);
     }
   }
-  s.YSTD = toFloat(std::sqrt(static_cast<double>(squares) / (n - 1)));
+  s.YSTD = stored(std::sqrt(static_cast<double>(squares) / (n - 1)));
 
   const BatchRunResult moments = checkMoments(s, constantColumn(s.DATA, s.YCOL, s.N1, s.N2));
   if (!moments.completed()) return moments;
@@ -136,9 +141,9 @@ BatchRunResult buildRawModel(AnalysisState& s) {
   }
   if (s.SCALECODE == 1 || s.SCALECODE == 2) {
     for (int j = 1; j <= n; ++j) {
-      s.YVEC.data[j] = toFloat(static_cast<double>(s.YVEC.data[j]) / s.YSTD);
+      s.YVEC.data[j] = stored(static_cast<double>(s.YVEC.data[j]) / s.YSTD);
       for (int i = 1; i <= p; ++i) {
-        s.XMAT.data[j][i] = toFloat(static_cast<double>(s.XMAT.data[j][i]) / s.XSTD.data[i]);
+        s.XMAT.data[j][i] = stored(static_cast<double>(s.XMAT.data[j][i]) / s.XSTD.data[i]);
       }
     }
   }
@@ -161,21 +166,22 @@ int centreRawSums(AnalysisState& s) {
   const double nobs = static_cast<double>(s.NOBS), n = static_cast<double>(s.N);
   int constant = 0;  // the first predictor whose sums show no spread
   for (int i = 1; i <= p; ++i) {
-    s.XAVG.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar + 1]) / n);
+    s.XAVG.data[i] = stored(static_cast<double>(s.DATA.data[i][nvar + 1]) / n);
     const double avg = s.XAVG.data[i];
     const double squares = s.DATA.data[i][i];
     const double centred = squares - nobs * avg * avg;
-    s.XSTD.data[i] = toFloat(std::sqrt(std::max(centred / (nobs - 1.0), 0.0)));
-    // The sum of squares and the mean are single-precision values: a centred
-    // sum within their rounding of the raw one is no spread at all.
-    if (constant == 0 && !(centred > kSpreadUlps * std::fabs(squares))) constant = i;
+    s.XSTD.data[i] = stored(std::sqrt(std::max(centred / (nobs - 1.0), 0.0)));
+    // The sum of squares and the mean are stored values: a centred sum within
+    // their rounding of the raw one is no spread at all.
+    const double ulps = singlePrecision() ? kSpreadUlps : kDoubleSpreadUlps;
+    if (constant == 0 && !(centred > ulps * std::fabs(squares))) constant = i;
   }
   for (int i = 1; i <= p; ++i) {
     const double xi = s.XAVG.data[i];
-    s.XPY.data[i] = toFloat(static_cast<double>(s.DATA.data[i][nvar]) - n * xi * s.YAVG);
+    s.XPY.data[i] = stored(static_cast<double>(s.DATA.data[i][nvar]) - n * xi * s.YAVG);
     for (int j = 1; j <= p; ++j) {
       s.XPX.data[i][j] =
-          toFloat(static_cast<double>(s.DATA.data[i][j]) - nobs * xi * s.XAVG.data[j]);
+          stored(static_cast<double>(s.DATA.data[i][j]) - nobs * xi * s.XAVG.data[j]);
     }
   }
   return constant;
@@ -194,11 +200,11 @@ int takeCentredSums(AnalysisState& s) {
     if (constant == 0 && !(c.comomentOf(a, a) > kDoubleSpreadUlps * (df + 1.0) * mean * mean)) {
       constant = i;
     }
-    s.XAVG.data[i] = toFloat(c.meanOf(a));
-    s.XSTD.data[i] = toFloat(std::sqrt(std::max(c.comomentOf(a, a), 0.0) / df));
-    s.XPY.data[i] = toFloat(c.comomentOf(a, s.YCOL));
+    s.XAVG.data[i] = stored(c.meanOf(a));
+    s.XSTD.data[i] = stored(std::sqrt(std::max(c.comomentOf(a, a), 0.0) / df));
+    s.XPY.data[i] = stored(c.comomentOf(a, s.YCOL));
     for (int j = 1; j <= s.P; ++j)
-      s.XPX.data[i][j] = toFloat(c.comomentOf(a, s.XCOL[j]));
+      s.XPX.data[i][j] = stored(c.comomentOf(a, s.XCOL[j]));
   }
   return constant;
 }
@@ -211,15 +217,15 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
   const double nobs = static_cast<double>(s.NOBS);
   double yVariance = 0.0;
   if (centred) {
-    s.YAVG = toFloat(s.CSUMS.meanOf(s.YCOL));
+    s.YAVG = stored(s.CSUMS.meanOf(s.YCOL));
     yVariance = s.CSUMS.comomentOf(s.YCOL, s.YCOL) / (nobs - 1.0);
   } else {
-    s.YAVG = toFloat(s.SUMY / nobs);
+    s.YAVG = stored(s.SUMY / nobs);
     yVariance = (s.SUMSQY - s.SUMY * s.SUMY / nobs) / (nobs - 1.0);
   }
   // Sums that do not come from one data set can give a negative variance;
   // it means no spread, as rounding of a constant variable would.
-  s.YSTD = toFloat(std::sqrt(std::max(yVariance, 0.0)));
+  s.YSTD = stored(std::sqrt(std::max(yVariance, 0.0)));
 
   if (!s.XAVG.allocate(p) || !s.XSTD.allocate(p) || !s.XPX.allocate(p, p) || !s.XPY.allocate(p)) {
     return stopped("Not enough memory for the model data. Batch input stopped.");
@@ -235,9 +241,9 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
   if (s.SCALECODE == 1 || s.SCALECODE == 2) {
     for (int i = 1; i <= p; ++i) {
       const double si = s.XSTD.data[i];
-      s.XPY.data[i] = toFloat(static_cast<double>(s.XPY.data[i]) / (si * s.YSTD));
+      s.XPY.data[i] = stored(static_cast<double>(s.XPY.data[i]) / (si * s.YSTD));
       for (int j = 1; j <= p; ++j) {
-        s.XPX.data[i][j] = toFloat(static_cast<double>(s.XPX.data[i][j]) / (si * s.XSTD.data[j]));
+        s.XPX.data[i][j] = stored(static_cast<double>(s.XPX.data[i][j]) / (si * s.XSTD.data[j]));
       }
     }
   }
@@ -267,6 +273,7 @@ void setObservationRange(AnalysisState& s, const std::string& firstText,
 }
 
 BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
+  PrecisionScope scope(s.precision);
   s.setDefaultsAfterRead();
 
   // Centred sums cover every column read, so any roles can be chosen from

@@ -1,5 +1,6 @@
 #include "matrix/decompose.hpp"
 
+#include <Eigen/Eigenvalues>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -509,10 +510,11 @@ void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
   *nrot = problem.nrot;
 }
 
-void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n) {
+template <class T>
+void EIGEN_SORT(Array1<T> d, Rows1<T> v, int n) {
   for (int i = 1; i < n; ++i) {
     int j = i;
-    float largest = d[i];
+    T largest = d[i];
     for (int k = i + 1; k <= n; ++k) {
       if (d[k] > largest) {
         largest = d[k];
@@ -523,6 +525,55 @@ void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n) {
       std::swap(d[i], d[j]);
       swapColumns(v, n, i, j);
     }
+  }
+}
+
+template void EIGEN_SORT(Array1<float>, Rows1<float>, int);
+template void EIGEN_SORT(Array1<double>, Rows1<double>, int);
+
+void SYMMETRIC_EIGEN(Rows1<double> a, int n, Array1<double> d, Rows1<double> v, int* nrot) {
+  *nrot = 0;
+  if (n < 1) return;
+  if (singlePrecision()) {
+    // The stored values are floats already, so the copies are exact.
+    Rows1<float> fa = MATRIX(n, n);
+    Rows1<float> fv = MATRIX(n, n);
+    Array1<float> fd = VECTOR(n);
+    if (fa && fv && fd) {
+      for (int i = 1; i <= n; ++i) {
+        for (int j = 1; j <= n; ++j)
+          fa[i][j] = static_cast<float>(a[i][j]);
+      }
+      JACOBI(fa, n, fd, fv, nrot);
+      for (int i = 1; i <= n; ++i) {
+        d[i] = fd[i];
+        for (int j = 1; j <= n; ++j) {
+          v[i][j] = fv[i][j];
+          if (j > i) a[i][j] = fa[i][j];
+        }
+      }
+    }
+    if (fa) MATRIX_FREE(fa, n);
+    if (fv) MATRIX_FREE(fv, n);
+    if (fd) VECTOR_FREE(fd);
+    return;
+  }
+  Eigen::MatrixXd m(n, n);
+  for (int i = 1; i <= n; ++i) {
+    for (int j = i; j <= n; ++j)
+      m(i - 1, j - 1) = m(j - 1, i - 1) = a[i][j];
+  }
+  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(m);
+  if (solver.info() != Eigen::Success) {
+    // Not finite input: what JACOBI gives for it, numbers that are no numbers.
+    RUN_ERROR("JACOBI: Too many iterations");
+  }
+  const Eigen::VectorXd& values = solver.eigenvalues();
+  const Eigen::MatrixXd& vectors = solver.eigenvectors();
+  for (int i = 1; i <= n; ++i) {
+    d[i] = values(i - 1);
+    for (int j = 1; j <= n; ++j)
+      v[i][j] = vectors(i - 1, j - 1);
   }
 }
 
@@ -551,10 +602,11 @@ void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
   DATRIX_FREE(padded, n);
 }
 
-void SVD_SORT(Rows1<float> u, Array1<float> w, Rows1<float> v, int m, int n) {
+template <class T>
+void SVD_SORT(Rows1<T> u, Array1<T> w, Rows1<T> v, int m, int n) {
   for (int i = 1; i < n; ++i) {
     int j = i;
-    float largest = w[i];
+    T largest = w[i];
     for (int k = i + 1; k <= n; ++k) {
       if (w[k] > largest) {
         largest = w[k];
@@ -569,28 +621,34 @@ void SVD_SORT(Rows1<float> u, Array1<float> w, Rows1<float> v, int m, int n) {
   }
 }
 
-void SVDCOVAR(Rows1<float> v, int n, Array1<float> w, Rows1<float> c) {
+template <class T>
+void SVDCOVAR(Rows1<T> v, int n, Array1<T> w, Rows1<T> c) {
   if (n < 1) return;
-  Array1<float> t = VECTOR(n);
+  Array1<double> t = DVECTOR(n);
   if (!t) return;
+  // A float destination rounds each store itself; stored() rounds the rest.
+  auto store = [](double x) { return static_cast<double>(static_cast<T>(stored(x))); };
   for (int k = 1; k <= n; ++k) {
     const double wk = w[k];
-    t[k] = w[k] != 0.0f ? toFloat(1.0 / (wk * wk)) : 0.0f;
+    t[k] = w[k] != 0 ? store(1.0 / (wk * wk)) : 0.0;
   }
   for (int i = 1; i <= n; ++i) {
-    const float* vi = v.row(i);
+    const T* vi = v.row(i);
     for (int j = 1; j <= i; ++j) {
-      const float* vj = v.row(j);
-      float s = 0.0f;
-      for (int k = 1; k <= n; ++k) {
-        s = toFloat(static_cast<double>(s) +
-                    static_cast<double>(vi[k - 1]) * vj[k - 1] * static_cast<double>(t[k]));
-      }
-      c[i][j] = c[j][i] = s;
+      const T* vj = v.row(j);
+      double s = 0.0;
+      for (int k = 1; k <= n; ++k)
+        s = store(s + static_cast<double>(vi[k - 1]) * vj[k - 1] * t[k]);
+      c[i][j] = c[j][i] = static_cast<T>(s);
     }
   }
-  VECTOR_FREE(t);
+  DVECTOR_FREE(t);
 }
+
+template void SVD_SORT(Rows1<float>, Array1<float>, Rows1<float>, int, int);
+template void SVD_SORT(Rows1<double>, Array1<double>, Rows1<double>, int, int);
+template void SVDCOVAR(Rows1<float>, int, Array1<float>, Rows1<float>);
+template void SVDCOVAR(Rows1<double>, int, Array1<double>, Rows1<double>);
 
 double SAFE_HYPOT(double a, double b) {
   const double absa = std::fabs(a);

@@ -37,9 +37,19 @@ inline constexpr int kMaxJacobiSet = 4;
 // the others'; on one thread, two problems take little more time than one.
 void JACOBI_SET(JacobiProblem* problems, int count, int n);
 
+// The eigen-decomposition of a stored symmetric matrix, with JACOBI's
+// contract (a's diagonal and lower triangle read and kept, d unsorted, v's
+// columns the normalised eigenvectors). In single precision it is JACOBI
+// itself on a float copy, bit for bit, and the strict upper triangle of a is
+// destroyed as JACOBI destroys it; in double precision a self-adjoint
+// tridiagonal QR solver in double (Eigen) runs instead, a is left as it was
+// and nrot receives 0.
+void SYMMETRIC_EIGEN(Rows1<double> a, int n, Array1<double> d, Rows1<double> v, int* nrot);
+
 // Puts d[1..n] in descending order and moves the columns of v along; of equal
-// values the first stays in front.
-void EIGEN_SORT(Array1<float> d, Rows1<float> v, int n);
+// values the first stays in front. For float and double.
+template <class T>
+void EIGEN_SORT(Array1<T> d, Rows1<T> v, int n);
 
 // A = U diag(w) V' for the m x n matrix a, in double precision: U replaces a,
 // w[1..n] receives the singular values (not sorted, not negative), v receives
@@ -50,10 +60,14 @@ void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v);
 
 // Puts w[1..n] in descending order and moves the columns of u (rows 1..m) and
 // v (rows 1..n) along.
-void SVD_SORT(Rows1<float> u, Array1<float> w, Rows1<float> v, int m, int n);
+// For float and double.
+template <class T>
+void SVD_SORT(Rows1<T> u, Array1<T> w, Rows1<T> v, int m, int n);
 
-// c = V diag(t) V' with t[k] = 1 / w[k]^2, or 0 when w[k] is 0.
-void SVDCOVAR(Rows1<float> v, int n, Array1<float> w, Rows1<float> c);
+// c = V diag(t) V' with t[k] = 1 / w[k]^2, or 0 when w[k] is 0; t and every
+// partial sum stored (rounded in single precision). For float and double.
+template <class T>
+void SVDCOVAR(Rows1<T> v, int n, Array1<T> w, Rows1<T> c);
 
 // sqrt(a^2 + b^2) without destructive overflow or underflow.
 double SAFE_HYPOT(double a, double b);

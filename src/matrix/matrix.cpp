@@ -62,9 +62,9 @@ void freeMatrix(Rows1<T> m) {
   delete[] m.table();
 }
 
-// Sum of terms held in a float element: each addition rounds to float.
-inline float addRounded(float element, double term) {
-  return toFloat(static_cast<double>(element) + term);
+// Sum of terms held in a stored element: each addition is stored.
+inline double addRounded(double element, double term) {
+  return stored(element + term);
 }
 
 // A failed check: report it and leave the destination empty.
@@ -122,7 +122,7 @@ MatrixRec& MatrixRec::operator=(MatrixRec&& other) noexcept {
 }
 
 void MatrixRec::release() {
-  if (data) MATRIX_FREE(data, rows);
+  if (data) DATRIX_FREE(data, rows);
   data = {};
   rows = 0;
   cols = 0;
@@ -130,7 +130,8 @@ void MatrixRec::release() {
 
 bool MatrixRec::allocate(int nr, int nc) {
   release();
-  Rows1<float> table = MATRIX(nr, nc);
+  Rows1<double> table = allocMatrix<double>(nr, nc, "MATRIX: row allocation failure",
+                                            "MATRIX: column allocation failure");
   if (!table) return false;
   data = table;
   rows = nr;
@@ -151,14 +152,14 @@ VectorRec& VectorRec::operator=(VectorRec&& other) noexcept {
 }
 
 void VectorRec::release() {
-  if (data) VECTOR_FREE(data);
+  if (data) DVECTOR_FREE(data);
   data = {};
   rows = 0;
 }
 
 bool VectorRec::allocate(int n) {
   release();
-  Array1<float> block = VECTOR(n);
+  Array1<double> block = allocVector<double>(n, "VECTOR: allocation failure");
   if (!block) return false;
   data = block;
   rows = n;
@@ -200,7 +201,7 @@ MatrixRec* MYQLCOMB(MatrixRec* out, const MatrixRec& A, const MatrixRec& B, doub
   if (nr < 1 || nc < 1 || !out->allocate(nr, nc)) return out;
   for (int i = 1; i <= nr; ++i) {
     for (int j = 1; j <= nc; ++j) {
-      float e = 0.0f;
+      double e = 0.0;
       if (i <= ar && j <= ac) e = addRounded(e, A.data[i][j]);
       if (i <= br && j <= bc) e = addRounded(e, x * B.data[i][j]);
       out->data[i][j] = e;
@@ -219,10 +220,10 @@ void MYQINERP(MatrixRec* out, const MatrixRec& A, const VectorRec& v) {
   out->release();
   if (!out->allocate(A.rows, A.rows)) return;
   for (int i = 1; i <= A.rows; ++i) {
-    const float* ai = A.data.row(i);
+    const double* ai = A.data.row(i);
     for (int j = 1; j <= A.rows; ++j) {
-      const float* aj = A.data.row(j);
-      float e = 0.0f;
+      const double* aj = A.data.row(j);
+      double e = 0.0;
       for (int k = 1; k <= A.cols; ++k) {
         e = addRounded(e, static_cast<double>(ai[k - 1]) * v.data[k] * aj[k - 1]);
       }
@@ -241,10 +242,10 @@ void MYQMULTP(MatrixRec* out, const MatrixRec& A, const MatrixRec& B) {
   out->release();
   if (!out->allocate(A.rows, B.cols)) return;
   for (int i = 1; i <= A.rows; ++i) {
-    const float* ai = A.data.row(i);
-    float* oi = out->data.row(i);
+    const double* ai = A.data.row(i);
+    double* oi = out->data.row(i);
     for (int j = 1; j <= B.cols; ++j) {
-      float e = 0.0f;
+      double e = 0.0;
       for (int k = 1; k <= A.cols; ++k) {
         e = addRounded(e, static_cast<double>(ai[k - 1]) * B.data[k][j]);
       }
@@ -259,9 +260,9 @@ void MYQCONST(MatrixRec* out, int rows, int cols, double value) {
   }
   out->release();
   if (!out->allocate(rows, cols)) return;
-  const float v = toFloat(value);
+  const double v = stored(value);
   for (int i = 1; i <= rows; ++i) {
-    float* oi = out->data.row(i);
+    double* oi = out->data.row(i);
     for (int j = 0; j < cols; ++j)
       oi[j] = v;
   }
@@ -273,7 +274,7 @@ void VYQCONST(VectorRec* out, int rows, double value) {
   }
   out->release();
   if (!out->allocate(rows)) return;
-  const float v = toFloat(value);
+  const double v = stored(value);
   for (int i = 1; i <= rows; ++i)
     out->data[i] = v;
 }
@@ -285,8 +286,8 @@ void MYQ_COPY(MatrixRec* out, const MatrixRec& A) {
   out->release();
   if (!out->allocate(A.rows, A.cols)) return;
   for (int i = 1; i <= A.rows; ++i) {
-    const float* ai = A.data.row(i);
-    float* oi = out->data.row(i);
+    const double* ai = A.data.row(i);
+    double* oi = out->data.row(i);
     for (int j = 0; j < A.cols; ++j)
       oi[j] = ai[j];
   }
@@ -300,8 +301,8 @@ void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
     out->release();
     if (!out->allocate(A.rows)) return;
     for (int i = 1; i <= A.rows; ++i) {
-      const float* ai = A.data.row(i);
-      float e = 0.0f;
+      const double* ai = A.data.row(i);
+      double e = 0.0;
       for (int j = 1; j <= A.cols; ++j)
         e = addRounded(e, static_cast<double>(ai[j - 1]) * v.data[j]);
       out->data[i] = e;
@@ -310,7 +311,7 @@ void MYQBYVYQ(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
     out->release();
     if (!out->allocate(A.cols)) return;
     for (int i = 1; i <= A.cols; ++i) {
-      float e = 0.0f;
+      double e = 0.0;
       for (int j = 1; j <= A.rows; ++j)
         e = addRounded(e, static_cast<double>(A.data[j][i]) * v.data[j]);
       out->data[i] = e;
@@ -330,38 +331,38 @@ void MVYQCORR(VectorRec* out, const VectorRec& v, const MatrixRec& A) {
   const int n = v.rows, p = A.cols;
   out->release();
   if (!out->allocate(p)) return;
-  Array1<float> colMean = VECTOR(p);
+  Array1<double> colMean = DVECTOR(p);
   if (!colMean) {
     out->release();
     return;
   }
-  float m = 0.0f;
+  double m = 0.0;
   for (int i = 1; i <= n; ++i)
     m = addRounded(m, v.data[i]);
-  m = toFloat(static_cast<double>(m) / n);
+  m = stored(static_cast<double>(m) / n);
   for (int j = 1; j <= p; ++j) {
-    float c = 0.0f;
+    double c = 0.0;
     for (int k = 1; k <= n; ++k)
       c = addRounded(c, A.data[k][j]);
-    colMean[j] = toFloat(static_cast<double>(c) / n);
+    colMean[j] = stored(static_cast<double>(c) / n);
   }
-  float ss = 0.0f;
+  double ss = 0.0;
   for (int i = 1; i <= n; ++i) {
     const double d = static_cast<double>(v.data[i]) - m;
     ss = addRounded(ss, d * d);
   }
-  const float s = toFloat(std::sqrt(static_cast<double>(ss)));
+  const double s = stored(std::sqrt(static_cast<double>(ss)));
   for (int j = 1; j <= p; ++j) {
-    float e = 0.0f, t = 0.0f;
+    double e = 0.0, t = 0.0;
     for (int k = 1; k <= n; ++k) {
       const double dx = static_cast<double>(A.data[k][j]) - colMean[j];
       e = addRounded(e, (static_cast<double>(v.data[k]) - m) * dx);
       t = addRounded(t, dx * dx);
     }
-    out->data[j] = toFloat(static_cast<double>(e) /
-                           (static_cast<double>(s) * std::sqrt(static_cast<double>(t))));
+    out->data[j] = stored(static_cast<double>(e) /
+                          (static_cast<double>(s) * std::sqrt(static_cast<double>(t))));
   }
-  VECTOR_FREE(colMean);
+  DVECTOR_FREE(colMean);
 }
 
 void MYQTRANS(MatrixRec* out, const MatrixRec& A) {

@@ -1,7 +1,9 @@
-// Single-precision matrices and vectors indexed from 1.
+// Matrices and vectors indexed from 1.
 //
-// Storage is float; every operation computes in double and rounds to float at
-// each store, partial sums included. A matrix is one contiguous block of
+// Storage is double. Every operation computes in double and passes each
+// store, partial sums included, through stored(): in single precision that
+// rounds to float (so the results are those of float storage, bit for bit),
+// in double precision it keeps the value. A matrix is one contiguous block of
 // rows x cols elements plus a table of row addresses; rows lie end to end,
 // so a row is one contiguous run. Index 0 is never used and never allocated:
 // the 1-based accessors below subtract one instead.
@@ -16,6 +18,60 @@
 #include <cstdint>
 
 namespace tolvane {
+
+// The precision every stored value is held to.
+enum class Precision { kSingle, kDouble };
+
+namespace detail {
+// The store precision of this thread: each analysis sets it for the span of
+// its work (PrecisionScope), so that analyses in both precisions can run on
+// several threads at once.
+inline thread_local Precision tlsStorePrecision = Precision::kDouble;
+}  // namespace detail
+
+inline Precision storePrecision() {
+  return detail::tlsStorePrecision;
+}
+inline bool singlePrecision() {
+  return detail::tlsStorePrecision == Precision::kSingle;
+}
+
+// Sets this thread's store precision until the end of the scope.
+class PrecisionScope {
+ public:
+  explicit PrecisionScope(Precision p) : saved_(detail::tlsStorePrecision) {
+    detail::tlsStorePrecision = p;
+  }
+  ~PrecisionScope() { detail::tlsStorePrecision = saved_; }
+  PrecisionScope(const PrecisionScope&) = delete;
+  PrecisionScope& operator=(const PrecisionScope&) = delete;
+
+ private:
+  Precision saved_;
+};
+
+// Rounds a double to single precision.
+inline float toFloat(double x) {
+  return static_cast<float>(x);
+}
+inline double roundToSingle(double x) {
+  return static_cast<double>(static_cast<float>(x));
+}
+
+// The one place every store goes through: rounded to float in single
+// precision, kept in double precision.
+inline double stored(double x) {
+  return singlePrecision() ? roundToSingle(x) : x;
+}
+
+// The same policies as types, for loops that choose once rather than per
+// element.
+struct SingleStore {
+  static double round(double x) { return roundToSingle(x); }
+};
+struct DoubleStore {
+  static double round(double x) { return x; }
+};
 
 // A 1-based view of a bare element array: a[1] is the first element.
 template <class T>
@@ -64,7 +120,7 @@ void DATRIX_FREE(Rows1<double> m, int nr);
 struct MatrixRec {
   int32_t rows = 0;
   int32_t cols = 0;
-  Rows1<float> data;
+  Rows1<double> data;
 
   MatrixRec() = default;
   MatrixRec(const MatrixRec&) = delete;
@@ -84,7 +140,7 @@ struct MatrixRec {
 // A vector record. rows 0 means the vector does not exist.
 struct VectorRec {
   int32_t rows = 0;
-  Array1<float> data;
+  Array1<double> data;
 
   VectorRec() = default;
   VectorRec(const VectorRec&) = delete;
@@ -107,13 +163,8 @@ void MEMORY_ERROR(const char* message);
 // a toolkit routine that ran short of memory leaves its result out quietly.
 long memoryErrorCount();
 
-// Rounds a double to single precision: the one place every store goes through.
-inline float toFloat(double x) {
-  return static_cast<float>(x);
-}
-
 // The algebra. Element (i, j) of a sum is set to 0 and each term added in
-// turn, k rising, the element being rounded to float after every addition.
+// turn, k rising, the element being stored (rounded, in single precision) after every addition.
 
 // out = A + x B over the larger of the two shapes (missing entries are 0).
 MatrixRec* MYQLCOMB(MatrixRec* out, const MatrixRec& A, const MatrixRec& B, double x);

@@ -10,7 +10,7 @@ namespace {
 
 // One row of numbers, wrapped at `perLine` values; the format is applied as
 // given, so its leading space is the separator.
-void writeRow(std::FILE* file, const float* row, int count, int perLine, const char* format) {
+void writeRow(std::FILE* file, const double* row, int count, int perLine, const char* format) {
   int counter = 0;
   for (int j = 0; j < count; ++j) {
     if (++counter > perLine) {
@@ -57,32 +57,32 @@ void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* cor
     return;
   }
   for (int j = 1; j <= p; ++j) {
-    float s = 0.0f;
+    double s = 0.0;
     for (int i = 1; i <= n; ++i)
-      s = toFloat(static_cast<double>(s) + X.data[i][j]);
-    mean->data[j] = toFloat(static_cast<double>(s) / n);
+      s = stored(static_cast<double>(s) + X.data[i][j]);
+    mean->data[j] = stored(static_cast<double>(s) / n);
   }
   for (int i = 1; i <= p; ++i) {
     for (int j = 1; j <= p; ++j) {
-      float c = 0.0f;
+      double c = 0.0;
       for (int k = 1; k <= n; ++k) {
         const double di = static_cast<double>(X.data[k][i]) - mean->data[i];
         const double dj = static_cast<double>(X.data[k][j]) - mean->data[j];
-        c = toFloat(static_cast<double>(c) + di * dj);
+        c = stored(static_cast<double>(c) + di * dj);
       }
       corr->data[i][j] = c;
     }
   }
   for (int i = 1; i <= p; ++i) {
-    sd->data[i] = toFloat(std::sqrt(static_cast<double>(corr->data[i][i]) / (n - 1)));
+    sd->data[i] = stored(std::sqrt(static_cast<double>(corr->data[i][i]) / (n - 1)));
   }
   for (int i = 1; i <= p; ++i) {
     for (int j = 1; j <= p; ++j) {
       if (i == j) continue;
       const double denom = static_cast<double>(n - 1) * sd->data[i] * sd->data[j];
-      corr->data[i][j] = toFloat(corr->data[i][j] / denom);
+      corr->data[i][j] = stored(corr->data[i][j] / denom);
     }
-    corr->data[i][i] = 1.0f;
+    corr->data[i][i] = 1.0;
   }
 }
 

@@ -36,6 +36,19 @@ TEST(BatchOptions, DefaultsAnswerTheDialogsLikeOk) {
   EXPECT_EQ(p.options->scale, kCenterRescale);
   EXPECT_FALSE(p.options->first);
   EXPECT_FALSE(p.options->last);
+  EXPECT_EQ(p.options->precision, Precision::kDouble);
+}
+
+TEST(BatchOptions, PrecisionIsSingleOrDouble) {
+  const Parsed single = parse({"--precision", "Single", "data.ayq"});
+  ASSERT_TRUE(single.options) << single.err;
+  EXPECT_EQ(single.options->precision, Precision::kSingle);
+  const Parsed dbl = parse({"--precision", "double", "data.ayq"});
+  ASSERT_TRUE(dbl.options) << dbl.err;
+  EXPECT_EQ(dbl.options->precision, Precision::kDouble);
+  const Parsed bad = parse({"--precision", "half", "data.ayq"});
+  EXPECT_FALSE(bad.options);
+  EXPECT_EQ(bad.exitCode, kExitUsage);
 }
 
 TEST(BatchOptions, EveryOptionIsRead) {

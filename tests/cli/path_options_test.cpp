@@ -143,9 +143,11 @@ struct Cli {
   BatchOptions options;
   std::string out, err;
 
-  explicit Cli(const char* example) {
+  // Single precision unless asked: these tests pin its results.
+  explicit Cli(const char* example, Precision precision = Precision::kSingle) {
     options.input = test::sourceFile(std::string("examples/") + example);
     options.out = dir.file("run");
+    options.precision = precision;
   }
   int run() {
     std::ostringstream o, e;
@@ -191,46 +193,57 @@ TEST(PathOptions, QOutsideItsRangeIsHeldAndSaidSo) {
   EXPECT_NE(c.err.find("Q 12.5 lies outside -5 to 5; the path used Q 5.0"), std::string::npos);
 }
 
+// Read back in the precision of the run, every value comes back exactly: 9
+// digits carry a float, 17 a double.
 TEST(PathOptions, TracesGoToCsvFilesThatReadBackExactly) {
-  Cli c("plant.ayq");
-  c.options.path.paths = {"q=0.5:4", "crosr:1"};
-  c.options.path.tracesCsv = c.dir.file("csv/deeper");
-  ASSERT_EQ(c.run(), kExitCompleted) << c.err;
-  const AnalysisState& s = *c.state;  // holds the second path
-  const int P = s.P, n = s.NSTEPS;
+  for (Precision precision : {Precision::kSingle, Precision::kDouble}) {
+    SCOPED_TRACE(precision == Precision::kSingle ? "single" : "double");
+    const bool single = precision == Precision::kSingle;
+    auto number = [single](const std::string& text) {
+      return single ? double{std::strtof(text.c_str(), nullptr)}
+                    : std::strtod(text.c_str(), nullptr);
+    };
+    Cli c("plant.ayq", precision);
+    c.options.path.paths = {"q=0.5:4", "crosr:1"};
+    c.options.path.tracesCsv = c.dir.file("csv/deeper");
+    ASSERT_EQ(c.run(), kExitCompleted) << c.err;
+    const AnalysisState& s = *c.state;  // holds the second path
+    const int P = s.P, n = s.NSTEPS;
 
-  const std::vector<std::string> cyq = lines(c.dir.read("csv/deeper/path2_cyq.csv"));
-  ASSERT_EQ(static_cast<int>(cyq.size()), n + 1);
-  std::vector<std::string> header{"MCAL"};
-  for (int j = 1; j <= P; ++j)
-    header.push_back(s.XNAME[j]);
-  EXPECT_EQ(cells(cyq[0]), header);
-  for (int step = 1; step <= n; ++step) {
-    const std::vector<std::string> row = cells(cyq[step]);
-    ASSERT_EQ(static_cast<int>(row.size()), P + 1);
-    EXPECT_EQ(std::strtod(row[0].c_str(), nullptr), step - 1.0);  // one step per unit
-    for (int j = 1; j <= P; ++j) {
-      EXPECT_EQ(std::strtof(row[j].c_str(), nullptr), s.CYQ.data[step][j]) << step << " " << j;
+    const std::vector<std::string> cyq = lines(c.dir.read("csv/deeper/path2_cyq.csv"));
+    ASSERT_EQ(static_cast<int>(cyq.size()), n + 1);
+    std::vector<std::string> header{"MCAL"};
+    for (int j = 1; j <= P; ++j)
+      header.push_back(s.XNAME[j]);
+    EXPECT_EQ(cells(cyq[0]), header);
+    for (int step = 1; step <= n; ++step) {
+      const std::vector<std::string> row = cells(cyq[step]);
+      ASSERT_EQ(static_cast<int>(row.size()), P + 1);
+      EXPECT_EQ(std::strtod(row[0].c_str(), nullptr), step - 1.0);  // one step per unit
+      for (int j = 1; j <= P; ++j) {
+        EXPECT_EQ(number(row[j]), s.CYQ.data[step][j]) << step << " " << j;
+      }
     }
-  }
-  const std::vector<std::string> dyq = lines(c.dir.read("csv/deeper/path2_dyq.csv"));
-  EXPECT_EQ(cells(dyq[0])[1], "axis1");
-  EXPECT_EQ(std::strtof(cells(dyq[n])[1].c_str(), nullptr), s.DYQ.data[n][1]);
-  const std::vector<std::string> three = lines(c.dir.read("csv/deeper/path2_3yq.csv"));
-  EXPECT_EQ(three[0], "MCAL,constant,CLIK,RCOEF,EBAYS");
-  ASSERT_EQ(static_cast<int>(three.size()), n + 1);
-  EXPECT_EQ(std::strtof(cells(three[2])[2].c_str(), nullptr), s.THREEYQ.data[2][3]);
+    const std::vector<std::string> dyq = lines(c.dir.read("csv/deeper/path2_dyq.csv"));
+    EXPECT_EQ(cells(dyq[0])[1], "axis1");
+    EXPECT_EQ(number(cells(dyq[n])[1]), s.DYQ.data[n][1]);
+    const std::vector<std::string> three = lines(c.dir.read("csv/deeper/path2_3yq.csv"));
+    EXPECT_EQ(three[0], "MCAL,constant,CLIK,RCOEF,EBAYS");
+    ASSERT_EQ(static_cast<int>(three.size()), n + 1);
+    EXPECT_EQ(number(cells(three[2])[2]), s.THREEYQ.data[2][3]);
 
-  // The first path's files are there too, with its own row count.
-  EXPECT_EQ(static_cast<int>(lines(c.dir.read("csv/deeper/path1_iyq.csv")).size()), 4 * s.RANK + 2);
-  for (const char* name :
-       {"path1_ryq.csv", "path1_eyq.csv", "path2_ryq.csv", "path2_eyq.csv", "path2_iyq.csv"}) {
-    EXPECT_TRUE(c.dir.has(std::string("csv/deeper/") + name)) << name;
+    // The first path's files are there too, with its own row count.
+    EXPECT_EQ(static_cast<int>(lines(c.dir.read("csv/deeper/path1_iyq.csv")).size()),
+              4 * s.RANK + 2);
+    for (const char* name :
+         {"path1_ryq.csv", "path1_eyq.csv", "path2_ryq.csv", "path2_eyq.csv", "path2_iyq.csv"}) {
+      EXPECT_TRUE(c.dir.has(std::string("csv/deeper/") + name)) << name;
+    }
+    const std::vector<std::string> qyq = lines(c.dir.read("csv/deeper/qyq.csv"));
+    EXPECT_EQ(qyq[0], "Q-shape,MCAL,Konst,CRLQ,Chi-Sq");
+    EXPECT_EQ(qyq.size(), 22u);  // 21 values of Q
+    EXPECT_EQ(cells(qyq[1])[0], "5");
   }
-  const std::vector<std::string> qyq = lines(c.dir.read("csv/deeper/qyq.csv"));
-  EXPECT_EQ(qyq[0], "Q-shape,MCAL,Konst,CRLQ,Chi-Sq");
-  EXPECT_EQ(qyq.size(), 22u);  // 21 values of Q
-  EXPECT_EQ(cells(qyq[1])[0], "5");
 }
 
 TEST(PathOptions, ACsvFolderThatCannotBeMadeStopsTheRun) {

@@ -17,6 +17,8 @@ constexpr double kStore = 6.0e-8;
 
 class DeltaStep : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   void SetUp() override { linesBefore_ = reportCounters().linesWritten; }
   void TearDown() override {
     // No family, start or step ever writes a report line.

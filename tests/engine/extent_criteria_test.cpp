@@ -62,6 +62,8 @@ std::string g3(float v) {
 
 class ExtentCriteria : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   void SetUp() override {
     resetReportStore();
     mark_ = reportCounters().linesWritten;
@@ -130,7 +132,7 @@ class ExtentCriteria : public ::testing::Test {
 TEST_F(ExtentCriteria, EndOfPathAndFirstRowFollowTheirClosedForms) {
   analysed(4, 4);
   EXTENT_CRITERIA(s);
-  const Rows1<float> t = s.THREEYQ.data;
+  const Rows1<double> t = s.THREEYQ.data;
   ASSERT_EQ(s.THREEYQ.rows, 17);
   ASSERT_EQ(s.THREEYQ.cols, 5);
   ASSERT_EQ(s.DYQ.rows, 17);
@@ -147,7 +149,7 @@ TEST_F(ExtentCriteria, EndOfPathAndFirstRowFollowTheirClosedForms) {
   EXPECT_NEAR(t[17][4], sumT2, 1e-5 * sumT2);
 
   // MCAL column, rising constants, and 1.1 times the column maxima in row 1.
-  float most[6] = {0, 0, 0, 0, 0, 0};
+  double most[6] = {0, 0, 0, 0, 0, 0};
   for (int step = 2; step <= 17; ++step) {
     EXPECT_FLOAT_EQ(t[step][1], (step - 1) / 4.0f);
     EXPECT_GT(t[step][2], t[step - 1][2]);
@@ -183,7 +185,7 @@ TEST_F(ExtentCriteria, CriteriaMatchTheirDefinitionsAlongThePath) {
     const double z = (-A + std::sqrt(A * A + 4 * N)) / (2 * N);
     const double clik = 2 * N * std::log(z) + B - A / z - N * std::log((1 - rsq) / N);
     const double ebays = -sumL + N * std::log((1 - fit) / (1 - rsq));
-    const Rows1<float> t = s.THREEYQ.data;
+    const Rows1<double> t = s.THREEYQ.data;
     EXPECT_NEAR(t[step][3], clik, 1e-4 * (1 + std::fabs(clik))) << step;
     EXPECT_NEAR(t[step][4], rcoef, 1e-4 * (1 + std::fabs(rcoef))) << step;
     EXPECT_NEAR(t[step][5], ebays, 1e-4 * (1 + std::fabs(ebays))) << step;
@@ -209,8 +211,8 @@ TEST_F(ExtentCriteria, TableGoesToTheWindowTheSummaryFileAndTheTraceFile) {
   // Printed columns: EBAYS before RCOEF; marks on the minima only.
   const std::vector<TableRow> rows = tableRows();
   ASSERT_EQ(rows.size(), 12u);
-  const Rows1<float> t = s.THREEYQ.data;
-  float minClik = t[2][3], minEbays = t[2][5], minRcoef = t[2][4];
+  const Rows1<double> t = s.THREEYQ.data;
+  double minClik = t[2][3], minEbays = t[2][5], minRcoef = t[2][4];
   for (int step = 2; step <= 13; ++step) {
     minClik = std::min(minClik, t[step][3]);
     minEbays = std::min(minEbays, t[step][5]);

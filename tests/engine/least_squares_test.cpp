@@ -195,6 +195,8 @@ void setDiagonalCrossProducts(AnalysisState& s, const std::vector<float>& diag,
 
 class LeastSquaresTest : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   AnalysisState s;
   ReportCapture capture;
   PathMenuSpy pathMenu;

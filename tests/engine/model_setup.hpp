@@ -20,6 +20,7 @@ namespace tolvane::testing {
 using Columns = std::vector<std::vector<double>>;
 
 inline void setControls(AnalysisState& s, int scalecode) {
+  s.precision = Precision::kSingle;
   s.SCALECODE = scalecode;
   s.EPS = 1.0e-5f;
   s.NOTELEVEL = 1;

@@ -57,9 +57,12 @@ Row truthRow(double q, const std::vector<double>& sval, const std::vector<double
 
 class QshapeTableTest : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   // A state as the least-squares analysis leaves it.
   void setAxes(const std::vector<double>& sval, const std::vector<double>& rho, int n) {
     const int rank = static_cast<int>(sval.size());
+    s.precision = Precision::kSingle;
     s.RANK = rank;
     s.P = rank;
     s.N = n;

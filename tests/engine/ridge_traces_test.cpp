@@ -41,7 +41,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 bool sameBits(const MatrixRec& a, const MatrixRec& b) {
   if (a.rows != b.rows || a.cols != b.cols) return false;
   for (int i = 1; i <= a.rows; ++i) {
-    if (std::memcmp(a.data.row(i), b.data.row(i), sizeof(float) * a.cols) != 0) return false;
+    if (std::memcmp(a.data.row(i), b.data.row(i), sizeof(double) * a.cols) != 0) return false;
   }
   return true;
 }
@@ -73,7 +73,7 @@ PlainTraces plainTraces(AnalysisState& s) {
   double k = 0.0;
   for (int st = 1; st <= n; ++st) {
     k = DELTA_STEP(s, st, k);
-    const float* delta = s.DYQ.data.row(st) - 1;
+    const Array1<double> delta = s.DYQ.data[st];
     for (int i = 1; i <= r; ++i)
       a.data[i] = toFloat(static_cast<double>(delta[i]) * s.UCOMP.data[i]);
     MYQBYVYQ(&b, a, G);
@@ -126,7 +126,7 @@ PlainTraces plainTraces(AnalysisState& s) {
     MYQCONST(&V, p, p, 0.0);
     VYQCONST(&e, p, 0.0);
     int nrot = 0;
-    JACOBI(A.data, p, e.data, V.data, &nrot);
+    SYMMETRIC_EIGEN(A.data, p, e.data, V.data, &nrot);
     EIGEN_SORT(e.data, V.data, p);
     for (int j = 1; j <= p; ++j)
       out.E.data[st][j] = toFloat(static_cast<double>(sigma) * e.data[j]);
@@ -175,6 +175,8 @@ PlainTraces plainTraces(AnalysisState& s) {
 
 class RidgeTraces : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   void SetUp() override {
     resetReportStore();
     mark_ = reportCounters().linesWritten;

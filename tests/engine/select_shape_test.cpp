@@ -63,6 +63,8 @@ ScriptedDialog choose(int shape, int steps, const char* q) {
 
 class SelectShape : public ::testing::Test {
  protected:
+  // These tests pin single-precision bits.
+  PrecisionScope single_{Precision::kSingle};
   void SetUp() override {
     resetReportStore();
     mark_ = reportCounters().linesWritten;

@@ -242,6 +242,7 @@ inline std::vector<double> leastSquares(const Analysis& d) {
 
 // Puts the analysis into the state as a finished least-squares run would.
 inline void fill(AnalysisState& s, const Analysis& d, int scalecode = 1) {
+  s.precision = Precision::kSingle;
   s.N = d.N;
   s.P = d.P;
   s.RANK = d.rank;

@@ -364,7 +364,7 @@ class GraphWindowsTest : public QObject {
     const QStringList step6 = rows[6].split('\t');
     QCOMPARE(step6.size(), 4);
     QCOMPARE(step6[0], QString("1.250"));
-    QCOMPARE(step6[2].toFloat(), state.CYQ.data[6][2]);
+    QCOMPARE(step6[2].toFloat(), static_cast<float>(state.CYQ.data[6][2]));
   }
 
   void closedWindowsStayListedButNeverMatchAgain() {

@@ -18,10 +18,13 @@ struct Read {
 };
 
 // Reads `text` as the file DATA.AYQ into a fresh state (or `prior`), with a
-// summary file open, and returns what came of it.
-Read readText(const std::string& text, std::unique_ptr<AnalysisState> prior = nullptr) {
+// summary file open, and returns what came of it. Single precision unless
+// asked: these tests pin its values and messages.
+Read readText(const std::string& text, std::unique_ptr<AnalysisState> prior = nullptr,
+              Precision precision = Precision::kSingle) {
   Read r;
   if (prior) r.state = std::move(prior);
+  r.state->precision = precision;
   r.state->files.SUMMFILE = std::tmpfile();
   test::ReportCapture capture;
   test::TrackedFile f = test::trackedFile(text);
@@ -150,6 +153,14 @@ TEST(BatchReaderRawData, StoresValuesInSinglePrecision) {
   ASSERT_TRUE(r.result.completed()) << r.result.reason;
   EXPECT_EQ(r.state->DATA.data[1][1], 0.1f);
   EXPECT_EQ(r.state->DATA.data[1][2], 3.4e38f);
+}
+
+TEST(BatchReaderRawData, StoresValuesInDoublePrecisionByDefault) {
+  EXPECT_EQ(AnalysisState().precision, Precision::kDouble);
+  const Read r = readText("2\n5\nA B\n0.1 1e39\n1 1\n1 1\n1 1\n1 1\n", nullptr, Precision::kDouble);
+  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  EXPECT_EQ(r.state->DATA.data[1][1], 0.1);
+  EXPECT_EQ(r.state->DATA.data[1][2], 1e39);
 }
 
 TEST(BatchReaderCrossProducts, BlocksOfEightColumnsEachAfterAHeading) {

@@ -28,7 +28,9 @@ struct Model {
   BatchRunResult result;
   test::ReportCapture report;
 
-  explicit Model(const std::string& text) {
+  // Single precision unless asked: these tests pin its values and messages.
+  explicit Model(const std::string& text, Precision precision = Precision::kSingle) {
+    s->precision = precision;
     s->files.SUMMFILE = std::tmpfile();
     s->files.TRACEFILE = std::tmpfile();
     test::TrackedFile f = test::trackedFile(text);
@@ -131,6 +133,7 @@ TEST(ModelSetup, WritesTheSummaryAndTraceLinesInOrder) {
             "   7 = NOBS, Number of Observations (Rows)\n"
             "   3 = Response Variable Index\n"
             "Rescale (and center) variables.......Code=1\n"
+            "Single precision: every stored number has 24 bits\n"
             "   1 = N1, First Observation Number\n"
             "   7 = N2, Last Observation Number\n"
             "   2 = P, number of regressors\n"
@@ -350,6 +353,19 @@ TEST(ModelSetup, SumsBeyondSinglePrecisionStopTheRun) {
   EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
   EXPECT_EQ(m.result.reason,
             "The model data overflow single precision (predictor A). Batch input stopped.");
+}
+
+TEST(ModelSetup, SumsBeyondDoublePrecisionStopTheRunInDoublePrecision) {
+  Model m(
+      "3\n7\nA B Y\n1e308 2 5\n1e308 0 4\n1e308 2 9\n1e308 0 7\n1e308 2 12\n1e308 0 9\n1 2 15\n",
+      Precision::kDouble);
+  EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(m.result.reason,
+            "The model data overflow double precision (predictor A). Batch input stopped.");
+  // What overflows single precision is an ordinary number in double.
+  Model d("3\n7\nA B Y\n3e38 2 5\n3e38 0 4\n3e38 2 9\n3e38 0 7\n3e38 2 12\n3e38 0 9\n1 2 15\n",
+          Precision::kDouble);
+  EXPECT_EQ(d.setUp().status, BatchRunStatus::kCompleted) << d.result.reason;
 }
 
 TEST(ModelSetup, AnAbandonedDialogStopsTheRun) {

@@ -127,7 +127,9 @@ void expectSameBits(const std::vector<float>& table, int n) {
       a.data[i][j] = table[(i - 1) * n + (j - 1)];
   int rot = 0;
   const int mid = reportCounters().linesWritten;
-  JACOBI(a.data, n, e.data, v.data, &rot);
+  // The stored-matrix entry in single precision is JACOBI on float copies.
+  PrecisionScope single(Precision::kSingle);
+  SYMMETRIC_EIGEN(a.data, n, e.data, v.data, &rot);
   EXPECT_EQ(reportCounters().linesWritten - mid, plainLines);
   EXPECT_EQ(rot, plainRot);
   int differing = 0;
@@ -231,17 +233,33 @@ TEST(JacobiReference, ASetGivesEachProblemItsOwnResultsAndMessagesInOrder) {
     tables[i][(n - 1) * n + 0] = 1000.0f + i;  // lower triangle: must stay as it is
   }
 
+  // JACOBI works on float arrays: one block per matrix and its row table.
+  struct FloatRows {
+    std::vector<float> block;
+    std::vector<float*> table;
+    void make(int size) {
+      block.assign(static_cast<std::size_t>(size) * size, 0.0f);
+      table.resize(size);
+      for (int i = 0; i < size; ++i)
+        table[i] = block.data() + static_cast<std::size_t>(i) * size;
+    }
+    Rows1<float> data() { return Rows1<float>(table.data()); }
+  };
   struct Owned {
-    MatrixRec a, v;
-    VectorRec d;
+    FloatRows a, v;
+    std::vector<float> dv;
+    struct {
+      Array1<float> data;
+    } d;
   };
   auto load = [&](Owned& o, const std::vector<float>& t) {
-    o.a.allocate(n, n);
-    o.v.allocate(n, n);
-    o.d.allocate(n);
+    o.a.make(n);
+    o.v.make(n);
+    o.dv.assign(n, 0.0f);
+    o.d.data = Array1<float>(o.dv.data());
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= n; ++j)
-        o.a.data[i][j] = t[(i - 1) * n + (j - 1)];
+        o.a.data()[i][j] = t[(i - 1) * n + (j - 1)];
   };
   for (int count : {1, 2, 3, 6}) {
     SCOPED_TRACE(count);
@@ -251,7 +269,7 @@ TEST(JacobiReference, ASetGivesEachProblemItsOwnResultsAndMessagesInOrder) {
     int before = reportCounters().linesWritten;
     for (int i = 0; i < count; ++i) {
       load(alone[i], tables[i]);
-      JACOBI(alone[i].a.data, n, alone[i].d.data, alone[i].v.data, &rotations[i]);
+      JACOBI(alone[i].a.data(), n, alone[i].d.data, alone[i].v.data(), &rotations[i]);
     }
     std::vector<std::string> aloneLines;
     for (int k = before + 1; k <= reportCounters().linesWritten; ++k)
@@ -260,7 +278,7 @@ TEST(JacobiReference, ASetGivesEachProblemItsOwnResultsAndMessagesInOrder) {
     std::vector<JacobiProblem> set(count);
     for (int i = 0; i < count; ++i) {
       load(together[i], tables[i]);
-      set[i] = JacobiProblem{together[i].a.data, together[i].d.data, together[i].v.data, -1};
+      set[i] = JacobiProblem{together[i].a.data(), together[i].d.data, together[i].v.data(), -1};
     }
     before = reportCounters().linesWritten;
     JACOBI_SET(set.data(), count, n);
@@ -275,8 +293,8 @@ TEST(JacobiReference, ASetGivesEachProblemItsOwnResultsAndMessagesInOrder) {
       for (int r = 1; r <= n; ++r) {
         differing += bits(alone[i].d.data[r]) != bits(together[i].d.data[r]);
         for (int c = 1; c <= n; ++c) {
-          differing += bits(alone[i].a.data[r][c]) != bits(together[i].a.data[r][c]);
-          differing += bits(alone[i].v.data[r][c]) != bits(together[i].v.data[r][c]);
+          differing += bits(alone[i].a.data()[r][c]) != bits(together[i].a.data()[r][c]);
+          differing += bits(alone[i].v.data()[r][c]) != bits(together[i].v.data()[r][c]);
         }
       }
       EXPECT_EQ(differing, 0) << i;

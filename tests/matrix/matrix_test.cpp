@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "report/report.hpp"
@@ -33,8 +34,10 @@ VectorRec makeVec(std::initializer_list<float> values) {
   return v;
 }
 
+// Every test here pins single-precision bits unless it says otherwise.
 class Toolkit : public ::testing::Test {
  protected:
+  PrecisionScope single_{Precision::kSingle};
   void SetUp() override {
     resetReportStore();
     mark_ = reportCounters().linesWritten;
@@ -50,7 +53,7 @@ TEST_F(Toolkit, StorageIsOneContiguousBlockAddressedFromOne) {
     for (int j = 1; j <= 4; ++j)
       m.data[i][j] = static_cast<float>(10 * i + j);
   // Row i starts (i-1) x cols elements after row 1.
-  const float* first = &m.data[1][1];
+  const double* first = &m.data[1][1];
   EXPECT_EQ(&m.data[2][1], first + 4);
   EXPECT_EQ(&m.data[3][4], first + 11);
   EXPECT_EQ(first[11], 34.0f);
@@ -60,6 +63,31 @@ TEST_F(Toolkit, StorageIsOneContiguousBlockAddressedFromOne) {
   ASSERT_TRUE(v.allocate(2));
   v.data[1] = 5.0f;
   EXPECT_EQ(v.data.first()[0], 5.0f);
+}
+
+TEST_F(Toolkit, DoublePrecisionKeepsEveryPartialSumAndIsEachThreadsOwn) {
+  MatrixRec a = make(1, 5, {1.0e8f, 3.0f, 3.0f, 3.0f, 3.0f});
+  MatrixRec b = make(5, 1, {1, 1, 1, 1, 1});
+  MatrixRec out;
+  {
+    PrecisionScope dbl(Precision::kDouble);
+    MYQMULTP(&out, a, b);
+    EXPECT_EQ(out.data[1][1], 1.0e8 + 12.0);
+    // A thread starts in double precision whatever this one holds; a scope
+    // on another thread leaves this one's precision alone.
+    PrecisionScope single(Precision::kSingle);
+    Precision other = Precision::kSingle;
+    std::thread([&] {
+      other = storePrecision();
+      PrecisionScope inner(Precision::kDouble);
+    }).join();
+    EXPECT_EQ(other, Precision::kDouble);
+    EXPECT_EQ(storePrecision(), Precision::kSingle);
+  }
+  // The scope ends: the fixture's single precision is back.
+  EXPECT_EQ(storePrecision(), Precision::kSingle);
+  MYQMULTP(&out, a, b);
+  EXPECT_EQ(out.data[1][1], 1.0e8);
 }
 
 TEST_F(Toolkit, EveryPartialSumIsRoundedToSinglePrecision) {
@@ -183,7 +211,7 @@ TEST_F(Toolkit, ShapesOfTransposeDiagonalCopyAndConstants) {
   MatrixRec copy;
   MYQ_COPY(&copy, odd);
   ASSERT_EQ(copy.cols, 3);
-  EXPECT_EQ(std::memcmp(odd.data.row(1), copy.data.row(1), 3 * sizeof(float)), 0);
+  EXPECT_EQ(std::memcmp(odd.data.row(1), copy.data.row(1), 3 * sizeof(double)), 0);
 
   VectorRec v = makeVec({7, 8, 9});
   MatrixRec asRow;
