@@ -29,7 +29,9 @@ constexpr unsigned kSeed = 20240611;
 // A fixed data set, standardized, decomposed and reduced to the results a
 // least-squares analysis leaves: collinear predictors (a common factor in
 // each) and a response that depends on half of them.
-void analysedState(AnalysisState& s) {
+void analysedState(AnalysisState& s, Precision precision = Precision::kSingle) {
+  s.precision = precision;
+  PrecisionScope scope(precision);
   const int n = kObservations, p = kPredictors;
   std::mt19937 rng(kSeed);
   std::normal_distribution<double> normal(0.0, 1.0);
@@ -155,9 +157,10 @@ void openNullFiles(AnalysisState& s) {
   s.files.TRACEFILE = std::fopen("/dev/null", "w");
 }
 
+// Arguments: threads (1, or 0 for all), precision (0 single, 1 double).
 void BM_SelectShape(benchmark::State& state) {
   AnalysisState s;
-  analysedState(s);
+  analysedState(s, state.range(1) == 0 ? Precision::kSingle : Precision::kDouble);
   openNullFiles(s);
   RidgeDialog dialog;
   for (auto _ : state) {
@@ -166,7 +169,13 @@ void BM_SelectShape(benchmark::State& state) {
   }
   state.counters["steps"] = s.NSTEPS;
 }
-BENCHMARK(BM_SelectShape)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SelectShape)
+    ->Args({1, 0})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_DeltaSteps(benchmark::State& state) {
   AnalysisState s;

@@ -45,7 +45,7 @@ std::string number(double x) {
 
 // The lowest step (from 1, at least 2) whose THREEYQ value in `column` is at
 // most the criterion's minimum.
-int likelihoodStep(const MatrixRec& threeYQ, int column, float minimum) {
+int likelihoodStep(const MatrixRec& threeYQ, int column, double minimum) {
   for (int step = 2; step <= threeYQ.rows; ++step) {
     if (threeYQ.data[step][column] <= minimum) return step;
   }
