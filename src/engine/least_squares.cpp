@@ -1,5 +1,6 @@
 #include "engine/least_squares.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -13,6 +14,11 @@
 namespace tolvane {
 
 namespace {
+
+// The unit roundoff of single precision, and the fewest correct digits a
+// single-precision run may keep without a warning.
+constexpr double kSingleUnit = 1.0 / 16777216.0;
+constexpr double kFewestDigits = 3.0;
 
 // Adds a term to a running sum, storing the sum.
 double addRounded(double sum, double term) {
@@ -313,6 +319,30 @@ bool LEAST_SQUARES(AnalysisState& s) {
   // Coefficients back on the predictors.
   MYQBYVYQ(&s.BOLS, s.UCOMP, s.DCOS);
   if (s.BOLS.rows != p) return stop(s);
+
+  // Single precision carries about 7 digits. A coefficient loses as many as
+  // the logarithm of the spread of the kept singular values, and more when
+  // it is small beside the others: when fewer than 3 are left, say so.
+  if (singlePrecision()) {
+    const double condition = s.SVAL.data[1] / s.SVAL.data[rank];
+    double norm = 0.0, smallest = 0.0;
+    for (int j = 1; j <= p; ++j)
+      norm += s.BOLS.data[j] * s.BOLS.data[j];
+    norm = std::sqrt(norm);
+    for (int j = 1; j <= p; ++j) {
+      const double b = std::fabs(s.BOLS.data[j]);
+      if (b > 0.0 && (smallest == 0.0 || b < smallest)) smallest = b;
+    }
+    const double digits =
+        smallest > 0.0 ? -std::log10(kSingleUnit * condition * norm / smallest) : 7.0;
+    if (digits < kFewestDigits) {
+      reportLinef(
+          "    Single precision leaves about %.0f correct digits here: use double precision.",
+          std::max(digits, 0.0));
+      filef(summ, "Single precision leaves about %.0f correct digits here: use double precision.\n",
+            std::max(digits, 0.0));
+    }
+  }
   if (s.files.summOpen()) {
     if (rank < p) std::fprintf(summ, "Rank of Predictor Matrix = %d, not %d.\n", rank, p);
     if (s.EQUALSV == 1) std::fputs("All singular values equal...\n", summ);
