@@ -6,6 +6,7 @@ namespace tolvane {
 // In a namespace of their own: the graph layer names its commands too.
 namespace cmd {
 inline constexpr int kReadBatchInput = 5;
+inline constexpr int kOpenDataFile = 8;
 inline constexpr int kAbout = 6;
 inline constexpr int kHelp = 7;
 inline constexpr int kCreateReport = 11;

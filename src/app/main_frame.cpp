@@ -2,12 +2,15 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QShortcut>
 
 #include "app/about_dialog.hpp"
@@ -22,6 +25,7 @@
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
 #include "engine/select_shape.hpp"
+#include "input/delimited_reader.hpp"
 #include "input/line_thickness_dialog.hpp"
 #include "report/report.hpp"
 
@@ -59,6 +63,10 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
   setCentralWidget(mdi_);
   connect(mdi_, &QMdiArea::subWindowActivated, this, &MainFrame::subWindowActivated);
   connect(runner_, &BatchRunner::finished, this, &MainFrame::runFinished);
+  setAcceptDrops(true);
+  progressTimer_ = new QTimer(this);
+  progressTimer_->setInterval(100);
+  connect(progressTimer_, &QTimer::timeout, this, &MainFrame::showReadProgress);
 
   // The accelerator table: on the frame, so it works whatever bar is shown.
   auto* cascade = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5), this);
@@ -132,6 +140,9 @@ void MainFrame::command(int id) {
     case cmd::kReadBatchInput:
       readBatchInput();
       return;
+    case cmd::kOpenDataFile:
+      openDataFile();
+      return;
     case cmd::kAbout: {
       AboutDialog about(this);
       about.exec();
@@ -194,6 +205,8 @@ bool MainFrame::waitForRun(int id) {
 }
 
 void MainFrame::runFinished() {
+  readProgress_.reset();
+  showReadProgress();
   std::vector<int> waiting;
   waiting.swap(pending_);
   for (int id : waiting)
@@ -201,14 +214,64 @@ void MainFrame::runFinished() {
   emit batchInputFinished();
 }
 
-void MainFrame::readBatchInput() {
-  if (runner_->busy()) {
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
-                    QString::fromLatin1(kRunGoingOn), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("runGoingOnMessage"));
-    box.exec();
+bool MainFrame::refuseWhileRunning() {
+  if (!runner_->busy()) return false;
+  QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
+                  QString::fromLatin1(kRunGoingOn), QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("runGoingOnMessage"));
+  box.exec();
+  return true;
+}
+
+void MainFrame::openDataFile() {
+  if (refuseWhileRunning()) return;
+  const QString path = chooseDataFile(this, lastDirectory_);
+  if (path.isEmpty()) return;
+  startBatchInput(path);
+}
+
+void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void MainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  // The drop returns before the run starts, so that the source is not kept
+  // waiting on a modal message or dialog.
+  const QString path = urls.first().toLocalFile();
+  QTimer::singleShot(0, this, [this, path] {
+    if (!refuseWhileRunning()) startBatchInput(path);
+  });
+}
+
+// Polled while delimited text is read: a dialog once the reading has taken
+// a moment, gone when the reading is done (before the role dialog).
+void MainFrame::showReadProgress() {
+  const std::shared_ptr<ReadProgress> p = readProgress_;
+  const int permille = p ? p->permille.load() : 1000;
+  if (!p || permille >= 1000 || !runner_->busy()) {
+    progressTimer_->stop();
+    if (progressDialog_) progressDialog_->deleteLater();
     return;
   }
+  if (!progressDialog_) {
+    progressDialog_ = new QProgressDialog(QStringLiteral("Reading the data file..."),
+                                          QStringLiteral("Cancel"), 0, 1000, dialogOwner());
+    progressDialog_->setObjectName(QStringLiteral("readProgressDialog"));
+    progressDialog_->setWindowModality(Qt::WindowModal);
+    progressDialog_->setMinimumDuration(500);
+    progressDialog_->setAutoClose(false);
+    progressDialog_->setAutoReset(false);
+    connect(progressDialog_, &QProgressDialog::canceled, this, [p] { p->cancel = true; });
+  }
+  progressDialog_->setValue(std::max(permille, 0));
+}
+
+void MainFrame::readBatchInput() {
+  if (refuseWhileRunning()) return;
   const QString path = chooseBatchInputFile(this, lastDirectory_);
   if (path.isEmpty()) return;
   startBatchInput(path);
@@ -217,7 +280,9 @@ void MainFrame::readBatchInput() {
 bool MainFrame::startBatchInput(const QString& path) {
   if (runner_->busy()) return false;
   const QFileInfo info(path);
-  std::FILE* infile = std::fopen(QFile::encodeName(info.absoluteFilePath()).constData(), "r");
+  const QByteArray encoded = QFile::encodeName(info.absoluteFilePath());
+  const bool delimited = isDelimitedName(encoded.toStdString());
+  std::FILE* infile = std::fopen(encoded.constData(), delimited ? "rb" : "r");
   if (infile == nullptr) return false;
   lastDirectory_ = info.absolutePath();
   BatchInput input;
@@ -225,12 +290,24 @@ bool MainFrame::startBatchInput(const QString& path) {
   input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
   // Output file names carry no directory: they land beside the input file.
   input.outputDirectory = QFile::encodeName(info.absolutePath()).toStdString();
+  input.delimited = delimited;
+  if (delimited) {
+    auto progress = std::make_shared<ReadProgress>();
+    input.delimitedOptions.progress = [progress](double share) {
+      progress->permille.store(share < 0.0 ? 0 : static_cast<int>(share * 1000.0));
+      return !progress->cancel.load();
+    };
+    readProgress_ = progress;
+  } else {
+    readProgress_.reset();
+  }
   BatchInputRun run = batchRun_;
   AnalysisState* state = &state_;
   if (!runner_->start([run, state, input] { run(*state, input); })) {
     std::fclose(infile);
     return false;
   }
+  if (delimited) progressTimer_->start();
   return true;
 }
 

@@ -3,6 +3,11 @@
 // stage, the accelerators, and the dispatch of every command.
 #pragma once
 
+#include <QProgressDialog>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -37,8 +42,10 @@ class MainFrame : public QMainWindow {
   // Runs a command by its id, as a menu entry or an accelerator does.
   void command(int id);
 
-  // Starts a batch input run on a chosen file, as Read Batch Input does
-  // after its open-file dialog. False when the file does not open or a run
+  // Starts a batch input run on a chosen file, as Read Batch Input and Open
+  // Data File do after their open-file dialogs and a file dropped on the
+  // frame does; delimited text (.csv, .tsv, .txt) is read as such, with a
+  // progress dialog whose Cancel stops the reading. False when the file does not open or a run
   // is going on (which a message box then says).
   bool startBatchInput(const QString& path);
 
@@ -68,6 +75,8 @@ class MainFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private slots:
@@ -79,6 +88,9 @@ class MainFrame : public QMainWindow {
 
  private:
   void readBatchInput();
+  void openDataFile();
+  bool refuseWhileRunning();
+  void showReadProgress();
   void createReportWindow();
   void closeAllChildren();
   void closeFiles();
@@ -105,6 +117,15 @@ class MainFrame : public QMainWindow {
   // Where the next open-file dialog starts: the directory of the last
   // chosen file, at first the working directory.
   QString lastDirectory_;
+  // The reading of delimited text: the worker stores its progress, the GUI
+  // polls it and may ask to cancel; atomics, so no event crosses threads.
+  struct ReadProgress {
+    std::atomic<int> permille{-1};
+    std::atomic<bool> cancel{false};
+  };
+  std::shared_ptr<ReadProgress> readProgress_;
+  QTimer* progressTimer_ = nullptr;
+  QPointer<QProgressDialog> progressDialog_;
 };
 
 }  // namespace tolvane

@@ -17,6 +17,7 @@ using K = MenuItemKind;
 
 const MenuRow kRows[] = {
     {kAll, "&File", K::Command, cmd::kReadBatchInput, "&Read Batch Input"},
+    {kAll, "&File", K::Command, cmd::kOpenDataFile, "Open &Data File..."},
     {kAll, "&File", K::Separator, 0, nullptr},
     {kAnalysed, "&File", K::Command, cmd::kCloseFiles, "&CloseFiles"},
     {kAll, "&File", K::Command, cmd::kExit, "E&xit"},

@@ -2,12 +2,15 @@
 // Help, About, CloseFiles, line thickness, and the rules of the batch run
 // (one at a time, waiting commands, closing while it runs).
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -145,8 +148,9 @@ class TestFrame : public QObject {
     QTest::addColumn<QStringList>("visualize");
     QTest::addColumn<QStringList>("window");
     const QStringList help{"&Help", "&About Tolvane..."};
-    const QStringList shortFile{"&Read Batch Input", "-", "E&xit"};
-    const QStringList longFile{"&Read Batch Input", "-", "&CloseFiles", "E&xit"};
+    const QStringList shortFile{"&Read Batch Input", "Open &Data File...", "-", "E&xit"};
+    const QStringList longFile{"&Read Batch Input", "Open &Data File...", "-", "&CloseFiles",
+                               "E&xit"};
     QTest::newRow("scroll") << int(MenuStage::Scroll)
                             << QStringList{"&File", "~&Path", "~&Visualize", "&Window", "&Help"}
                             << shortFile << QStringList{} << QStringList{}
@@ -408,6 +412,61 @@ class TestFrame : public QObject {
     QVERIFY(frame.pendingCommands().empty());
     QVERIFY(!frame.runner().busy());
     QVERIFY(frame.runner().stateFree());
+  }
+
+  // Open Data File shows the data filter first; a dropped CSV starts a run
+  // of delimited text; its progress dialog cancels the reading and goes.
+  void dataFilesOpenFromTheDialogOrADropWithProgressAndCancel() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    ModalScript script;
+    QStringList filters;
+    script.then("openBatchDialog", [&](QWidget* w) {
+      filters = qobject_cast<QFileDialog*>(w)->nameFilters();
+      qobject_cast<QFileDialog*>(w)->reject();
+    });
+    frame.command(cmd::kOpenDataFile);
+    QVERIFY(script.done());
+    QCOMPARE(filters, (QStringList{"Data Files (*.csv *.tsv *.txt)", "Batch Input Files(*.AYQ)",
+                                   "All Files(*.*)"}));
+
+    const QString csv = dir_.filePath("drop.csv");
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("a,b,y\n1,2,3\n");
+    f.close();
+    std::atomic<bool> delimited{false}, cancelled{false};
+    frame.setBatchInputRun([&](AnalysisState&, BatchInput input) {
+      delimited = input.delimited;
+      std::fclose(input.file);
+      // A long reading: progress until the user cancels.
+      for (int k = 0; k < 20000 && input.delimitedOptions.progress; ++k) {
+        if (!input.delimitedOptions.progress(0.25)) {
+          cancelled = true;
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(csv)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&frame, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    QCoreApplication::sendEvent(&frame, &drop);
+    QProgressDialog* progress = nullptr;
+    QTRY_VERIFY((progress = frame.findChild<QProgressDialog*>("readProgressDialog")) != nullptr &&
+                progress->isVisible());
+    QVERIFY(delimited.load());
+    QPushButton* cancel = progress->findChild<QPushButton*>();
+    QVERIFY(cancel != nullptr);
+    cancel->click();
+    QVERIFY(finished.wait(5000));
+    QVERIFY(cancelled.load());
+    QTRY_VERIFY(frame.findChild<QProgressDialog*>("readProgressDialog") == nullptr);
   }
 
   void reportWindowMayCloseWhileARunGoesOn() {
