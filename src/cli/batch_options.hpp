@@ -39,10 +39,10 @@ struct BatchOptions {
   PathOptions path;                      // --shape, --q, --steps, --path, --traces-csv
   // Delimited text: --format, --delimiter, --missing, --ignore.
   InputFormat format = InputFormat::kByName;
-  char delimiter = 0;               // 0: found from the header line
-  bool missingIsError = false;      // --missing error
-  std::vector<std::string> ignore;  // --ignore NAME, repeatable
-  std::string writeCrossProducts;   // --write-cross-products FILE
+  char delimiter = 0;                        // 0: found from the header line
+  bool missingIsError = false;               // --missing error
+  std::vector<std::string> ignore;           // --ignore NAME, repeatable
+  std::string writeCrossProducts;            // --write-cross-products FILE
   Precision precision = Precision::kDouble;  // --precision
 
   // Whether the input is read as delimited text: --format, else its name.

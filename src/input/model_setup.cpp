@@ -91,9 +91,10 @@ void writeScaleCode(AnalysisState& s) {
       "Rescale but Express on given scale...Code=2\n",
   };
   writeSummary(s, "%s", kLines[s.SCALECODE]);
-  writeSummary(s, "%s", s.precision == Precision::kSingle
-                            ? "Single precision: every stored number has 24 bits\n"
-                            : "Double precision: every stored number has 53 bits\n");
+  writeSummary(s, "%s",
+               s.precision == Precision::kSingle
+                   ? "Single precision: every stored number has 24 bits\n"
+                   : "Double precision: every stored number has 53 bits\n");
 }
 
 BatchRunResult buildRawModel(AnalysisState& s) {
@@ -124,8 +125,8 @@ BatchRunResult buildRawModel(AnalysisState& s) {
   double squares = 0.0;
   for (int j = 1; j <= n; ++j) {
     s.YVEC.data[j] = stored(static_cast<double>(s.YVEC.data[j]) - s.YAVG);
-    squares = stored(static_cast<double>(squares) +
-                      static_cast<double>(s.YVEC.data[j]) * s.YVEC.data[j]);
+    squares =
+        stored(static_cast<double>(squares) + static_cast<double>(s.YVEC.data[j]) * s.YVEC.data[j]);
     for (int i = 1; i <= p; ++i) {
       s.XMAT.data[j][i] = stored(static_cast<double>(s.XMAT.data[j][i]) - s.XAVG.data[i]);
     }
