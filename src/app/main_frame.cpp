@@ -12,12 +12,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QShortcut>
+#include <mutex>
 
 #include "app/about_dialog.hpp"
 #include "app/app_icons.hpp"
 #include "app/batch_runner.hpp"
 #include "app/command_ids.hpp"
 #include "app/gui_batch_dialogs.hpp"
+#include "app/inference_intervals.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
 #include "app/path_view.hpp"
@@ -48,13 +50,14 @@ const char kExitDuringRun[] =
     "Tolvane.";
 }  // namespace
 
-static void greyUnofferedCommands(QMenuBar* bar);
+static void greyUnofferedCommands(QMenuBar* bar, AnalysisState& state);
 
 MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       mdi_(new QMdiArea(this)),
-      runner_(new BatchRunner(state.runMutex, this)) {
+      runner_(new BatchRunner(state.runMutex, this)),
+      intervals_(new InferenceIntervals(this)) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QString::fromLatin1(kFrameTitle));
   setWindowIcon(largeIcon());
@@ -103,7 +106,9 @@ MainFrame::~MainFrame() {
   // as a queued event, served or dropped below.
   setReportObserver({});
   setFrontEndHooks({});
-  // A run still going on answers its dialogs as closed and is waited for.
+  // A run still going on answers its dialogs as closed and is waited for;
+  // resampling stops at once.
+  intervals_->cancel();
   BatchRunner::dialogsWithdrawn() = true;
   delete runner_;
   runner_ = nullptr;
@@ -119,7 +124,7 @@ void MainFrame::setStage(MenuStage stage) {
   QMenuBar* bar = buildMenuBar(
       stage, this, [this](int id) { command(id); }, [this](QMenu* menu) { fillWindowList(menu); });
   bar->setObjectName(QStringLiteral("menuBar"));
-  greyUnofferedCommands(bar);
+  greyUnofferedCommands(bar, state_);
   setMenuBar(bar);  // the previous bar is deleted by the frame
   emit stageChanged(stage);
 }
@@ -189,6 +194,9 @@ void MainFrame::command(int id) {
     case cmd::kShrinkageFactorTrace:
     case cmd::kVisualReRegression:
       if (!waitForRun(id)) openGraph(id);
+      return;
+    case cmd::kInferenceIntervals:
+      if (!waitForRun(id)) intervals_->start();
       return;
     default:
       forwardToActiveChild(id);
@@ -376,13 +384,17 @@ bool MainFrame::isGraphChild(QMdiSubWindow* window) const {
 }
 
 // Greys the window commands the graph layer does not offer, with its reason.
-static void greyUnofferedCommands(QMenuBar* bar) {
+static void greyUnofferedCommands(QMenuBar* bar, AnalysisState& state) {
+  // The state is read only when no batch input holds it; the lock also makes
+  // the worker's writes visible here.
+  std::unique_lock lock(state.runMutex, std::try_to_lock);
+  const AnalysisState* readable = lock.owns_lock() ? &state : nullptr;
   for (QAction* top : bar->actions()) {
     if (top->menu() == nullptr) continue;
     top->menu()->setToolTipsVisible(true);
     for (QAction* a : top->menu()->actions()) {
       QString why;
-      if (a->data().isValid() && !graphCommandEnabled(a->data().toInt(), &why)) {
+      if (a->data().isValid() && !graphCommandEnabled(a->data().toInt(), readable, &why)) {
         a->setEnabled(false);
         a->setToolTip(why);
       }
@@ -395,7 +407,7 @@ void MainFrame::forwardToActiveChild(int) {}
 bool MainFrame::isGraphChild(QMdiSubWindow*) const {
   return false;
 }
-static void greyUnofferedCommands(QMenuBar*) {}
+static void greyUnofferedCommands(QMenuBar*, AnalysisState&) {}
 #endif
 
 void MainFrame::subWindowActivated(QMdiSubWindow* window) {

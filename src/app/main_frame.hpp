@@ -24,6 +24,7 @@ namespace tolvane {
 
 struct AnalysisState;
 class BatchRunner;
+class InferenceIntervals;
 class ReportWindow;
 
 class MainFrame : public QMainWindow {
@@ -57,6 +58,7 @@ class MainFrame : public QMainWindow {
   // Null once the user has closed it.
   ReportWindow* reportWindow() const;
   BatchRunner& runner() const { return *runner_; }
+  InferenceIntervals& intervals() const { return *intervals_; }
   AnalysisState& state() const { return state_; }
   // Commands waiting for the running batch input to finish.
   const std::vector<int>& pendingCommands() const { return pending_; }
@@ -110,6 +112,7 @@ class MainFrame : public QMainWindow {
   QPointer<ReportWindow> reportWindow_;
   QPointer<QMdiSubWindow> lastActive_;
   BatchRunner* runner_;
+  InferenceIntervals* intervals_;
   BatchInputRun batchRun_;
   MenuStage stage_ = MenuStage::Scroll;
   std::vector<int> pending_;

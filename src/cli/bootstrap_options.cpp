@@ -9,6 +9,13 @@
 #include "model/bootstrap.hpp"
 #include "model/bootstrap_report.hpp"
 
+#ifdef TOLVANE_WITH_PLOTS
+#include <QDir>
+#include <QString>
+
+#include "graph/intervals_chart.hpp"
+#endif
+
 namespace tolvane {
 
 namespace {
@@ -52,7 +59,8 @@ void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
 }
 
 int runPathBootstrap(const BootstrapOptions& options, AnalysisState& state, int number,
-                     const std::string& csvFolder, std::ostream& out, std::ostream& err) {
+                     const std::string& csvFolder, const PlotOptions& plots, std::ostream& out,
+                     std::ostream& err) {
   if (options.resamples < 1) return kExitCompleted;
   BootstrapSettings settings;
   settings.resamples = options.resamples;
@@ -89,6 +97,23 @@ int runPathBootstrap(const BootstrapOptions& options, AnalysisState& state, int 
     reportBootstrap(state, *result, std::filesystem::path(path).filename().string());
   }
   state.files.flushBoth();
+#ifdef TOLVANE_WITH_PLOTS
+  if (!plots.dir.empty()) {
+    PlotFormat format = PlotFormat::Png;
+    parsePlotFormat(plots.format, &format);  // checked when read
+    QDir().mkpath(QString::fromStdString(plots.dir));
+    const std::string chart =
+        (std::filesystem::path(plots.dir) /
+         ("path" + std::to_string(number) + "_intervals." + plotFormatExtension(format)))
+            .string();
+    if (!writeIntervalsChart(state, *result, chart, format, &why)) {
+      err << "tolvane-batch: plots: " << why << "\n";
+      return kExitStopped;
+    }
+  }
+#else
+  (void)plots;  // without the graph layer --plots is refused when read
+#endif
   err << "tolvane-batch: path " << number << ": intervals from " << result->used << " of "
       << options.resamples << " resamples in " << path << "\n";
   if (result->unreliable()) {

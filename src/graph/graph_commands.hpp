@@ -9,8 +9,10 @@
 //                     graph window ignores)  ->  graphWindowCommand() with the
 //                     active MDI child
 //
-// 107 is not offered: graphCommandEnabled(107) is false with the reason to
-// show as the menu entry's tooltip. Everything here runs on the GUI thread.
+// 107 is the frame's own command (resampling on the worker thread, then
+// openIntervalsWindow); it is offered only when the state can be resampled:
+// graphCommandEnabled(107, &state, ...) says why not as the menu entry's
+// tooltip. Everything here runs on the GUI thread.
 #pragma once
 
 #include <QString>
@@ -58,7 +60,9 @@ bool isGraphWindow(const QWidget* window);
 bool graphWindowCommand(QWidget* window, int commandId);
 
 // Whether the frame should offer a window command; when not, *whyNot gets
-// the tooltip text for the disabled entry.
+// the tooltip text for the disabled entry. 107 needs a state that can be
+// resampled (raw data, a traced path); without a state it is not offered.
+bool graphCommandEnabled(int commandId, const AnalysisState* state, QString* whyNot);
 bool graphCommandEnabled(int commandId, QString* whyNot);
 
 }  // namespace tolvane

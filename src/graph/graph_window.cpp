@@ -11,6 +11,7 @@
 #include "graph/plot_trace.hpp"
 #include "graph/print_graph.hpp"
 #include "graph/trace_chart.hpp"
+#include "model/bootstrap.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -76,13 +77,17 @@ bool graphWindowCommand(QWidget* window, int commandId) {
   }
 }
 
-bool graphCommandEnabled(int commandId, QString* whyNot) {
+bool graphCommandEnabled(int commandId, const AnalysisState* state, QString* whyNot) {
   if (commandId != kCmdInferenceIntervals) return true;
-  if (whyNot != nullptr) {
-    *whyNot = QStringLiteral(
-        "Not available: Tolvane computes no interval estimates along a shrinkage path.");
-  }
+  const std::string why = state != nullptr ? whyNoResampling(*state)
+                                           : std::string("Inference intervals need a traced path.");
+  if (why.empty()) return true;
+  if (whyNot != nullptr) *whyNot = QString::fromStdString(why);
   return false;
+}
+
+bool graphCommandEnabled(int commandId, QString* whyNot) {
+  return graphCommandEnabled(commandId, nullptr, whyNot);
 }
 
 }  // namespace tolvane

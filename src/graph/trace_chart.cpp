@@ -1,5 +1,6 @@
 #include "graph/trace_chart.hpp"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPageLayout>
@@ -185,6 +187,43 @@ int TraceChart::seriesCount() const {
   return static_cast<int>(series_.size());
 }
 
+void TraceChart::setBands(int rows, int cols, const double* lower, const double* upper) {
+  const std::size_t n = static_cast<std::size_t>(std::max(rows, 0)) * std::max(cols, 0);
+  lower_.assign(lower, lower + n);
+  upper_.assign(upper, upper + n);
+}
+
+void TraceChart::setMark(double x, const QString& name) {
+  markX_ = x;
+  markName_ = name;
+}
+
+// Bands go under the lines and stay out of the legend and the hit test.
+void TraceChart::addBands(int rows, double* yLo, double* yHi) {
+  if (lower_.size() != block_.size() || upper_.size() != block_.size()) return;
+  for (int j = 0; j < cols_; ++j) {
+    auto* lo = new QLineSeries();
+    auto* hi = new QLineSeries();
+    for (int i = 0; i < rows; ++i) {
+      const double a = lower_[i * cols_ + j], b = upper_[i * cols_ + j];
+      if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(x_[i])) continue;
+      lo->append(x_[i], a);
+      hi->append(x_[i], b);
+      *yLo = std::min(*yLo, a);
+      *yHi = std::max(*yHi, b);
+    }
+    auto* band = new QAreaSeries(hi, lo);
+    QColor fill = kPalette[j % kPaletteSize];
+    fill.setAlpha(50);
+    band->setBrush(fill);
+    band->setPen(Qt::NoPen);
+    chart_->addSeries(band);
+    for (QLegendMarker* m : chart_->legend()->markers(band))
+      m->setVisible(false);
+    bands_.push_back(band);
+  }
+}
+
 void TraceChart::finishSetup() {
   chart_->removeAllSeries();
   for (QAbstractAxis* axis : chart_->axes()) {
@@ -193,6 +232,7 @@ void TraceChart::finishSetup() {
   }
   series_.clear();
   plottedRows_.clear();
+  bands_.clear();
   chart_->setTitle(title_);
 
   const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
@@ -228,6 +268,7 @@ void TraceChart::finishSetup() {
     plottedRows_.push_back(std::move(plotted));
   }
 
+  if (rows > 0) addBands(rows, &yLo, &yHi);
   if (!(yLo <= yHi)) {
     yLo = 0.0;
     yHi = 1.0;
@@ -253,6 +294,23 @@ void TraceChart::finishSetup() {
   for (QLineSeries* s : series_) {
     s->attachAxis(xAxis);
     s->attachAxis(yAxis);
+  }
+  for (QAreaSeries* b : bands_) {
+    b->attachAxis(xAxis);
+    b->attachAxis(yAxis);
+  }
+  if (markX_ && rows > 0) {
+    auto* mark = new QLineSeries();
+    mark->setName(markName_);
+    mark->append(*markX_, yAxis->min());
+    mark->append(*markX_, yAxis->max());
+    QPen pen(Qt::black);
+    pen.setStyle(Qt::DashLine);
+    pen.setWidthF(1.5);
+    mark->setPen(pen);
+    chart_->addSeries(mark);
+    mark->attachAxis(xAxis);
+    mark->attachAxis(yAxis);
   }
 
   chart_->legend()->setAlignment(Qt::AlignBottom);

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class QAreaSeries;
 class QChart;
 class QImage;
 class QChartView;
@@ -63,6 +64,11 @@ class TraceChart : public QObject {
   void setSeriesNames(const QStringList& names);
   // One pen width in pixels per series; missing entries are 1.
   void setLineWidths(int cols, const int* widths);
+  // An interval around each series: rows x cols lower and upper values laid
+  // out as setDataBlock's, drawn as a translucent band of the series' colour.
+  void setBands(int rows, int cols, const double* lower, const double* upper);
+  // A vertical line at abscissa x, named in the legend.
+  void setMark(double x, const QString& name);
   // Text shown in the plot area when there are no rows.
   void setEmptyText(const QString& text);
   void notifyClicks(ClickHandler handler);
@@ -141,6 +147,12 @@ class TraceChart : public QObject {
   // value that is not finite are left out of the line).
   std::vector<QLineSeries*> series_;
   std::vector<std::vector<int>> plottedRows_;
+  std::vector<double> lower_, upper_;  // bands, laid out as block_
+  std::vector<QAreaSeries*> bands_;
+  std::optional<double> markX_;
+  QString markName_;
+
+  void addBands(int rows, double* yLo, double* yHi);
 };
 
 }  // namespace tolvane

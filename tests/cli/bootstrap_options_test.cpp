@@ -7,6 +7,7 @@
 
 #include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
+#include "cli/plot_options.hpp"
 #include "cli/run_batch.hpp"
 
 namespace tolvane {
@@ -88,6 +89,18 @@ TEST(BootstrapOptions, CsvGoesIntoTheTracesFolderWhenThereIsOne) {
       << a.err;
   EXPECT_TRUE(a.dir.has("csv/path1_intervals.csv"));
   EXPECT_FALSE(a.dir.has("run_path1_intervals.csv"));
+}
+
+TEST(BootstrapOptions, PlotsIncludeTheIntervalsChart) {
+  if (!plotsAvailable()) GTEST_SKIP() << "built without the graph layer";
+  BatchRun a;
+  ASSERT_EQ(a.run("hald.ayq",
+                  {"--bootstrap", "20", "--plots", a.dir.file("plots"), "--plot-format", "svg"}),
+            kExitCompleted)
+      << a.err;
+  EXPECT_TRUE(a.dir.has("plots/path1_cyq.svg"));
+  ASSERT_TRUE(a.dir.has("plots/path1_intervals.svg"));
+  EXPECT_NE(a.dir.read("plots/path1_intervals.svg").find("Inference Intervals"), std::string::npos);
 }
 
 TEST(BootstrapOptions, CrossProductsAreRefusedWithTheReasonAndThePathIsKept) {
