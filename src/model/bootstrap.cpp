@@ -349,7 +349,8 @@ std::string whyNoResampling(const AnalysisState& s) {
   if (s.THREEYQ.rows != s.NSTEPS) {
     return "Inference intervals need the extent criteria, which R-squared = 1 rules out.";
   }
-  if (s.N < 2 || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR || s.P > kMaxVars) {
+  if (s.N < 2 || s.N > kMaxRawObs || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR ||
+      s.P > kMaxVars) {
     return "Inference intervals need the observations of the analysis, which are not held.";
   }
   return {};
@@ -419,6 +420,7 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     *why = "Inference intervals need an extent on the data: " + reason + ".";
     return std::nullopt;
   }
+  // Raw data hold at most kMaxRawObs observations (checked above).
   const Job job{s, static_cast<int>(s.N), s.P, s.RANK, s.NSTEPS, settings.extent};
   BootstrapResult res;
   res.extentLabel = extentRequestLabel(settings.extent);
