@@ -25,11 +25,11 @@ constexpr const char* kBootstrapFooter = R"(
 Inference intervals (Visualize > Display Inference Intervals), raw data only:
   --bootstrap B resamples the observations B times (with replacement) after
   each path; every resample repeats the analysis, the path and its own choice
-  of the extent (the CLIK minimum). The report and the summary file get the
+  of the extent (by --extent, the CLIK minimum by default). The report and the summary file get the
   intervals at MCAL = 0 and at the chosen extent, and pathk_intervals.csv (in
   --traces-csv DIR, else beside the summary file as NAME_pathk_intervals.csv)
   every step's. --seed S (default 1) and --level L (default 0.90) are printed
-  with them. The same seed gives the same intervals on any machine.
+  with them; --extent chooses the extent of the data and of every resample. The same seed gives the same intervals on any machine.
 )";
 
 std::string csvPath(const AnalysisState& s, const std::string& folder, int number) {
@@ -58,15 +58,16 @@ void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
       ->option_text("L");
 }
 
-int runPathBootstrap(const BootstrapOptions& options, AnalysisState& state, int number,
-                     const std::string& csvFolder, const PlotOptions& plots, std::ostream& out,
-                     std::ostream& err) {
+int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& extent,
+                     AnalysisState& state, int number, const std::string& csvFolder,
+                     const PlotOptions& plots, std::ostream& out, std::ostream& err) {
   if (options.resamples < 1) return kExitCompleted;
   BootstrapSettings settings;
   settings.resamples = options.resamples;
   settings.seed = options.seed;
   settings.level = options.level;
   settings.threads = options.threads;
+  settings.extent = extent;
   BootstrapProgress progress;
   if (options.progress) {
     progress = [&err, number](int done, int total) {

@@ -9,6 +9,7 @@
 
 #include "cli/plot_options.hpp"
 #include "engine/analysis_state.hpp"
+#include "model/extent_choice.hpp"
 
 namespace CLI {
 class App;
@@ -27,16 +28,17 @@ struct BootstrapOptions {
 // Declares --bootstrap, --seed, --level (and adds their help).
 void addBootstrapOptions(CLI::App& app, BootstrapOptions& options);
 
-// The intervals of the path just traced (number counts paths from 1): runs
-// the resamples, appends the block to the report and the summary file, and
+// The intervals of the path just traced (number counts paths from 1), the
+// extent chosen by `extent` on the data and in every resample: runs the
+// resamples, appends the block to the report and the summary file, and
 // writes path<number>_intervals.csv into csvFolder, or, with none, beside
 // the summary file as <summary base>_path<number>_intervals.csv; with
 // --plots also the chart path<number>_intervals in the plot format. Does
 // nothing when no resamples were asked for. Returns kExitCompleted;
 // kExitUsage when the data cannot be resampled (saying why on `err`);
 // kExitStopped when the CSV file cannot be written.
-int runPathBootstrap(const BootstrapOptions& options, AnalysisState& state, int number,
-                     const std::string& csvFolder, const PlotOptions& plots, std::ostream& out,
-                     std::ostream& err);
+int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& extent,
+                     AnalysisState& state, int number, const std::string& csvFolder,
+                     const PlotOptions& plots, std::ostream& out, std::ostream& err);
 
 }  // namespace tolvane

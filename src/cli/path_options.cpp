@@ -316,8 +316,8 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     }
     // Data that cannot be resampled are said once; the paths go on.
     if (bootStatus == kExitCompleted) {
-      bootStatus =
-          runPathBootstrap(options.boot, state, number, options.tracesCsv, options.plots, out, err);
+      bootStatus = runPathBootstrap(options.boot, *request, state, number, options.tracesCsv,
+                                    options.plots, out, err);
       if (bootStatus == kExitStopped) return bootStatus;
     }
   }

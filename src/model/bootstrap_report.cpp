@@ -83,7 +83,7 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
   blank(s);
 
   const double chosenMcal = r.chosenMcal;
-  bothf(s, "Extent chosen by the %s: MCAL = %.3f", r.extentLabel.c_str(), chosenMcal);
+  bothf(s, "Extent (%s): MCAL = %.3f", r.extentLabel.c_str(), chosenMcal);
   const double* q = r.mcalQuantiles;
   bothf(s, "Chosen MCAL over the resamples:  5%% %.3f  25%% %.3f  50%% %.3f", q[0], q[1], q[2]);
   bothf(s, "                                75%% %.3f  95%% %.3f", q[3], q[4]);

@@ -82,6 +82,14 @@ TEST(BootstrapOptions, IntervalsFollowEachPathInReportSummaryAndCsv) {
   EXPECT_NE(c.dir.read("run_path1_intervals.csv"), csv1);
 }
 
+TEST(BootstrapOptions, TheExtentOptionChoosesForTheDataAndEveryResample) {
+  BatchRun a;
+  ASSERT_EQ(a.run("hald.ayq", {"--bootstrap", "20", "--extent", "1.5"}), kExitCompleted) << a.err;
+  EXPECT_NE(a.out.find("    Extent (MCAL chosen): MCAL = 1.500"), std::string::npos) << a.out;
+  EXPECT_NE(a.out.find("Chosen MCAL over the resamples:  5% 1.500  25% 1.500  50% 1.500"),
+            std::string::npos);
+}
+
 TEST(BootstrapOptions, CsvGoesIntoTheTracesFolderWhenThereIsOne) {
   BatchRun a;
   ASSERT_EQ(a.run("hald.ayq", {"--bootstrap", "10", "--traces-csv", a.dir.file("csv")}),
