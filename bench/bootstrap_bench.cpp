@@ -1,7 +1,8 @@
 // Inference intervals on the largest example (examples/wide.ayq: 200
 // observations of 49 predictors, 8 steps per unit of MCAL, 393 path steps):
 // 1000 resamples, each a whole analysis, its extent criteria and its
-// coefficient trace, on one thread and on every thread of the machine.
+// coefficient trace, in double precision on every thread of the machine and
+// on one, and in single precision.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -50,12 +51,16 @@ struct EightSteps : PathDialog {
   }
 };
 
-// The example analysed and traced once; its output files go to a scratch
-// folder that is removed at exit.
-AnalysisState& wideState() {
-  static AnalysisState s;
-  static bool ready = false;
-  if (!ready) {
+// The example analysed and traced once in each precision; its output files
+// go to a scratch folder that is removed at once.
+AnalysisState& wideState(Precision precision) {
+  static AnalysisState states[2];
+  static bool ready[2] = {false, false};
+  const int at = precision == Precision::kSingle ? 0 : 1;
+  AnalysisState& s = states[at];
+  if (!ready[at]) {
+    s.precision = precision;
+    PrecisionScope scope(precision);
     std::string dir = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
     if (::mkdtemp(dir.data()) == nullptr) std::abort();
     const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/wide.ayq";
@@ -68,13 +73,14 @@ AnalysisState& wideState() {
     if (!SELECT_SHAPE(s, pick)) std::abort();
     s.files.closeBoth();
     std::filesystem::remove_all(dir);
-    ready = true;
+    ready[at] = true;
   }
   return s;
 }
 
+// Arguments: threads (0 for all), then 1 for double precision, 0 for single.
 void BM_Bootstrap1000(benchmark::State& state) {
-  AnalysisState& s = wideState();
+  AnalysisState& s = wideState(state.range(1) ? Precision::kDouble : Precision::kSingle);
   BootstrapSettings settings;
   settings.resamples = 1000;
   settings.threads = static_cast<int>(state.range(0));
@@ -86,11 +92,17 @@ void BM_Bootstrap1000(benchmark::State& state) {
   }
   state.counters["steps"] = s.NSTEPS;
 }
-BENCHMARK(BM_Bootstrap1000)->Arg(1)->Arg(0)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_Bootstrap1000)
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // One resample's share, for profiling at a smaller count.
 void BM_Bootstrap50(benchmark::State& state) {
-  AnalysisState& s = wideState();
+  AnalysisState& s = wideState(Precision::kDouble);
   BootstrapSettings settings;
   settings.resamples = 50;
   settings.threads = 1;
@@ -100,6 +112,6 @@ void BM_Bootstrap50(benchmark::State& state) {
     benchmark::DoNotOptimize(r);
   }
 }
-BENCHMARK(BM_Bootstrap50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bootstrap50)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -75,7 +75,10 @@ class ResampleAnalysis {
     held_.clear();
     ReportCapture capture(&held_);
     QuietFrontEnd quiet;
+    // Every store rounds as the data's analysis did, on whichever thread.
+    PrecisionScope precision(job_.s.precision);
     AnalysisState r;
+    r.precision = job_.s.precision;
     if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
     if (!buildModelData(r).completed()) return ResampleOutcome::kModelStopped;
     if (!LEAST_SQUARES(r)) return ResampleOutcome::kAnalysisStopped;

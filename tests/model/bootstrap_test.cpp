@@ -262,6 +262,33 @@ TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
   EXPECT_FALSE(sameBits(*one, *other));
 }
 
+TEST_F(Simulated, SinglePrecisionResamplesRoundAsTheDataDidOnAnyThread) {
+  s.precision = Precision::kSingle;
+  {
+    PrecisionScope single(Precision::kSingle);
+    ASSERT_TRUE(analyseRows(s, rows));
+  }
+  BootstrapSettings settings;
+  settings.resamples = 30;
+  settings.threads = 1;
+  std::string why;
+  const auto one = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(one) << why;
+  settings.threads = 3;
+  const auto three = runBootstrap(s, settings, {}, &why);
+  ASSERT_TRUE(three) << why;
+  EXPECT_TRUE(sameBits(*one, *three));
+
+  // The same data in double precision: close, but not the same bits.
+  AnalysisState d;
+  ASSERT_TRUE(analyseRows(d, rows));
+  const auto dbl = runBootstrap(d, settings, {}, &why);
+  ASSERT_TRUE(dbl) << why;
+  EXPECT_FALSE(sameBits(*one, *dbl));
+  for (std::size_t c = 0; c < one->median.size(); ++c)
+    EXPECT_NEAR(one->median[c], dbl->median[c], 1e-4 * (1.0 + std::fabs(dbl->median[c])));
+}
+
 TEST_F(Simulated, ProgressCountsUpAndACancelLeavesNoResult) {
   ASSERT_TRUE(analyseRows(s, rows));
   BootstrapSettings settings;
