@@ -1,5 +1,6 @@
 #include "app/files_exist_view.hpp"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -12,6 +13,9 @@ FilesExistView::FilesExistView(FilesExistDialogModel& model, QWidget* owner)
   setObjectName(QStringLiteral("filesExistDialog"));
   setWindowTitle(QString::fromLatin1(M::kTitle));
   auto* layout = new QVBoxLayout(this);
+  auto* names = new QLabel(QString::fromStdString(model_.existingSentence()), this);
+  names->setObjectName(QStringLiteral("existingFilesLabel"));
+  layout->addWidget(names);
   const struct {
     int answer;
     const char* label;

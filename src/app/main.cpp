@@ -1,5 +1,6 @@
 // The desktop program: one frame, its report window and graph windows.
 #include <QApplication>
+#include <QTimer>
 
 #include "app/application.hpp"
 #include "app/main_frame.hpp"
@@ -12,5 +13,12 @@ int main(int argc, char** argv) {
   tolvane::AnalysisState state;
   tolvane::MainFrame frame(state);
   frame.show();
+  // "tolvane FILE", as a file manager starts it: the file is opened as the
+  // File menu would open it, once the frame is up.
+  const QStringList args = QApplication::arguments();
+  if (args.size() > 1) {
+    const QString path = args.at(1);
+    QTimer::singleShot(0, &frame, [&frame, path] { frame.openChosenFile(path); });
+  }
   return app.exec();
 }

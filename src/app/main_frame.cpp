@@ -5,19 +5,25 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QShortcut>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 
 #include "app/about_dialog.hpp"
 #include "app/app_icons.hpp"
 #include "app/batch_runner.hpp"
-#include "app/command_ids.hpp"
 #include "app/gui_batch_dialogs.hpp"
 #include "app/inference_intervals.hpp"
 #include "app/line_thickness_view.hpp"
@@ -27,6 +33,7 @@
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
 #include "engine/select_shape.hpp"
+#include "graph/command_ids.hpp"
 #include "input/delimited_reader.hpp"
 #include "input/line_thickness_dialog.hpp"
 #include "report/report.hpp"
@@ -40,8 +47,13 @@ namespace tolvane {
 
 namespace {
 const char kFrameTitle[] = "Shrinkage Regression";
-const char kHelpCaption[] = "Shrinkage Regression Estimation";
-const char kHelpText[] = "HELP: View the Tolvane.PDF file with the Acrobat Reader.";
+const char kHelpCaption[] = "Tolvane Help";
+const char kHelpPage[] = "qrc:/help/tolvane-help.html";
+const char kNotAGraph[] =
+    "%1 acts on the active graph window, and the active window is not a graph. Open a trace "
+    "from the Visualize menu, or click a graph window, then try again.";
+// Share of the screen's free area the frame first takes.
+constexpr double kScreenShare = 0.85;
 const char kRunGoingOn[] =
     "A batch input run is still in progress. Wait until it has finished before reading "
     "another batch input file.";
@@ -61,7 +73,7 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QString::fromLatin1(kFrameTitle));
   setWindowIcon(largeIcon());
-  resize(980, 700);
+  placeOnScreen();
   mdi_->setObjectName(QStringLiteral("mdiArea"));
   setCentralWidget(mdi_);
   connect(mdi_, &QMdiArea::subWindowActivated, this, &MainFrame::subWindowActivated);
@@ -72,10 +84,13 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
   connect(progressTimer_, &QTimer::timeout, this, &MainFrame::showReadProgress);
 
   // The accelerator table: on the frame, so it works whatever bar is shown.
-  auto* cascade = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5), this);
-  connect(cascade, &QShortcut::activated, this, [this] { command(cmd::kCascade); });
-  auto* tile = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F4), this);
-  connect(tile, &QShortcut::activated, this, [this] { command(cmd::kTile); });
+  int keys = 0;
+  const Accelerator* table = accelerators(&keys);
+  for (int k = 0; k < keys; ++k) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(table[k].keys)), this);
+    const int id = table[k].command;
+    connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
+  }
 
   setStage(MenuStage::Scroll);
 
@@ -153,15 +168,11 @@ void MainFrame::command(int id) {
       about.exec();
       return;
     }
-    case cmd::kHelp: {
-      QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kHelpCaption),
-                      QString::fromLatin1(kHelpText), QMessageBox::Ok, this);
-      box.setObjectName(QStringLiteral("helpMessage"));
-      box.exec();
+    case cmd::kHelp:
+      showHelp();
       return;
-    }
     case cmd::kCreateReport:
-      createReportWindow();
+      showReportWindow();
       return;
     case cmd::kClose:
       mdi_->closeActiveSubWindow();
@@ -235,7 +246,7 @@ void MainFrame::openDataFile() {
   if (refuseWhileRunning()) return;
   const QString path = chooseDataFile(this, lastDirectory_);
   if (path.isEmpty()) return;
-  startBatchInput(path);
+  openChosenFile(path);
 }
 
 void MainFrame::dragEnterEvent(QDragEnterEvent* event) {
@@ -251,7 +262,7 @@ void MainFrame::dropEvent(QDropEvent* event) {
   // waiting on a modal message or dialog.
   const QString path = urls.first().toLocalFile();
   QTimer::singleShot(0, this, [this, path] {
-    if (!refuseWhileRunning()) startBatchInput(path);
+    if (!refuseWhileRunning()) openChosenFile(path);
   });
 }
 
@@ -282,12 +293,35 @@ void MainFrame::readBatchInput() {
   if (refuseWhileRunning()) return;
   const QString path = chooseBatchInputFile(this, lastDirectory_);
   if (path.isEmpty()) return;
-  startBatchInput(path);
+  openChosenFile(path);
+}
+
+bool MainFrame::openChosenFile(const QString& path) {
+  if (runner_->busy()) {
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
+                    QString::fromLatin1(kRunGoingOn), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("runGoingOnMessage"));
+    box.exec();
+    return false;
+  }
+  errno = 0;
+  if (startBatchInput(path)) return true;
+  const int error = errno;
+  const QString why = QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
+                      : error != 0            ? QString::fromLocal8Bit(std::strerror(error))
+                                              : QStringLiteral("it cannot be read");
+  QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kFrameTitle),
+                  QStringLiteral("Cannot open %1: %2.").arg(QDir::toNativeSeparators(path), why),
+                  QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("cannotOpenMessage"));
+  box.exec();
+  return false;
 }
 
 bool MainFrame::startBatchInput(const QString& path) {
   if (runner_->busy()) return false;
   const QFileInfo info(path);
+  if (info.isDir()) return false;  // fopen would open it, and reading would fail
   const QByteArray encoded = QFile::encodeName(info.absoluteFilePath());
   const bool delimited = isDelimitedName(encoded.toStdString());
   std::FILE* infile = std::fopen(encoded.constData(), delimited ? "rb" : "r");
@@ -317,6 +351,61 @@ bool MainFrame::startBatchInput(const QString& path) {
   }
   if (delimited) progressTimer_->start();
   return true;
+}
+
+void MainFrame::placeOnScreen() {
+  // Most of the free area of the screen, whatever its size: a fixed size
+  // was too large for a laptop and small on a large screen.
+  const QScreen* s = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+  if (s == nullptr) {
+    resize(980, 700);
+    return;
+  }
+  const QRect free = s->availableGeometry();
+  const QSize size(static_cast<int>(free.width() * kScreenShare),
+                   static_cast<int>(free.height() * kScreenShare));
+  resize(size);
+  move(free.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+void MainFrame::showReportWindow() {
+  if (reportWindow_ == nullptr) {
+    createReportWindow();
+  } else if (auto* sub = qobject_cast<QMdiSubWindow*>(reportWindow_->parentWidget())) {
+    sub->showNormal();
+    mdi_->setActiveSubWindow(sub);
+  }
+  // The window paints the line store, so a new one has every line kept.
+  reportWindow_->showNewest();
+}
+
+void MainFrame::showHelp() {
+  if (help_ == nullptr) {
+    help_ = new QDialog(this, Qt::Window);
+    help_->setObjectName(QStringLiteral("helpWindow"));
+    help_->setWindowTitle(QString::fromLatin1(kHelpCaption));
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+    auto* browser = new QTextBrowser(help_);
+    browser->setObjectName(QStringLiteral("helpBrowser"));
+    browser->setOpenExternalLinks(true);
+    browser->setSource(QUrl(QString::fromLatin1(kHelpPage)));
+    auto* layout = new QVBoxLayout(help_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+    help_->resize(640, 560);
+  }
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
+}
+
+void MainFrame::sayNotAGraph(int id) {
+  const QString what =
+      id == cmd::kPrintGraph ? QStringLiteral("Print Graph") : QStringLiteral("Copy to ClipBoard");
+  QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
+                  QString::fromLatin1(kNotAGraph).arg(what), QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("notAGraphMessage"));
+  box.exec();
 }
 
 void MainFrame::createReportWindow() {
@@ -376,6 +465,11 @@ void MainFrame::openGraph(int id) {
 
 void MainFrame::forwardToActiveChild(int id) {
   QMdiSubWindow* active = mdi_->activeSubWindow();
+  const bool graphCommand = id == cmd::kPrintGraph || id == cmd::kCopyToClipboard;
+  if (graphCommand && !isGraphChild(active)) {
+    sayNotAGraph(id);
+    return;
+  }
   if (active != nullptr) graphWindowCommand(active, id);
 }
 
@@ -403,14 +497,27 @@ static void greyUnofferedCommands(QMenuBar* bar, AnalysisState& state) {
 }
 #else
 void MainFrame::openGraph(int) {}
-void MainFrame::forwardToActiveChild(int) {}
+void MainFrame::forwardToActiveChild(int id) {
+  if (id == cmd::kPrintGraph || id == cmd::kCopyToClipboard) sayNotAGraph(id);
+}
 bool MainFrame::isGraphChild(QMdiSubWindow*) const {
   return false;
 }
 static void greyUnofferedCommands(QMenuBar*, AnalysisState&) {}
 #endif
 
+// A child's own system menu binds Close to the platform's key, Ctrl+W here;
+// with the frame's Ctrl+W beside it Qt finds the key ambiguous and does
+// neither. The frame's accelerator table decides.
+static void dropSystemMenuCloseKey(QMdiSubWindow* window) {
+  if (window == nullptr || window->systemMenu() == nullptr) return;
+  for (QAction* a : window->systemMenu()->actions()) {
+    if (a->shortcut() == QKeySequence(QKeySequence::Close)) a->setShortcut(QKeySequence());
+  }
+}
+
 void MainFrame::subWindowActivated(QMdiSubWindow* window) {
+  dropSystemMenuCloseKey(window);
   // A graph window gaining or losing activation installs the graph bar; the
   // report window only has the bar redrawn.
   const bool graphInvolved = isGraphChild(window) || isGraphChild(lastActive_);
@@ -433,7 +540,11 @@ void MainFrame::fillWindowList(QMenu* menu) {
   int n = 0;
   for (QMdiSubWindow* child : children) {
     ++n;
-    QAction* entry = menu->addAction(QStringLiteral("&%1 %2").arg(n).arg(child->windowTitle()));
+    // Digits 1 to 9 are the mnemonics; a tenth window would repeat "1".
+    const QString number = n <= 9 ? QStringLiteral("&%1").arg(n) : QString::number(n);
+    QString title = child->windowTitle();
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* entry = menu->addAction(number + QLatin1Char(' ') + title);
     entry->setProperty("windowListEntry", true);
     entry->setCheckable(true);
     entry->setChecked(child == mdi_->activeSubWindow());

@@ -16,6 +16,7 @@
 #include "app/menu_table.hpp"
 #include "input/batch_input_run.hpp"
 
+class QDialog;
 class QMdiArea;
 class QMenu;
 class QMdiSubWindow;
@@ -49,6 +50,11 @@ class MainFrame : public QMainWindow {
   // progress dialog whose Cancel stops the reading. False when the file does not open or a run
   // is going on (which a message box then says).
   bool startBatchInput(const QString& path);
+
+  // Opens a data file as File > Read Batch Input does once a file is chosen
+  // (the run's dialogs follow); `tolvane FILE` comes here. A file that does
+  // not open gets a message box naming it and the system's reason.
+  bool openChosenFile(const QString& path);
 
   // Replaces the run that Read Batch Input starts (tests).
   void setBatchInputRun(BatchInputRun run) { batchRun_ = std::move(run); }
@@ -93,7 +99,14 @@ class MainFrame : public QMainWindow {
   void openDataFile();
   bool refuseWhileRunning();
   void showReadProgress();
+  void placeOnScreen();
   void createReportWindow();
+  // Window > Report Window: the report window shown and active, made anew
+  // when the user has closed it.
+  void showReportWindow();
+  void showHelp();
+  // Print Graph or Copy with no graph window active: a message says why.
+  void sayNotAGraph(int id);
   void closeAllChildren();
   void closeFiles();
   void lineThickness();
@@ -110,6 +123,7 @@ class MainFrame : public QMainWindow {
   AnalysisState& state_;
   QMdiArea* mdi_;
   QPointer<ReportWindow> reportWindow_;
+  QPointer<QDialog> help_;
   QPointer<QMdiSubWindow> lastActive_;
   BatchRunner* runner_;
   InferenceIntervals* intervals_;

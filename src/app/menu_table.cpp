@@ -1,11 +1,12 @@
 #include "app/menu_table.hpp"
 
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <map>
 #include <string>
 
-#include "app/command_ids.hpp"
+#include "graph/command_ids.hpp"
 
 namespace tolvane {
 
@@ -37,12 +38,25 @@ const MenuRow kRows[] = {
     {kOnGraph, "&Visualize", K::Command, cmd::kClose, "C&lose"},
     {kOnGraph, "&Visualize", K::Command, cmd::kCopyToClipboard, "Copy to Clip&Board"},
     {kOnGraph, "&Visualize", K::Command, cmd::kPrintGraph, "&Print Graph"},
-    {kAll, "&Window", K::Command, cmd::kCascade, "&Cascade\tShift+F5"},
-    {kAll, "&Window", K::Command, cmd::kTile, "&Tile\tShift+F4"},
-    {kOnScroll | kOnPath, "&Window", K::Command, cmd::kClose, "&Close"},
-    {kOnGraph, "&Window", K::Command, cmd::kClose, "C&lose"},
+    {kAll, "&Window", K::Command, cmd::kCascade, "&Cascade"},
+    {kAll, "&Window", K::Command, cmd::kTile, "&Tile"},
+    {kAll, "&Window", K::Command, cmd::kCreateReport, "&Report Window"},
+    {kAll, "&Window", K::Command, cmd::kClose, "Cl&ose"},
     {kAll, "&Help", K::Command, cmd::kHelp, "&Help"},
     {kAll, "&Help", K::Command, cmd::kAbout, "&About Tolvane..."},
+};
+
+// The keys of the accelerator table. The frame installs them once; each
+// menu entry of the command shows its key.
+const Accelerator kAccelerators[] = {
+    {cmd::kReadBatchInput, "Ctrl+O"},
+    {cmd::kPrintGraph, "Ctrl+P"},
+    {cmd::kCopyToClipboard, "Ctrl+C"},
+    {cmd::kClose, "Ctrl+W"},
+    {cmd::kHelp, "F1"},
+    {cmd::kExit, "Ctrl+Q"},
+    {cmd::kCascade, "Shift+F5"},
+    {cmd::kTile, "Shift+F4"},
 };
 
 unsigned bitOf(MenuStage stage) {
@@ -62,6 +76,18 @@ unsigned bitOf(MenuStage stage) {
 const MenuRow* menuRows(int* count) {
   *count = static_cast<int>(std::size(kRows));
   return kRows;
+}
+
+const Accelerator* accelerators(int* count) {
+  *count = static_cast<int>(std::size(kAccelerators));
+  return kAccelerators;
+}
+
+const char* acceleratorOf(int command) {
+  for (const Accelerator& a : kAccelerators) {
+    if (a.command == command) return a.keys;
+  }
+  return nullptr;
 }
 
 QMenuBar* buildMenuBar(MenuStage stage, QWidget* parent, const std::function<void(int)>& dispatch,
@@ -87,7 +113,12 @@ QMenuBar* buildMenuBar(MenuStage stage, QWidget* parent, const std::function<voi
     }
     // The text after a tab shows as the shortcut; the keys themselves belong
     // to the frame's accelerator table, so they work on every bar.
-    QAction* action = menu->addAction(QString::fromUtf8(row.label));
+    QString label = QString::fromUtf8(row.label);
+    if (const char* keys = acceleratorOf(row.command)) {
+      label += QLatin1Char('\t') +
+               QKeySequence(QString::fromLatin1(keys)).toString(QKeySequence::NativeText);
+    }
+    QAction* action = menu->addAction(label);
     action->setData(row.command);
     const int id = row.command;
     QObject::connect(action, &QAction::triggered, bar, [dispatch, id] { dispatch(id); });

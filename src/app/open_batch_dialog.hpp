@@ -9,7 +9,8 @@ namespace tolvane {
 
 // The dialog's two filters, the first one selected.
 inline constexpr const char* kBatchFilter = "Batch Input Files(*.AYQ)";
-inline constexpr const char* kAllFilesFilter = "All Files(*.*)";
+// "*" rather than "*.*", which hides files without an extension.
+inline constexpr const char* kAllFilesFilter = "All Files (*)";
 // Open Data File adds delimited text, its filter first.
 inline constexpr const char* kDataFilter = "Data Files (*.csv *.tsv *.txt)";
 

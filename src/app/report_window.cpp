@@ -217,7 +217,8 @@ void ReportWindow::paintEvent(QPaintEvent* event) {
   char number[16];
   for (int r = rows.first; r < rows.end; ++r) {
     const int y = model_.rowY(r) + ascent_;
-    painter.drawText(model_.textX(), y, QString::fromLatin1(reportRow(r)));
+    // Names from data files are UTF-8.
+    painter.drawText(model_.textX(), y, QString::fromUtf8(reportRow(r)));
     std::snprintf(number, sizeof number, "%5d", r + counters.firstLineNo);
     const QString label = QString::fromLatin1(number);
     painter.drawText(model_.numberRight() - fm.horizontalAdvance(label), y, label);

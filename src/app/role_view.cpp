@@ -41,6 +41,9 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  cancel->setAutoDefault(false);
 
   auto label = [this](const char* text) {
     auto* l = new QLabel(QString::fromLatin1(text), this);
@@ -67,7 +70,12 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addWidget(hint);
-  layout->addWidget(ok, 0, Qt::AlignHCenter);
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch();
+  buttonRow->addWidget(ok);
+  buttonRow->addWidget(cancel);
+  buttonRow->addStretch();
+  layout->addLayout(buttonRow);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   for (const ListWidget& l : listWidgets()) {
@@ -76,6 +84,9 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
     // selection change; a redraw's own changes are not forwarded.
     connect(l.widget, &QListWidget::currentRowChanged, this,
             [this, which](int row) { rowChosen(which, row); });
+    // A click on the row that is already current changes no row, yet may
+    // have painted a highlight the model does not hold.
+    connect(l.widget, &QListWidget::itemPressed, this, [this] { redraw(); });
   }
   connect(right, &QPushButton::clicked, this, [this] {
     model_.moveRight();
@@ -88,6 +99,10 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   connect(ok, &QPushButton::clicked, this, [this] {
     model_.ok();
     done(QDialog::Accepted);
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    model_.cancel();
+    if (model_.exit() != RoleDialogModel::Exit::kOpen) done(QDialog::Rejected);
   });
   redraw();
   predictors_->setFocus();
@@ -122,9 +137,11 @@ void RoleView::redraw() {
       l.widget->clear();
       l.widget->addItems(names);
     }
+    // Exactly the model's selection is painted: a row the user clicked but
+    // the model did not take must not stay highlighted.
     const int sel = model_.selection(l.list);
     if (sel >= 0) {
-      l.widget->setCurrentRow(sel);
+      l.widget->setCurrentRow(sel, QItemSelectionModel::ClearAndSelect);
     } else {
       l.widget->setCurrentRow(-1);
       l.widget->clearSelection();

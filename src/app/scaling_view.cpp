@@ -2,6 +2,7 @@
 
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -50,11 +51,19 @@ ScalingView::ScalingView(ScalingDialogModel& model, QWidget* owner)
   auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  cancel->setAutoDefault(false);
+  auto* buttonRow = new QHBoxLayout;
+  buttonRow->addStretch();
+  buttonRow->addWidget(ok);
+  buttonRow->addWidget(cancel);
+  buttonRow->addStretch();
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
   layout->addLayout(fields);
-  layout->addWidget(ok, 0, Qt::AlignHCenter);
+  layout->addLayout(buttonRow);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   if (QAbstractButton* marked = group_->button(model_.button())) {
@@ -70,6 +79,10 @@ ScalingView::ScalingView(ScalingDialogModel& model, QWidget* owner)
   connect(ok, &QPushButton::clicked, this, [this] {
     model_.ok();
     done(QDialog::Accepted);
+  });
+  connect(cancel, &QPushButton::clicked, this, [this] {
+    model_.cancel();
+    if (model_.finished()) done(QDialog::Rejected);
   });
 }
 

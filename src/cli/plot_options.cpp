@@ -24,6 +24,24 @@ bool plotsAvailable() {
 #endif
 }
 
+bool parsePlotSize(const std::string& text, int* width, int* height) {
+  const std::size_t x = text.find_first_of("xX");
+  if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
+  auto number = [](const std::string& digits, int* out) {
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    *out = std::stoi(digits);
+    return *out >= 100 && *out <= 10000;
+  };
+  int w = 0, h = 0;
+  if (!number(text.substr(0, x), &w) || !number(text.substr(x + 1), &h)) return false;
+  *width = w;
+  *height = h;
+  return true;
+}
+
 void addPlotOptions(CLI::App& app, PlotOptions& o) {
   CLI::Option* plots =
       app.add_option("--plots", o.dir,
@@ -37,6 +55,24 @@ void addPlotOptions(CLI::App& app, PlotOptions& o) {
   app.add_option("--plot-format", o.format, "File format of the charts: png, svg or pdf")
       ->transform(CLI::IsMember({"png", "svg", "pdf"}, CLI::ignore_case))
       ->option_text("png|svg|pdf");
+  app.add_option_function<std::string>(
+         "--plot-size", [&o](const std::string& text) { parsePlotSize(text, &o.width, &o.height); },
+         "Size of each chart: pixels for PNG, points for SVG and PDF (default 800x560)")
+      ->check(
+          [](const std::string& text) {
+            int w = 0, h = 0;
+            return parsePlotSize(text, &w, &h)
+                       ? std::string()
+                       : "expected WIDTHxHEIGHT, each from 100 to 10000, such as 1600x1120";
+          },
+          "WxH")
+      ->option_text("WxH");
+  app.add_option("--plot-dpi", o.dpi,
+                 "Dots per inch a PNG chart is drawn for; text and lines grow with it, so "
+                 "--plot-size 1600x1120 --plot-dpi 192 reads like the default at twice the "
+                 "detail (default 96)")
+      ->check(CLI::Range(24, 1200))
+      ->option_text("N");
 }
 
 int writePathPlots(const PlotOptions& options, const AnalysisState& state, int number,
@@ -46,8 +82,9 @@ int writePathPlots(const PlotOptions& options, const AnalysisState& state, int n
   PlotFormat format = PlotFormat::Png;
   parsePlotFormat(options.format, &format);  // checked when read; png otherwise
   std::string why;
-  if (!writeTracePlots(state, options.dir, "path" + std::to_string(number), format, nullptr,
-                       &why)) {
+  const PlotLook look{options.width, options.height, options.dpi};
+  if (!writeTracePlots(state, options.dir, "path" + std::to_string(number), format, nullptr, &why,
+                       look)) {
     err << "tolvane-batch: plots: " << why << "\n";
     return kExitStopped;
   }

@@ -19,17 +19,26 @@ namespace tolvane {
 struct PlotOptions {
   std::string dir;             // --plots: folder for the charts; empty for none
   std::string format = "png";  // --plot-format: png, svg or pdf
+  // --plot-size WxH: pixels for PNG, points for SVG and PDF.
+  int width = 800;
+  int height = 560;
+  // --plot-dpi: what a PNG is drawn for; text and lines grow with it.
+  int dpi = 96;
 };
+
+// "1600x1120" (or "1600X1120") into width and height, each from 100 to
+// 10000; false for anything else.
+bool parsePlotSize(const std::string& text, int* width, int* height);
 
 // True when this build can write plots.
 bool plotsAvailable();
 
-// Declares --plots and --plot-format on `app`.
+// Declares --plots, --plot-format, --plot-size and --plot-dpi on `app`.
 void addPlotOptions(CLI::App& app, PlotOptions& options);
 
 // Writes the charts of the path just traced (number counts the paths from
-// 1) into options.dir as path<number>_cyq, _ryq, _eyq, _iyq and _dyq with
-// the format's extension, the names of the CSV copies. Does nothing when no
+// 1) into options.dir as path<number>_<path>_cyq, _ryq, _eyq, _iyq and _dyq
+// with the format's extension, where <path> names the family, Q and steps. Does nothing when no
 // plots were asked for. Starts the offscreen chart platform on first use.
 // Returns kExitCompleted, or kExitStopped after saying on `err` which file
 // could not be written.

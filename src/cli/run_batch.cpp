@@ -62,12 +62,11 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
       }
       return kExitCompleted;
     case BatchRunStatus::kCancelled: {
-      std::string names;
-      for (const std::string& n : dialogs.existingFiles())
-        names += (names.empty() ? "" : " and ") + n;
+      // The sentence ends in a full stop: drop it before the semicolon.
+      std::string names = existingFilesSentence(dialogs.existingFiles());
+      names.pop_back();
       err << "tolvane-batch: " << names
-          << " already exist(s); nothing was written. Use --if-exists overwrite or append, or "
-             "--out NAME.\n";
+          << "; nothing was written. Use --if-exists overwrite or append, or --out NAME.\n";
       return kExitFilesExist;
     }
     case BatchRunStatus::kBusy:

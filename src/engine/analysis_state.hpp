@@ -73,7 +73,11 @@ enum class AnalysisStage {
   kPathChosen,  // a path has been traced: the trace graphs may be drawn
 };
 
-struct AnalysisState {
+// Everything one analysis is made of, from the counts read to the traces.
+// Kept apart from what outlives an analysis (the files, the dialog memories,
+// the lock) so that a batch input run can set the previous analysis aside and
+// put it back when the user cancels.
+struct AnalysisData {
   // Counts and model description.
   int NVAR = 0;
   // Counts of rows reduced from delimited text reach far beyond int.
@@ -146,9 +150,12 @@ struct AnalysisState {
 
   // Files and dialogs.
   std::string INNAME;  // input file name without directory
-  OutputFiles files;
   int FILECHOICE = 1;
   int NAMECANCEL = 0;
+};
+
+struct AnalysisState : AnalysisData {
+  OutputFiles files;
   DialogMemory memory;
 
   // Held by a batch input run for its whole length; Select Shape and the

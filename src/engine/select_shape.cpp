@@ -101,7 +101,7 @@ void closingLines(const AnalysisState& s, bool traced) {
     REPORT_LINE(BLANK_LINE);
     reportLinef("Tolvane has created an Output File of Detailed Results named... %s.",
                 s.files.SUMMNAME.c_str());
-    REPORT_LINE("After exiting from Tolvane, you may use the Windows WordPad to review and/or");
+    REPORT_LINE("After exiting from Tolvane, you may use any text editor to review and/or");
     REPORT_LINE("print this file of summary statistics from this Tolvane run.");
   }
   if (s.files.traceOpen()) {

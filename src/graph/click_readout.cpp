@@ -81,7 +81,7 @@ int clickSeries() {
   return lastSeries;
 }
 
-void clickReadout(const QWidget* window, int point, int series, AnalysisState& state) {
+std::string clickReadout(const QWidget* window, int point, int series, AnalysisState& state) {
   lastPoint = point;
   lastSeries = series;
   std::unique_lock lock(state.runMutex, std::try_to_lock);
@@ -93,6 +93,7 @@ void clickReadout(const QWidget* window, int point, int series, AnalysisState& s
   }
   REPORT_LINE(REPORT_BUFFER);
   REPORT_SHOW();
+  return REPORT_BUFFER;
 }
 
 }  // namespace tolvane

@@ -1,6 +1,8 @@
 // The report line for a click on a plotted point.
 #pragma once
 
+#include <string>
+
 #include "engine/analysis_state.hpp"
 
 class QWidget;
@@ -22,6 +24,7 @@ int clickSeries();
 // value instead of reading outside the matrix. While a batch input holds
 // state.runMutex the matrices are being rebuilt: the line says so and
 // nothing is read. Takes state.runMutex itself; do not hold it when calling.
-void clickReadout(const QWidget* window, int point, int series, AnalysisState& state);
+// Returns the line, for the window to show as well.
+std::string clickReadout(const QWidget* window, int point, int series, AnalysisState& state);
 
 }  // namespace tolvane

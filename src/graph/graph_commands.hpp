@@ -17,22 +17,14 @@
 
 #include <QString>
 
+#include "graph/command_ids.hpp"
+
 class QMdiArea;
 class QWidget;
 
 namespace tolvane {
 
 struct AnalysisState;
-
-inline constexpr int kCmdCoefficientTrace = 101;
-inline constexpr int kCmdRelativeRiskTrace = 102;
-inline constexpr int kCmdExcessEigenvalueTrace = 103;
-inline constexpr int kCmdInferiorDirectionTrace = 104;
-inline constexpr int kCmdShrinkageFactorTrace = 105;
-inline constexpr int kCmdInferenceIntervals = 107;
-inline constexpr int kCmdPrintGraph = 108;
-inline constexpr int kCmdVisualReRegression = 110;
-inline constexpr int kCmdCopyGraph = 111;
 
 // True for 101 to 105 and 110.
 bool isOpenGraphCommand(int commandId);

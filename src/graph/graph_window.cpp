@@ -1,5 +1,7 @@
 #include "graph/graph_window.hpp"
 
+#include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <mutex>
@@ -17,10 +19,32 @@
 namespace tolvane {
 
 GraphWindow::GraphWindow(TraceKind kind, AnalysisState& state, QWidget* parent)
-    : QWidget(parent), kind_(kind), state_(state), chart_(TraceChart::createInWindow(this)) {
-  setWindowTitle(traceTitle(kind));
-  chart_->notifyClicks(
-      [this](int point, int series) { clickReadout(this, point, series + 1, state_); });
+    : QWidget(parent),
+      kind_(kind),
+      state_(state),
+      chart_(TraceChart::createInWindow(this)),
+      readout_(new QLabel(this)) {
+  // The path in the title tells two windows of one trace apart; the chart
+  // keeps the trace's own title.
+  setWindowTitle(kind == TraceKind::ReRegression ? traceTitle(kind)
+                                                 : traceWindowTitle(kind, state));
+  readout_->setObjectName(QStringLiteral("readoutLine"));
+  readout_->setText(QStringLiteral("Click a plotted point to read its value."));
+  readout_->setContentsMargins(6, 2, 6, 2);
+  readout_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long read-out must not widen the window (a maximised one would widen
+  // the whole frame past the screen): it is cut at the window's edge.
+  readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  layout()->addWidget(readout_);
+  chart_->notifyClicks([this](int point, int series) {
+    const std::string line = clickReadout(this, point, series + 1, state_);
+    readout_->setText(QString::fromUtf8(line.c_str()));
+    chart_->markPoint(point, series);
+  });
+}
+
+QString GraphWindow::readout() const {
+  return readout_->text();
 }
 
 const GraphWindow* graphWindowOf(const QWidget* w) {
@@ -66,10 +90,10 @@ bool graphWindowCommand(QWidget* window, int commandId) {
   GraphWindow* g = graphWindowOf(window);
   if (g == nullptr) return false;
   switch (commandId) {
-    case kCmdPrintGraph:
+    case cmd::kPrintGraph:
       printGraph(g->chart(), g);
       return true;
-    case kCmdCopyGraph:
+    case cmd::kCopyToClipboard:
       copyGraph(g->chart());
       return true;
     default:
@@ -78,7 +102,7 @@ bool graphWindowCommand(QWidget* window, int commandId) {
 }
 
 bool graphCommandEnabled(int commandId, const AnalysisState* state, QString* whyNot) {
-  if (commandId != kCmdInferenceIntervals) return true;
+  if (commandId != cmd::kInferenceIntervals) return true;
   const std::string why = state != nullptr ? whyNoResampling(*state)
                                            : std::string("Inference intervals need a traced path.");
   if (why.empty()) return true;

@@ -1,8 +1,12 @@
-// A graph window: an MDI child holding one trace chart. A click on a
-// plotted point writes the read-out line of the window's title.
+// A graph window: an MDI child holding one trace chart and a read-out line
+// below it. A click on a plotted point writes the read-out line of the
+// window's trace to the report, shows it in the read-out line and rings the
+// point, so that the reading is seen where the user clicked.
 #pragma once
 
 #include <QWidget>
+
+class QLabel;
 
 #include "graph/trace_kind.hpp"
 
@@ -20,12 +24,15 @@ class GraphWindow : public QWidget {
 
   TraceKind kind() const { return kind_; }
   TraceChart& chart() const { return *chart_; }
+  // The last read-out, as the line below the chart shows it.
+  QString readout() const;
   QSize sizeHint() const override { return QSize(640, 440); }
 
  private:
   TraceKind kind_;
   AnalysisState& state_;
   TraceChart* chart_;
+  QLabel* readout_;
 };
 
 // The graph window of w: w itself or the widget inside a QMdiSubWindow w;

@@ -7,6 +7,8 @@
 #include <QEvent>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLayout>
 #include <QGraphicsLineItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
@@ -125,9 +127,26 @@ TraceChart::TraceChart(InWindow) {
   chart_->setTitleFont(f);
   emptyItem_ = new QGraphicsSimpleTextItem(chart_);
   emptyItem_->setVisible(false);
-  connect(chart_, &QChart::plotAreaChanged, this, [this] { placeEmptyText(); });
+  marker_ = new QGraphicsEllipseItem(chart_);
+  marker_->setPen(QPen(Qt::black, 2.0));
+  marker_->setBrush(Qt::NoBrush);
+  marker_->setZValue(10);  // above the lines
+  marker_->setVisible(false);
+  connect(chart_, &QChart::plotAreaChanged, this, [this] {
+    placeEmptyText();
+    placeMarker();
+  });
+  // The chart's own frame around the plot is room a small window needs.
+  chart_->layout()->setContentsMargins(0, 0, 0, 0);
+  chart_->setBackgroundRoundness(0);
   baseMargins_ = chart_->margins();
-  connect(chart_, &QGraphicsWidget::geometryChanged, this, [this] { layOutColumnLegend(); });
+  fullMargins_ = baseMargins_;
+  fullTitleFont_ = chart_->titleFont();
+  fullLabelFont_ = chart_->legend()->font();
+  connect(chart_, &QGraphicsWidget::geometryChanged, this, [this] {
+    fitToSize();
+    layOutColumnLegend();
+  });
 }
 
 TraceChart::~TraceChart() {
@@ -233,6 +252,8 @@ void TraceChart::finishSetup() {
   series_.clear();
   plottedRows_.clear();
   bands_.clear();
+  marked_.reset();  // a ring on the old data would point at nothing
+  marker_->setVisible(false);
   chart_->setTitle(title_);
 
   const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
@@ -317,15 +338,64 @@ void TraceChart::finishSetup() {
   chart_->legend()->setVisible(!series_.empty() && seriesCount() <= kOwnLegendMost);
   buildColumnLegend();
 
+  compact_ = -1;  // the new axes take the look of the present size
+  fitToSize();
+
   emptyItem_->setText(emptyText_);
   emptyItem_->setVisible(series_.empty() && !emptyText_.isEmpty());
   emptyItem_->setZValue(100);
   placeEmptyText();
 }
 
+void TraceChart::fitToSize() {
+  const QSizeF size = chart_->size();
+  if (size.isEmpty()) return;
+  const int compact = size.height() < 360.0 || size.width() < 460.0 ? 1 : 0;
+  if (compact == compact_) return;
+  compact_ = compact;
+  applyLook(compact == 1);
+}
+
+void TraceChart::applyLook(bool compact) {
+  QFont title = fullTitleFont_;
+  QFont labels = fullLabelFont_;
+  if (compact) {
+    title.setPointSizeF(std::max(8.0, fullTitleFont_.pointSizeF() / 1.2));
+    labels.setPointSizeF(std::max(7.0, fullLabelFont_.pointSizeF() * 0.85));
+    baseMargins_ = QMargins(4, 2, 6, 2);
+  } else {
+    baseMargins_ = fullMargins_;
+  }
+  chart_->setTitleFont(title);
+  chart_->legend()->setFont(labels);
+  for (QAbstractAxis* axis : chart_->axes()) {
+    axis->setLabelsFont(labels);
+    QFont axisTitle = labels;
+    axisTitle.setBold(true);
+    axis->setTitleFont(axisTitle);
+    // The vertical title only repeats the window's; the plot needs the room.
+    if (axis->orientation() == Qt::Vertical) axis->setTitleVisible(!compact);
+  }
+  for (const LegendEntry& e : legend_)
+    e.label->setFont(labels);
+  chart_->setMargins(baseMargins_);
+}
+
 void TraceChart::placeEmptyText() {
   if (emptyItem_ == nullptr || !emptyItem_->isVisible()) return;
   const QRectF area = chart_->plotArea();
+  // The text stays inside its plot: a smaller type, then cut short.
+  QFont font = fullLabelFont_;
+  emptyItem_->setFont(font);
+  emptyItem_->setText(emptyText_);
+  while (emptyItem_->boundingRect().width() > area.width() - 8.0 && font.pointSizeF() > 6.5) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+    emptyItem_->setFont(font);
+  }
+  if (emptyItem_->boundingRect().width() > area.width() - 8.0) {
+    emptyItem_->setText(QFontMetricsF(font).elidedText(emptyText_, Qt::ElideRight,
+                                                       std::max(0.0, area.width() - 8.0)));
+  }
   const QRectF box = emptyItem_->boundingRect();
   emptyItem_->setPos(area.center().x() - box.width() / 2, area.center().y() - box.height() / 2);
 }
@@ -423,7 +493,10 @@ void TraceChart::printInto(QPainter& painter, const QRectF& target) const {
 }
 
 QImage TraceChart::toImage() const {
-  const QSize size = chartSize().toSize();
+  return imageOfSize(chartSize().toSize());
+}
+
+QImage TraceChart::imageOfSize(QSize size) const {
   QImage image(size.isEmpty() ? QSize(1, 1) : size, QImage::Format_ARGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -440,8 +513,10 @@ void TraceChart::layOutAt(QSize size) const {
 }
 
 bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize size,
-                              QString* error) const {
-  layOutAt(size);
+                              QString* error, double scale, const QString& documentTitle) const {
+  if (!(scale > 0.0) || format != ChartFileFormat::Png) scale = 1.0;
+  const QString fileTitle = documentTitle.isEmpty() ? title_ : documentTitle;
+  layOutAt(QSize(static_cast<int>(size.width() / scale), static_cast<int>(size.height() / scale)));
   const QSizeF s = chartSize();
   const QRectF target(QPointF(0, 0), s);
   auto fail = [&](const QString& what) {
@@ -450,7 +525,12 @@ bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize
   };
   switch (format) {
     case ChartFileFormat::Png: {
-      if (!toImage().save(path, "PNG")) return fail(QStringLiteral("cannot write ") + path);
+      QImage image = view_ != nullptr ? toImage() : imageOfSize(size);
+      const int dotsPerMeter = static_cast<int>(std::lround(scale * 96.0 / 0.0254));
+      image.setDotsPerMeterX(dotsPerMeter);
+      image.setDotsPerMeterY(dotsPerMeter);
+      image.setText(QStringLiteral("Title"), fileTitle);
+      if (!image.save(path, "PNG")) return fail(QStringLiteral("cannot write ") + path);
       return true;
     }
     case ChartFileFormat::Svg: {
@@ -458,7 +538,7 @@ bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize
       svg.setFileName(path);
       svg.setSize(s.toSize());
       svg.setViewBox(target);
-      svg.setTitle(title_);
+      svg.setTitle(fileTitle);
       QPainter painter;
       if (!painter.begin(&svg)) return fail(QStringLiteral("cannot write ") + path);
       printInto(painter, target);
@@ -467,7 +547,7 @@ bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize
     }
     case ChartFileFormat::Pdf: {
       QPdfWriter pdf(path);
-      pdf.setTitle(title_);
+      pdf.setTitle(fileTitle);
       pdf.setResolution(72);
       pdf.setPageLayout(QPageLayout(QPageSize(s, QPageSize::Point), QPageLayout::Portrait,
                                     QMarginsF(0, 0, 0, 0)));
@@ -527,6 +607,32 @@ QPointF TraceChart::viewPosOf(int point, int series) const {
   const QPointF inChart =
       chart_->mapToPosition(QPointF(x_[point], value(point, series)), series_[series]);
   return QPointF(view_->mapFromScene(chart_->mapToScene(inChart)));
+}
+
+void TraceChart::markPoint(int point, int series) {
+  marked_.reset();
+  if (point >= 0 && series >= 0 && series < seriesCount() && point < rows_ &&
+      std::isfinite(value(point, series)) && std::isfinite(x_[point])) {
+    marked_ = Hit{point, series};
+  }
+  placeMarker();
+}
+
+std::optional<TraceChart::Hit> TraceChart::markedPoint() const {
+  return marked_;
+}
+
+void TraceChart::placeMarker() {
+  if (marker_ == nullptr) return;
+  if (!marked_) {
+    marker_->setVisible(false);
+    return;
+  }
+  const int row = marked_->point, k = marked_->series;
+  const QPointF at = chart_->mapToPosition(QPointF(x_[row], value(row, k)), series_[k]);
+  constexpr double kRadius = 6.0;
+  marker_->setRect(QRectF(at.x() - kRadius, at.y() - kRadius, 2 * kRadius, 2 * kRadius));
+  marker_->setVisible(true);
 }
 
 bool TraceChart::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,8 @@
 // graphics in PDF and SVG.
 #pragma once
 
+#include <QFont>
+#include <QMargins>
 #include <QObject>
 #include <QPointF>
 #include <QRectF>
@@ -23,6 +25,7 @@ class QAreaSeries;
 class QChart;
 class QImage;
 class QChartView;
+class QGraphicsEllipseItem;
 class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
@@ -89,8 +92,12 @@ class TraceChart : public QObject {
   void printInto(QPainter& painter, const QRectF& target) const;
   // The chart as it is drawn now, as an image.
   QImage toImage() const;
-  // Lays the chart out at size and writes it as PNG, SVG or PDF.
-  bool renderToFile(const QString& path, ChartFileFormat format, QSize size, QString* error) const;
+  // Lays the chart out at size and writes it as PNG, SVG or PDF. A PNG at
+  // scale s is laid out at size / s and drawn s times as large, so that its
+  // text and lines keep their proportion to a screen chart; documentTitle
+  // (when not empty) is the file's own title instead of the chart's.
+  bool renderToFile(const QString& path, ChartFileFormat format, QSize size, QString* error,
+                    double scale = 1.0, const QString& documentTitle = {}) const;
 
   // Which plotted point a press at viewPos (view viewport coordinates) hits:
   // the series whose line passes nearest, within a few pixels, and on it the
@@ -99,6 +106,12 @@ class TraceChart : public QObject {
   // Where point (point, series) is drawn, in viewport coordinates; (-1, -1)
   // when it is not drawn.
   QPointF viewPosOf(int point, int series) const;
+  // Rings plotted point (point, series), both from 0, so that a click shows
+  // where it was read; the ring follows the plot when the chart is resized.
+  // A point that is not plotted, or point -1, takes the ring away.
+  void markPoint(int point, int series);
+  // The ringed point, when one is shown.
+  std::optional<Hit> markedPoint() const;
 
   QChart* chart() const { return chart_; }
   QChartView* view() const { return view_; }
@@ -115,7 +128,14 @@ class TraceChart : public QObject {
   struct InWindow {};
   explicit TraceChart(InWindow);
   void layOutAt(QSize size) const;
+  QImage imageOfSize(QSize pixels) const;
   void placeEmptyText();
+  void placeMarker();
+  // Small charts (tiled windows) get smaller type, thinner margins and no
+  // axis title on the side, so that the plot keeps most of the room and its
+  // marks stay readable instead of turning into "...".
+  void fitToSize();
+  void applyLook(bool compact);
   void buildColumnLegend();
   void layOutColumnLegend();
 
@@ -123,7 +143,13 @@ class TraceChart : public QObject {
   QChartView* view_ = nullptr;
   bool ownsView_ = false;
   QGraphicsSimpleTextItem* emptyItem_ = nullptr;
+  QGraphicsEllipseItem* marker_ = nullptr;
+  std::optional<Hit> marked_;
   QMargins baseMargins_;
+  QMargins fullMargins_;
+  QFont fullTitleFont_;
+  QFont fullLabelFont_;
+  int compact_ = -1;  // -1 before the first layout
   struct LegendEntry {
     QGraphicsLineItem* swatch;
     QGraphicsSimpleTextItem* label;

@@ -30,8 +30,11 @@ struct TraceFile {
   int command;
   const char* tag;
 };
-constexpr TraceFile kTraceFiles[] = {
-    {101, "cyq"}, {102, "ryq"}, {103, "eyq"}, {104, "iyq"}, {105, "dyq"}};
+constexpr TraceFile kTraceFiles[] = {{cmd::kCoefficientTrace, "cyq"},
+                                     {cmd::kRelativeRiskTrace, "ryq"},
+                                     {cmd::kExcessEigenvalueTrace, "eyq"},
+                                     {cmd::kInferiorDirectionTrace, "iyq"},
+                                     {cmd::kShrinkageFactorTrace, "dyq"}};
 
 }  // namespace
 
@@ -64,7 +67,7 @@ const char* plotFormatExtension(PlotFormat format) {
 }
 
 bool writeTraceChart(const AnalysisState& state, int commandId, const std::string& path,
-                     PlotFormat format, std::string* error) {
+                     PlotFormat format, std::string* error, const PlotLook& look) {
   TraceKind kind;
   if (!traceKindOf(commandId, &kind)) {
     if (error != nullptr) *error = "no graph command " + std::to_string(commandId);
@@ -77,8 +80,10 @@ bool writeTraceChart(const AnalysisState& state, int commandId, const std::strin
   TraceChart chart;
   setUpTraceChart(chart, kind, traceMatrix(state, kind), state);
   QString why;
+  const double scale = format == PlotFormat::Png ? look.dpi / double(kPlotDpi) : 1.0;
   if (!chart.renderToFile(QString::fromStdString(path), fileFormat(format),
-                          QSize(kPlotWidth, kPlotHeight), &why)) {
+                          QSize(look.width, look.height), &why, scale,
+                          traceWindowTitle(kind, state))) {
     if (error != nullptr) *error = why.toStdString();
     return false;
   }
@@ -86,18 +91,21 @@ bool writeTraceChart(const AnalysisState& state, int commandId, const std::strin
 }
 
 bool writeTracePlots(const AnalysisState& state, const std::string& dir, const std::string& stem,
-                     PlotFormat format, std::vector<std::string>* written, std::string* error) {
+                     PlotFormat format, std::vector<std::string>* written, std::string* error,
+                     const PlotLook& look) {
   const QString qdir = QString::fromStdString(dir);
   if (!QDir().mkpath(qdir)) {
     if (error != nullptr) *error = "cannot create directory " + dir;
     return false;
   }
+  // The path in the names tells the charts of two paths apart.
+  const std::string pathTag = pathFileTag(state);
   for (const TraceFile& f : kTraceFiles) {
     const std::string path = QDir(qdir)
-                                 .filePath(QString::fromStdString(stem) + "_" + f.tag + "." +
-                                           plotFormatExtension(format))
+                                 .filePath(QString::fromStdString(stem + "_" + pathTag + "_") +
+                                           f.tag + "." + plotFormatExtension(format))
                                  .toStdString();
-    if (!writeTraceChart(state, f.command, path, format, error)) return false;
+    if (!writeTraceChart(state, f.command, path, format, error, look)) return false;
     if (written != nullptr) written->push_back(path);
   }
   return true;

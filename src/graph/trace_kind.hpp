@@ -4,18 +4,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
 #include "engine/analysis_state.hpp"
+#include "graph/command_ids.hpp"
 
 namespace tolvane {
 
+// Each kind carries the id of the command that opens its window.
 enum class TraceKind {
-  Coefficients = 101,       // "Shrinkage Coefficients", CYQ
-  RelativeRisks = 102,      // "Relative Risks", RYQ
-  ExcessEigenvalues = 103,  // "Excess Eigenvalues", EYQ
-  InferiorDirection = 104,  // "Inferior Direction", IYQ
-  ShrinkageFactors = 105,   // "Shrinkage Factors", DYQ
-  ReRegression = 110,       // "Visual Re-Regression", KYQ (never has rows)
+  Coefficients = cmd::kCoefficientTrace,             // "Shrinkage Coefficients", CYQ
+  RelativeRisks = cmd::kRelativeRiskTrace,           // "Relative Risks", RYQ
+  ExcessEigenvalues = cmd::kExcessEigenvalueTrace,   // "Excess Eigenvalues", EYQ
+  InferiorDirection = cmd::kInferiorDirectionTrace,  // "Inferior Direction", IYQ
+  ShrinkageFactors = cmd::kShrinkageFactorTrace,     // "Shrinkage Factors", DYQ
+  ReRegression = cmd::kVisualReRegression,           // "Visual Re-Regression", KYQ (never has rows)
 };
 
 // The kind for a graph command id; false for any other id.
@@ -23,6 +26,18 @@ bool traceKindOf(int commandId, TraceKind* kind);
 
 // The window title of a kind.
 QString traceTitle(TraceKind kind);
+
+// The path the traces follow, as a window title or a file name can carry it:
+// "Q-shape Q=0.5, 4 steps/MCAL" (the family, Q and the steps per unit of
+// MCAL), so that windows of two paths can be told apart. The family name is
+// the one the path dialog shows.
+QString pathDescription(const AnalysisState& state);
+
+// The same for a file name: "qshape_q0.5_4steps" (no blanks, no "=").
+std::string pathFileTag(const AnalysisState& state);
+
+// A graph window's title: the trace's title, then the path it shows.
+QString traceWindowTitle(TraceKind kind, const AnalysisState& state);
 
 // The kind whose window has this title; false for any other title.
 bool traceKindOfTitle(const QString& title, TraceKind* kind);

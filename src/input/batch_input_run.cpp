@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "engine/least_squares.hpp"
 #include "input/batch_line_reader.hpp"
@@ -61,14 +62,21 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
   }
   BatchRunResult result;
   try {
+    // Set aside so that a cancel can put it back: the user meant to change
+    // nothing, and the menus still offer what this analysis supports. Moved,
+    // not copied: the run empties the state at its first step anyway.
+    AnalysisData previous = std::move(static_cast<AnalysisData&>(s));
     result = runLocked(s, input, infile, dialogs);
+    if (result.status == BatchRunStatus::kCancelled) {
+      // What this run wrote is no part of the previous analysis.
+      s.files.closeBoth();
+      static_cast<AnalysisData&>(s) = std::move(previous);
+    }
   } catch (const std::bad_alloc&) {
     result = stopRun(BatchRunStatus::kStopped, "Out of memory. Batch input stopped.");
   }
   infile.reset();
-  if (result.status == BatchRunStatus::kStopped || result.status == BatchRunStatus::kCancelled) {
-    s.reset();
-  }
+  if (result.status == BatchRunStatus::kStopped) s.reset();
   s.files.flushBoth();
   return result;
 }

@@ -48,7 +48,9 @@ struct BatchInput {
 //
 // A run that stops leaves the state reset (no analysis is built on partial
 // data), closes INFILE and flushes the output files; what they hold stays.
-// A cancelled run leaves the state reset with no file open.
+// A cancelled run (a name dialog cancelled, "Abort" for existing files, or
+// the role or scaling dialog cancelled) puts the previous analysis back as it
+// was when the run began, and closes the files this run opened.
 BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
 
 // The same run for a front end that holds s.runMutex itself for the whole

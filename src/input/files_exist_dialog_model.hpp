@@ -1,6 +1,7 @@
 // The behaviour of the "Files Already Exist..." dialog, without widgets: four
-// exclusive answers and OK. The close box keeps the answer the dialog opened
-// with (overwrite); Esc does nothing.
+// exclusive answers and OK. Nothing that empties a file happens unless the
+// user picks it: the dialog opens on "Change (EDIT) FileName.", and the close
+// box and Esc abort the batch input.
 #pragma once
 
 #include <string>
@@ -20,13 +21,16 @@ class FilesExistDialogModel {
   // The answers, as FILECHOICE holds them.
   enum Answer { kOverwrite = 1, kAppend = 2, kChangeName = 3, kAbort = 4 };
 
-  // Opens with `fileChoice` marked. `existing` names the output files that
-  // exist, for a front end that wants to show them.
-  FilesExistDialogModel(int fileChoice, std::vector<std::string> existing)
-      : fileChoice_(fileChoice), marked_(fileChoice), existing_(std::move(existing)) {}
+  // Opens with "Change (EDIT) FileName." marked, whatever FILECHOICE held:
+  // OK pressed at once must not empty a file. `existing` names the output
+  // files that exist, in the order the view lists them.
+  explicit FilesExistDialogModel(std::vector<std::string> existing)
+      : existing_(std::move(existing)) {}
 
   int marked() const { return marked_; }
   const std::vector<std::string>& existingFiles() const { return existing_; }
+  // The sentence that names the files above the answers.
+  std::string existingSentence() const;
 
   // A click on answer 1 to 4 makes it the working answer.
   void click(int answer) {
@@ -35,22 +39,40 @@ class FilesExistDialogModel {
   // OK stores the working answer.
   void ok() {
     if (finished_) return;
-    fileChoice_ = marked_;
+    answer_ = marked_;
     finished_ = true;
   }
-  // The close box ends the dialog with the answer unchanged.
-  void closeBox() { finished_ = true; }
-  void escape() {}
+  // The close box and Esc end the dialog with the answer "Abort".
+  void closeBox() {
+    if (finished_) return;
+    answer_ = kAbort;
+    finished_ = true;
+  }
+  void escape() { closeBox(); }
   bool finished() const { return finished_; }
 
-  // FILECHOICE after the dialog.
-  int answer() const { return fileChoice_; }
+  // FILECHOICE after the dialog; "Abort" while it is still open.
+  int answer() const { return answer_; }
 
  private:
-  int fileChoice_;
-  int marked_;
+  int answer_ = kAbort;
+  int marked_ = kChangeName;
   std::vector<std::string> existing_;
   bool finished_ = false;
 };
+
+// "run.syq already exists." or "run.syq and run.myq already exist.".
+inline std::string existingFilesSentence(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (k > 0) text += k + 1 == names.size() ? " and " : ", ";
+    text += names[k];
+  }
+  return text + (names.size() == 1 ? " already exists." : " already exist.");
+}
+
+inline std::string FilesExistDialogModel::existingSentence() const {
+  return existingFilesSentence(existing_);
+}
 
 }  // namespace tolvane

@@ -24,6 +24,11 @@ BatchRunResult stopped(std::string reason) {
   return stopRun(BatchRunStatus::kStopped, std::move(reason));
 }
 
+BatchRunResult cancelledByUser() {
+  return stopRun(BatchRunStatus::kCancelled,
+                 "Batch input cancelled; the previous analysis is kept.");
+}
+
 bool finite(double x) {
   return std::isfinite(x);
 }
@@ -283,6 +288,7 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
     RoleDialogModel roles(s);
     if (!dialogs.roles(roles))
       return stopped("The role dialog was abandoned. Batch input stopped.");
+    if (roles.exit() == RoleDialogModel::Exit::kCancelled) return cancelledByUser();
     if (roles.exit() == RoleDialogModel::Exit::kApplied) roles.applyTo(s);
     writeSummary(s, "%4d = Response Variable Index\n", s.YCOL);
     REPORT_LINE(BLANK_LINE);
@@ -300,6 +306,7 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs) {
   scaling.setRowsStreamed(s.XPXFORM == 1 && !s.CSUMS.empty());
   if (!dialogs.scaling(scaling))
     return stopped("The scaling dialog was abandoned. Batch input stopped.");
+  if (scaling.cancelled()) return cancelledByUser();
   if (scaling.finished()) scaling.storeInto(s.memory);
   s.SCALECODE =
       std::clamp(s.memory.SCALEBTN, static_cast<int>(kCenterOnly), static_cast<int>(kReExpress));

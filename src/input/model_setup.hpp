@@ -22,6 +22,8 @@ namespace tolvane {
 // observations; when the response is constant; when a predictor is constant
 // and the variables are to be rescaled; when a mean, a deviation or a model
 // value does not fit single precision; or when a dialog is abandoned.
+// Cancelled (kCancelled, reported) when the user cancels the role or the
+// scaling dialog; the caller then puts the previous analysis back.
 BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs);
 
 // The model data alone, from a state whose roles, SCALECODE and (raw data)

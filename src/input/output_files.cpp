@@ -110,7 +110,7 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
     if (fileExists(f.pathOf(summ))) existing.push_back(summ);
     if (fileExists(f.pathOf(trace))) existing.push_back(trace);
     if (!existing.empty()) {
-      FilesExistDialogModel dialog(s.FILECHOICE, std::move(existing));
+      FilesExistDialogModel dialog(std::move(existing));
       if (!dialogs.filesExist(dialog)) return abandoned();
       s.FILECHOICE = dialog.answer();
     }

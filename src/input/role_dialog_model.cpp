@@ -80,10 +80,7 @@ void RoleDialogModel::select(List list, int row) {
   if (!open() || list == List::kResponse) return;
   const std::vector<Entry>& target = entries(list);
   if (target.empty() || row < 0 || row >= static_cast<int>(target.size())) return;
-  if (list != current_) {
-    current_ = list;
-    row = 0;
-  }
+  current_ = list;
   predictorSel_ = list == List::kPredictors ? row : -1;
   leftOutSel_ = list == List::kLeftOut ? row : -1;
 }

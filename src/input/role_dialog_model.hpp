@@ -2,8 +2,10 @@
 //
 // A view shows the three lists, forwards list selections and the two arrow
 // buttons to this model, redraws from it, and ends with ok(), escape() or
-// closeBox(). The model works on copies: the analysis state changes only
-// when the batch input run applies an ended dialog with applyTo().
+// with ok() or cancel() (the Cancel button, Esc and the close box all
+// cancel). The model works on copies: the analysis state changes only when
+// the batch input run applies an ended dialog with applyTo(); a cancelled
+// dialog cancels the whole run.
 #pragma once
 
 #include <string>
@@ -19,13 +21,14 @@ class RoleDialogModel {
   static constexpr const char* kResponseLabel = "Response Variable (Exactly One)";
   static constexpr const char* kPredictorsLabel = "Predictor Variables (At Least 2)";
   static constexpr const char* kLeftOutLabel = "Left-Out Variable(s)";
-  static constexpr const char* kHint = "Highlight a variable name, and press an arrow key.";
+  static constexpr const char* kHint = "Highlight a variable name, and press an arrow button.";
   static constexpr const char* kRightButton = "RIGHT =>";
   static constexpr const char* kLeftButton = "<= LEFT";
   static constexpr const char* kOkButton = "OK";
+  static constexpr const char* kCancelButton = "Cancel";
 
   enum class List { kResponse, kPredictors, kLeftOut };
-  enum class Exit { kOpen, kApplied, kClosed };
+  enum class Exit { kOpen, kApplied, kCancelled };
 
   // One list entry: a column's name and its column in DATA. The column is
   // carried along so that two columns sharing a name stay two columns.
@@ -52,10 +55,10 @@ class RoleDialogModel {
   // Name of the selected entry of the current list; empty when none.
   std::string selectedName() const;
 
-  // A click on row `row` of `list`. In the list that is not current it makes
-  // that list current and selects its first row, whatever row was clicked;
-  // the other list loses its selection. In the current list it selects the
-  // row. Clicks on the response list and on empty lists change nothing.
+  // A click on row `row` of `list` makes that list current and selects the
+  // clicked row; the other list loses its selection, so that the arrow
+  // buttons move exactly the entry the user sees highlighted. Clicks on the
+  // response list, on empty lists and outside a list's rows change nothing.
   void select(List list, int row);
 
   // "RIGHT =>": with the predictor list current and more than 2 predictors,
@@ -71,12 +74,13 @@ class RoleDialogModel {
   // selection moves to the row before. Returns whether anything moved.
   bool moveLeft();
 
-  // The exits. OK and Esc end the dialog so that its lists are applied; the
-  // close box ends it without applying anything. After an exit the model no
-  // longer changes.
+  // The exits. OK ends the dialog so that its lists are applied; Cancel, Esc
+  // and the close box end it cancelled: the run stops and leaves the previous
+  // analysis as it was. After an exit the model no longer changes.
   void ok() { end(Exit::kApplied); }
-  void escape() { end(Exit::kApplied); }
-  void closeBox() { end(Exit::kClosed); }
+  void cancel() { end(Exit::kCancelled); }
+  void escape() { cancel(); }
+  void closeBox() { cancel(); }
   Exit exit() const { return exit_; }
 
   // Writes the lists into the state: every column's role becomes "I"; P, XNAME

@@ -1,6 +1,7 @@
 // The behaviour of the "Scaling and Observation Settings..." dialog, without
 // widgets. The model holds working copies of the standardization button and
-// the two observation texts; only ok() stores them, and it is the only exit.
+// the two observation texts; only ok() stores them. Cancel, Esc and the close
+// box cancel the whole run.
 #pragma once
 
 #include <string>
@@ -20,6 +21,7 @@ class ScalingDialogModel {
   static constexpr const char* kFirstLabel = "Number of First Observation.";
   static constexpr const char* kLastLabel = "Number of Last Observation.";
   static constexpr const char* kOkButton = "OK";
+  static constexpr const char* kCancelButton = "Cancel";
   // A field change keeps at most this many characters.
   static constexpr std::size_t kFieldChars = 4;
 
@@ -40,11 +42,16 @@ class ScalingDialogModel {
   bool setFirstText(std::string_view text);
   bool setLastText(std::string_view text);
 
-  // OK ends the dialog; the close box and Esc do nothing.
+  // OK ends the dialog for storing; Cancel, the close box and Esc end it
+  // cancelled, storing nothing. The first exit counts.
   void ok() { finished_ = true; }
-  void closeBox() {}
-  void escape() {}
+  void cancel() {
+    if (!finished_) finished_ = cancelled_ = true;
+  }
+  void closeBox() { cancel(); }
+  void escape() { cancel(); }
   bool finished() const { return finished_; }
+  bool cancelled() const { return cancelled_; }
 
   // Rows of delimited text reduced to centred sums in one pass: the
   // observation fields cannot select rows of them (a front end may say so).
@@ -62,6 +69,7 @@ class ScalingDialogModel {
   std::string lastText_;
   bool finished_ = false;
   bool rowsStreamed_ = false;
+  bool cancelled_ = false;
 };
 
 }  // namespace tolvane

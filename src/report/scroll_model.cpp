@@ -34,7 +34,9 @@ void ScrollModel::setMetrics(int cxChar, int cyChar) {
 }
 
 int ScrollModel::vmaxFor(int linesShown) const {
-  return std::max(kVScrollFloor, linesShown + 2 - cyClient_ / cyChar_);
+  // No floor: a floor above zero scrolls a short report out of the top of
+  // the window and leaves it white.
+  return std::max(0, linesShown + 2 - cyClient_ / cyChar_);
 }
 
 void ScrollModel::resize(int cxClient, int cyClient, int linesShown) {

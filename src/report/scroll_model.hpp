@@ -32,9 +32,6 @@ struct RowRange {
   int end = 0;
 };
 
-// The floor of the vertical maximum: with few lines the first 24 rows are
-// scrolled out of view, so the newest lines sit near the top of the window.
-inline constexpr int kVScrollFloor = 25;
 // Width of the text in character widths; the line number ends here.
 inline constexpr int kTextColumns = 90;
 inline constexpr int kHPageColumns = 8;
@@ -48,7 +45,9 @@ class ScrollModel {
   void resize(int cxClient, int cyClient, int linesShown);
 
   // REPORT_SHOW: the vertical maximum is recomputed and the position moves
-  // to it. Returns the rows the contents move up (may be negative).
+  // to it, so that the newest line is in view: lines that fit are shown from
+  // the top, more lines end one row above the bottom. Returns the rows the
+  // contents move up (may be negative).
   int show(int linesShown);
 
   // A vertical request; `thumb` is the bar's position for ThumbTrack. Returns
@@ -85,7 +84,7 @@ class ScrollModel {
   int cxClient_ = 0;
   int cyClient_ = 0;
   int vscrollPos_ = 0;
-  int vscrollMax_ = kVScrollFloor;
+  int vscrollMax_ = 0;
   int hscrollPos_ = 0;
   int hscrollMax_ = 0;
 };

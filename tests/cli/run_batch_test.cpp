@@ -79,8 +79,7 @@ TEST(RunBatch, ExistingFilesAbortByDefaultAndAreOtherwiseOverwrittenOrAppended) 
   EXPECT_EQ(c.dir.read("run.syq"), "keep me\n");
   EXPECT_FALSE(c.dir.has("run.myq"));
   EXPECT_EQ(c.out, "");
-  EXPECT_NE(c.err.find("run.syq already exist(s); nothing was written."), std::string::npos)
-      << c.err;
+  EXPECT_NE(c.err.find("run.syq already exists; nothing was written."), std::string::npos) << c.err;
 
   c.options.ifExists = IfExists::kAppend;
   EXPECT_EQ(c.run(), kExitCompleted);
@@ -90,6 +89,12 @@ TEST(RunBatch, ExistingFilesAbortByDefaultAndAreOtherwiseOverwrittenOrAppended) 
   EXPECT_EQ(c.run(), kExitCompleted);
   EXPECT_EQ(c.summary().rfind("Date/Time Stamp : ", 0), 0u);
   EXPECT_EQ(c.summary().find("keep me"), std::string::npos);
+
+  // Both files there now: the sentence names both, in the plural.
+  c.options.ifExists = IfExists::kAbort;
+  EXPECT_EQ(c.run(), kExitFilesExist);
+  EXPECT_NE(c.err.find("run.syq and "), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("run.myq already exist; nothing was written."), std::string::npos) << c.err;
 }
 
 TEST(RunBatch, DefaultOutputNameIsTheInputsBaseNameInTheCurrentDirectory) {

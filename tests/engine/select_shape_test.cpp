@@ -239,7 +239,7 @@ TEST_F(SelectShape, ClosingAdviceAndFileReminders) {
       "REMINDER(S) :",
       BLANK_LINE,
       "Tolvane has created an Output File of Detailed Results named... cement.syq.",
-      "After exiting from Tolvane, you may use the Windows WordPad to review and/or",
+      "After exiting from Tolvane, you may use any text editor to review and/or",
       "print this file of summary statistics from this Tolvane run.",
       BLANK_LINE,
       "Tolvane also created a Shrinkage Trace Matrix File named... cement.myq.",

@@ -49,6 +49,7 @@ struct FuzzDialogs : BatchDialogs {
     return true;
   }
   bool filesExist(FilesExistDialogModel& d) override {
+    d.click(FilesExistDialogModel::kOverwrite);
     d.ok();
     return true;
   }

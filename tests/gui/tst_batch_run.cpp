@@ -16,9 +16,9 @@
 
 #include "app/application.hpp"
 #include "app/batch_runner.hpp"
-#include "app/command_ids.hpp"
 #include "app/main_frame.hpp"
 #include "engine/analysis_state.hpp"
+#include "graph/command_ids.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 
@@ -112,7 +112,8 @@ class TestBatchRun : public QObject {
     QVERIFY2(script.done(), qPrintable(script.strangers().join(",")));
     QVERIFY(!script.expired());
 
-    QCOMPARE(filters, (QStringList{"Batch Input Files(*.AYQ)", "All Files(*.*)"}));
+    // "All Files" lists files without an extension too ("*.*" hid them).
+    QCOMPARE(filters, (QStringList{"Batch Input Files(*.AYQ)", "All Files (*)"}));
     QCOMPARE(selectedFilter, QString("Batch Input Files(*.AYQ)"));
     QCOMPARE(fileName, QString("hald"));
     QCOMPARE(response, QString("y"));
@@ -163,7 +164,8 @@ class TestBatchRun : public QObject {
     const int children = frame.mdiArea()->subWindowList().size();
     frame.command(cmd::kCoefficientTrace);
     QCOMPARE(frame.mdiArea()->subWindowList().size(), children + 1);
-    QCOMPARE(frame.mdiArea()->activeSubWindow()->windowTitle(), QString("Shrinkage Coefficients"));
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->windowTitle(),
+             QString("Shrinkage Coefficients - Q-shape Q=1.0, 1 step/MCAL"));
 
     // A second run finds the files: append, then both hold two stamps.
     QSignalSpy again(&frame, &MainFrame::batchInputFinished);
@@ -183,6 +185,65 @@ class TestBatchRun : public QObject {
     QVERIFY2(second.done(), qPrintable(second.strangers().join(",")));
     QCOMPARE(readAll(dir_.filePath("hald.syq")).count("Date/Time Stamp"), 2);
     QCOMPARE(state.LSPEND, 0);
+  }
+
+  // Once past the file name there was no way out: the scaling dialog
+  // ignored Esc and its close box, and Esc in the role dialog applied.
+  // Cancelling now leaves the previous analysis, its menus and windows.
+  void cancellingARoleOrScalingDialogKeepsThePreviousAnalysis_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::newRow("role dialog") << "roleDialog";
+    QTest::newRow("scaling dialog") << "scalingDialog";
+  }
+
+  void cancellingARoleOrScalingDialogKeepsThePreviousAnalysis() {
+    QFETCH(QString, dialog);
+    QTemporaryDir dir;
+    const QString input = dir.filePath("keep.ayq");
+    QVERIFY(QFile::copy(hald_, input));
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    ModalScript first(20000);
+    first.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
+        .then("fileNameDialog", clickOk)
+        .then("roleDialog", clickOk)
+        .then("scalingDialog", clickOk);
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QTRY_COMPARE(frame.stage(), MenuStage::Path);
+    const float rsq = state.RSQ;
+    const int children = frame.mdiArea()->subWindowList().size();
+
+    ModalScript second(20000);
+    second.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
+        .then("fileNameDialog",
+              [](QWidget* w) {
+                auto* field = w->findChild<QLineEdit*>("fileNameField");
+                field->selectAll();
+                QTest::keyClicks(field, "other");
+                clickOk(w);
+              })
+        .then("roleDialog", [&](QWidget* w) {
+          if (dialog == "roleDialog") {
+            QTest::keyClick(w, Qt::Key_Escape);
+          } else {
+            clickOk(w);
+          }
+        });
+    if (dialog == "scalingDialog") {
+      second.then("scalingDialog", [](QWidget* w) { w->close(); });  // the close box
+    }
+    frame.command(cmd::kReadBatchInput);
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 2, 20000);
+    QVERIFY2(second.done(), qPrintable(second.strangers().join(",")));
+    QCOMPARE(state.LSPEND, 0);
+    QCOMPARE(state.RSQ, rsq);
+    QCOMPARE(QString::fromStdString(state.INNAME), QString("keep.ayq"));
+    QCOMPARE(frame.stage(), MenuStage::Path);
+    QCOMPARE(frame.mdiArea()->subWindowList().size(), children);
+    QVERIFY(reportRows().contains("    Batch input cancelled; the previous analysis is kept."));
   }
 
   void cancellingTheNameEndsTheRunWithNothingWritten() {

@@ -66,7 +66,9 @@ class TestDialogViews : public QObject {
     script.then("fileNameDialog", [&](QWidget* w) {
       title = w->windowTitle();
       auto* field = w->findChild<QLineEdit*>("fileNameField");
-      allSelected = field->selectedText() == "SALES" && field->hasFocus();
+      // Focus comes with activation, which the platform may deliver late.
+      const bool active = QTest::qWaitForWindowActive(w);
+      allSelected = active && field->selectedText() == "SALES" && field->hasFocus();
       QTest::keyClicks(field, "SALES2");  // replaces the selection
       w->findChild<QPushButton*>("okButton")->click();
     });
@@ -104,48 +106,69 @@ class TestDialogViews : public QObject {
     QCOMPARE(QString::fromStdString(model.buffer()), QString("SALES"));
   }
 
-  void filesExistClickThenOkStoresTheAnswer() {
-    FilesExistDialogModel model(FilesExistDialogModel::kOverwrite, {"SALES.syq"});
+  void filesExistNamesTheFilesAndOpensOnChangeName() {
+    FilesExistDialogModel model({"SALES.syq", "SALES.myq"});
     FilesExistView view(model, nullptr);
     ModalScript script;
     QStringList labels;
-    bool overwriteMarked = false;
+    QString names;
+    bool overwriteMarked = true, changeMarked = false;
     script.then("filesExistDialog", [&](QWidget* w) {
       for (auto* r : w->findChildren<QRadioButton*>())
         labels << r->text();
+      names = w->findChild<QLabel*>("existingFilesLabel")->text();
       overwriteMarked = w->findChild<QRadioButton*>("overwriteButton")->isChecked();
-      clickRadio(w, "changeNameButton");
+      changeMarked = w->findChild<QRadioButton*>("changeNameButton")->isChecked();
+      clickRadio(w, "overwriteButton");
       clickRadio(w, "appendButton");
       w->findChild<QPushButton*>("okButton")->click();
     });
     view.runModal();
     QVERIFY(!script.expired());
-    QVERIFY(overwriteMarked);
+    QCOMPARE(names, QString("SALES.syq and SALES.myq already exist."));
+    QVERIFY(!overwriteMarked);
+    QVERIFY(changeMarked);
     QCOMPARE(labels, (QStringList{"Overwrite existing *.SYQ and *.MYQ files",
                                   "Append output to existing files", "Change (EDIT) FileName.",
                                   "Abort batch data entry"}));
     QCOMPARE(model.answer(), int(FilesExistDialogModel::kAppend));
   }
 
-  void filesExistEscDoesNothingTheCloseBoxKeepsOverwrite() {
-    FilesExistDialogModel model(FilesExistDialogModel::kOverwrite, {"SALES.syq"});
+  // The close box once kept Overwrite and emptied the files; Esc did nothing.
+  void filesExistEscAndTheCloseBoxAbort_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Esc") << true;
+    QTest::newRow("close box") << false;
+  }
+
+  void filesExistEscAndTheCloseBoxAbort() {
+    QFETCH(bool, escape);
+    FilesExistDialogModel model({"SALES.syq"});
     FilesExistView view(model, nullptr);
     ModalScript script;
-    bool openAfterEsc = false;
     script.then("filesExistDialog", [&](QWidget* w) {
-      clickRadio(w, "abortButton");
-      pressEscape(w);
-      openAfterEsc = w->isVisible();
-      w->close();
+      clickRadio(w, "overwriteButton");
+      escape ? pressEscape(w) : void(w->close());
     });
     view.runModal();
     QVERIFY(!script.expired());
-    QVERIFY(openAfterEsc);
+    QVERIFY(!view.isVisible());
     QVERIFY(model.finished());
-    QCOMPARE(model.answer(), int(FilesExistDialogModel::kOverwrite));
+    QCOMPARE(model.answer(), int(FilesExistDialogModel::kAbort));
   }
 
-  void scalingOpensOnTheMemoriesAndOnlyOkLeaves() {
+  // Enter confirms the marked answer: at opening that must empty nothing.
+  void filesExistEnterAtOnceDoesNotOverwrite() {
+    FilesExistDialogModel model({"SALES.syq"});
+    FilesExistView view(model, nullptr);
+    ModalScript script;
+    script.then("filesExistDialog", [&](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    view.runModal();
+    QVERIFY(!script.expired());
+    QCOMPARE(model.answer(), int(FilesExistDialogModel::kChangeName));
+  }
+
+  void scalingOpensOnTheMemoriesAndOkStores() {
     DialogMemory memory;
     memory.SCALEBTN = kReExpress;
     memory.N1TEXT = "3";
@@ -153,7 +176,7 @@ class TestDialogViews : public QObject {
     ScalingDialogModel model(memory);
     ScalingView view(model, nullptr);
     ModalScript script;
-    bool reExpressMarked = false, openAfterEscAndClose = false;
+    bool reExpressMarked = false;
     QString first, last, group, shownAfterLongEdit, shownAfterLetters;
     script.then("scalingDialog", [&](QWidget* w) {
       auto* reExpress = w->findChild<QRadioButton*>("reExpressButton");
@@ -170,9 +193,6 @@ class TestDialogViews : public QObject {
       f2->selectAll();
       QTest::keyClicks(f2, "9x");  // digits only
       shownAfterLetters = f2->text();
-      pressEscape(w);
-      w->close();
-      openAfterEscAndClose = w->isVisible();
       w->findChild<QPushButton*>("okButton")->click();
     });
     view.runModal();
@@ -183,12 +203,41 @@ class TestDialogViews : public QObject {
     QCOMPARE(last, QString("30"));
     QCOMPARE(shownAfterLongEdit, QString("1234"));
     QCOMPARE(shownAfterLetters, QString("9"));
-    QVERIFY(openAfterEscAndClose);
     QVERIFY(model.finished());
+    QVERIFY(!model.cancelled());
     model.storeInto(memory);
     QCOMPARE(memory.SCALEBTN, int(kCenterOnly));
     QCOMPARE(memory.N1TEXT, std::string("1234"));
     QCOMPARE(memory.N2TEXT, std::string("9"));
+  }
+
+  // The dialog once ignored Esc and its close box: no way out but OK.
+  void scalingCancelEscAndTheCloseBoxCancel_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close box") << "close";
+  }
+
+  void scalingCancelEscAndTheCloseBoxCancel() {
+    QFETCH(QString, how);
+    ScalingDialogModel model(DialogMemory{});
+    ScalingView view(model, nullptr);
+    ModalScript script;
+    script.then("scalingDialog", [&](QWidget* w) {
+      clickRadio(w, "centerOnlyButton");
+      if (how == "cancel") {
+        QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+      } else if (how == "esc") {
+        pressEscape(w);
+      } else {
+        w->close();
+      }
+    });
+    view.runModal();
+    QVERIFY(!script.expired());
+    QVERIFY(!view.isVisible());
+    QVERIFY(model.cancelled());
   }
 
   void pathDialogKeepsFourCharactersAndLeavesOnlyByOk() {
@@ -261,9 +310,9 @@ class TestDialogViews : public QObject {
       clickRow(leftOut, 0);
       leftOutSelAfterClick = leftOut->currentRow();
       w->findChild<QPushButton*>("leftButton")->click();
-      // Make the predictor list current again (first row: B) and swap it
-      // with the response.
-      clickRow(predictors, 2);
+      // Make the predictor list current again on B and swap it with the
+      // response.
+      clickRow(predictors, 0);
       w->findChild<QPushButton*>("leftButton")->click();
       afterSwap = items(predictors);
       responseAfterSwap = response->item(0)->text();
@@ -284,51 +333,73 @@ class TestDialogViews : public QObject {
     QCOMPARE(s.P, 3);
   }
 
-  void aClickInTheOtherListSelectsItsFirstRow() {
+  // What is painted as selected must be what the arrows move: a click in
+  // the other list once highlighted the clicked row while the model took the
+  // first, so that "<= LEFT" swapped the wrong predictor into the response.
+  void theListsPaintExactlyTheModelsSelection() {
     AnalysisState s;
     setNames(s, {"E", "D", "C", "B", "A"});
     RoleDialogModel model(s);
     RoleView view(model, nullptr);
     ModalScript script;
-    int predictorRow = -2, leftOutRow = -2, predictorRowAfter = -2;
+    QStringList leftOutPainted, predictorsPainted, responsePainted, afterClickBack;
+    QString responseAfterLeft;
     script.then("roleDialog", [&](QWidget* w) {
+      auto* response = w->findChild<QListWidget*>("responseList");
       auto* predictors = w->findChild<QListWidget*>("predictorList");
       auto* leftOut = w->findChild<QListWidget*>("leftOutList");
       auto* right = w->findChild<QPushButton*>("rightButton");
       clickRow(predictors, 3);
       right->click();  // E out
       clickRow(predictors, 0);
-      right->click();        // B out
-      clickRow(leftOut, 1);  // not current: its first row is taken
-      leftOutRow = leftOut->currentRow();
-      predictorRow = predictors->currentRow();
-      clickRow(leftOut, 1);  // now current: the row clicked
-      predictorRowAfter = leftOut->currentRow();
+      right->click();        // B out: left out B, E; predictors C, D
+      clickRow(leftOut, 1);  // E, in the list that is not current
+      for (auto* item : leftOut->selectedItems())
+        leftOutPainted << item->text();
+      for (auto* item : predictors->selectedItems())
+        predictorsPainted << item->text();
+      clickRow(response, 0);  // the response list takes no highlight
+      for (auto* item : response->selectedItems())
+        responsePainted << item->text();
+      clickRow(predictors, 1);  // D
+      for (auto* item : predictors->selectedItems())
+        afterClickBack << item->text();
+      w->findChild<QPushButton*>("leftButton")->click();
+      responseAfterLeft = response->item(0)->text();
       w->findChild<QPushButton*>("okButton")->click();
     });
     view.runModal();
     QVERIFY(!script.expired());
-    QCOMPARE(leftOutRow, 0);
-    QCOMPARE(predictorRow, -1);
-    QCOMPARE(predictorRowAfter, 1);
-    QCOMPARE(QString::fromStdString(model.selectedName()), QString("E"));
+    QCOMPARE(leftOutPainted, QStringList{"E"});
+    QVERIFY(predictorsPainted.isEmpty());
+    QVERIFY(responsePainted.isEmpty());
+    QCOMPARE(afterClickBack, QStringList{"D"});
+    QCOMPARE(responseAfterLeft, QString("D"));
   }
 
-  void rolesEscAppliesTheCloseBoxDoesNot_data() {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Esc") << true;
-    QTest::newRow("close box") << false;
+  // Esc once applied the lists; now Cancel, Esc and the close box all cancel
+  // the run, and the hint speaks of the buttons that do the moving.
+  void rolesCancelEscAndTheCloseBoxCancel_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close box") << "close";
   }
 
-  void rolesEscAppliesTheCloseBoxDoesNot() {
-    QFETCH(bool, escape);
+  void rolesCancelEscAndTheCloseBoxCancel() {
+    QFETCH(QString, how);
     AnalysisState s;
     setNames(s, {"D", "C", "B", "A"});
     RoleDialogModel model(s);
     RoleView view(model, nullptr);
     ModalScript script;
+    QStringList texts;
     script.then("roleDialog", [&](QWidget* w) {
-      if (escape) {
+      for (auto* l : w->findChildren<QLabel*>())
+        texts << l->text();
+      if (how == "cancel") {
+        QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+      } else if (how == "esc") {
         pressEscape(w);
       } else {
         w->close();
@@ -336,8 +407,9 @@ class TestDialogViews : public QObject {
     });
     view.runModal();
     QVERIFY(!script.expired());
-    QCOMPARE(model.exit(),
-             escape ? RoleDialogModel::Exit::kApplied : RoleDialogModel::Exit::kClosed);
+    QVERIFY(!view.isVisible());
+    QCOMPARE(model.exit(), RoleDialogModel::Exit::kCancelled);
+    QVERIFY(texts.contains("Highlight a variable name, and press an arrow button."));
   }
 };
 

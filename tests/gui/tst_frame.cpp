@@ -13,8 +13,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 #include <atomic>
 #include <clocale>
@@ -22,12 +24,12 @@
 
 #include "app/application.hpp"
 #include "app/batch_runner.hpp"
-#include "app/command_ids.hpp"
 #include "app/main_frame.hpp"
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
 #include "graph/child_list.hpp"
+#include "graph/command_ids.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 
@@ -147,18 +149,19 @@ class TestFrame : public QObject {
     QTest::addColumn<QStringList>("path");
     QTest::addColumn<QStringList>("visualize");
     QTest::addColumn<QStringList>("window");
-    const QStringList help{"&Help", "&About Tolvane..."};
-    const QStringList shortFile{"&Read Batch Input", "Open &Data File...", "-", "E&xit"};
-    const QStringList longFile{"&Read Batch Input", "Open &Data File...", "-", "&CloseFiles",
-                               "E&xit"};
+    const QStringList shortFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
+                                "E&xit	Ctrl+Q"};
+    const QStringList longFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
+                               "&CloseFiles", "E&xit	Ctrl+Q"};
+    // Distinct mnemonics: C, T, R, O (the window list takes the digits).
+    const QStringList window{"&Cascade	Shift+F5", "&Tile	Shift+F4", "&Report Window",
+                             "Cl&ose	Ctrl+W"};
     QTest::newRow("scroll") << int(MenuStage::Scroll)
                             << QStringList{"&File", "~&Path", "~&Visualize", "&Window", "&Help"}
-                            << shortFile << QStringList{} << QStringList{}
-                            << QStringList{"&Cascade\tShift+F5", "&Tile\tShift+F4", "&Close"};
+                            << shortFile << QStringList{} << QStringList{} << window;
     QTest::newRow("path") << int(MenuStage::Path)
                           << QStringList{"&File", "&Path", "~&Visualize", "&Window", "&Help"}
-                          << longFile << QStringList{"&Select Shape"} << QStringList{}
-                          << QStringList{"&Cascade\tShift+F5", "&Tile\tShift+F4", "&Close"};
+                          << longFile << QStringList{"&Select Shape"} << QStringList{} << window;
     QTest::newRow("graph") << int(MenuStage::Graph)
                            << QStringList{"&File", "&Path", "&Visualize", "&Window", "&Help"}
                            << longFile << QStringList{"&Select Shape"}
@@ -172,10 +175,10 @@ class TestFrame : public QObject {
                                           "&Display Inference Intervals",
                                           "-",
                                           "Line &Thickness",
-                                          "C&lose",
-                                          "Copy to Clip&Board",
-                                          "&Print Graph"}
-                           << QStringList{"&Cascade\tShift+F5", "&Tile\tShift+F4", "C&lose"};
+                                          "C&lose\tCtrl+W",
+                                          "Copy to Clip&Board\tCtrl+C",
+                                          "&Print Graph\tCtrl+P"}
+                           << window;
   }
 
   void menuBarFollowsTheStage() {
@@ -201,7 +204,7 @@ class TestFrame : public QObject {
     }
     QStringList win = entries(menuOf(mb, "&Window"));
     QCOMPARE(win, window);
-    QCOMPARE(entries(menuOf(mb, "&Help")), (QStringList{"&Help", "&About Tolvane..."}));
+    QCOMPARE(entries(menuOf(mb, "&Help")), (QStringList{"&Help\tF1", "&About Tolvane..."}));
   }
 
   void hooksMoveTheBarFromAnyThread() {
@@ -260,25 +263,155 @@ class TestFrame : public QObject {
     QVERIFY(frame.close());
   }
 
-  void helpShowsItsWarning() {
+  // Help once pointed to a PDF reader of another platform; the page is now
+  // part of the program, opened by F1 and by Help > Help.
+  void f1AndHelpOpenTheBundledHelpPage() {
     AnalysisState state;
     MainFrame frame(state);
     frame.show();
-    ModalScript script;
-    QString text, caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    script.then("helpMessage", [&](QWidget* w) {
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QTest::keyClick(&frame, Qt::Key_F1);
+    QWidget* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == "helpWindow" && w->isVisible()) help = w;
+    }
+    QVERIFY(help != nullptr);
+    auto* browser = help->findChild<QTextBrowser*>("helpBrowser");
+    QVERIFY(browser != nullptr);
+    const QString text = browser->toPlainText();
+    QVERIFY(text.contains("Read Batch Input"));
+    QVERIFY(text.contains("any text editor"));
+    QVERIFY(!text.contains("PDF"));
+    QVERIFY(!text.contains("Acrobat"));
+    // Help > Help shows the same window rather than a second one.
+    frame.command(cmd::kHelp);
+    int shown = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == "helpWindow" && w->isVisible()) ++shown;
+    }
+    QCOMPARE(shown, 1);
+    help->close();
+  }
+
+  void theKeysOfTheAcceleratorTableWork() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    // Ctrl+O: the open-file dialog.
+    ModalScript open;
+    bool opened = false;
+    open.then("openBatchDialog", [&](QWidget* w) {
+      opened = true;
+      qobject_cast<QDialog*>(w)->reject();
+    });
+    QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(opened);
+    // Ctrl+P and Ctrl+C with the report window active: a message says why
+    // nothing is printed or copied.
+    for (Qt::Key key : {Qt::Key_P, Qt::Key_C}) {
+      // A shortcut reaches only the active window: the dialog took that.
+      frame.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&frame));
+      ModalScript why;
+      QString text;
+      why.then("notAGraphMessage", [&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+      });
+      QTest::keyClick(&frame, key, Qt::ControlModifier);
+      QVERIFY(!why.expired());
+      QVERIFY2(text.contains("the active window is not a graph"), qPrintable(text));
+      QVERIFY(text.startsWith(key == Qt::Key_P ? "Print Graph" : "Copy to ClipBoard"));
+    }
+    // Ctrl+W closes the active child, also with the focus inside it, where
+    // the child's own system menu once made the key ambiguous.
+    frame.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    frame.reportWindow()->setFocus();
+    QTest::keyClick(frame.reportWindow(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_VERIFY(frame.reportWindow() == nullptr);
+    // Ctrl+Q leaves.
+    QTest::keyClick(&frame, Qt::Key_Q, Qt::ControlModifier);
+    QTRY_VERIFY(!frame.isVisible());
+  }
+
+  // Closing the report window once lost all feedback for good: bad files,
+  // failed commands and click read-outs went nowhere visible.
+  void windowReportBringsTheReportBackWithItsLines() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.command(cmd::kClose);
+    QTRY_VERIFY(frame.reportWindow() == nullptr);
+    reportLinef("    a line written while the window was closed");
+    REPORT_SHOW();
+    QMenu* window = const_cast<QMenu*>(menuOf(frame.menuBar(), "&Window"));
+    QAction* report = nullptr;
+    for (QAction* a : window->actions()) {
+      if (a->text() == "&Report Window") report = a;
+    }
+    QVERIFY(report != nullptr);
+    report->trigger();
+    QVERIFY(frame.reportWindow() != nullptr);
+    QVERIFY(frame.reportWindow()->isVisible());
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->widget(),
+             static_cast<QWidget*>(frame.reportWindow()));
+    const ReportCounters c = reportCounters();
+    QCOMPARE(QString::fromStdString(reportRow(c.linesShown - 1)),
+             QString("    a line written while the window was closed"));
+    // The newest line is in view.
+    const ScrollModel& m = frame.reportWindow()->scrollModel();
+    QVERIFY(m.rowY(c.linesShown - 1) < frame.reportWindow()->viewport()->height());
+    // Again while it is open: still one report window, now active again.
+    auto* other = frame.mdiArea()->addSubWindow(new QWidget);
+    other->show();
+    frame.mdiArea()->setActiveSubWindow(other);
+    report->trigger();
+    int reports = 0;
+    for (QMdiSubWindow* w : frame.mdiArea()->subWindowList())
+      reports += qobject_cast<ReportWindow*>(w->widget()) != nullptr ? 1 : 0;
+    QCOMPARE(reports, 1);
+    QCOMPARE(frame.mdiArea()->activeSubWindow()->widget(),
+             static_cast<QWidget*>(frame.reportWindow()));
+  }
+
+  // A fixed 980 x 700 was too large for a small screen and small on a large one.
+  void theFrameTakesMostOfTheScreen() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    const QRect free = frame.screen()->availableGeometry();
+    QVERIFY(free.contains(frame.frameGeometry()) || free.contains(frame.geometry()));
+    QVERIFY(frame.width() >= free.width() * 3 / 4);
+    QVERIFY(frame.height() >= free.height() * 3 / 4);
+  }
+
+  // "tolvane FILE" opens FILE as the File menu would; a file that does not
+  // open says so, naming it.
+  void openDataFileStartsTheRunOrSaysWhy() {
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    HeldRun held;
+    frame.setBatchInputRun(held.run());
+    ModalScript why;
+    QString text;
+    why.then("cannotOpenMessage", [&](QWidget* w) {
       auto* box = qobject_cast<QMessageBox*>(w);
       text = box->text();
-      caption = box->windowTitle();
-      icon = box->icon();
       box->button(QMessageBox::Ok)->click();
     });
-    frame.command(cmd::kHelp);
-    QVERIFY(!script.expired());
-    QCOMPARE(text, QString("HELP: View the Tolvane.PDF file with the Acrobat Reader."));
-    QCOMPARE(caption, QString("Shrinkage Regression Estimation"));
-    QCOMPARE(icon, QMessageBox::Warning);
+    QVERIFY(!frame.openChosenFile(dir_.filePath("missing.ayq")));
+    QVERIFY(!why.expired());
+    QVERIFY2(text.contains("missing.ayq") && text.contains("No such file or directory"),
+             qPrintable(text));
+    QVERIFY(frame.openChosenFile(batchFile_));
+    QTRY_VERIFY(held.entered.load());
+    held.release = true;
+    QTRY_VERIFY(!frame.runner().busy());
   }
 
   void aboutClosesOnOk() {
@@ -527,6 +660,9 @@ class TestFrame : public QObject {
     QCOMPARE(childList()[before + 1].title, QString("Shrinkage Coefficients"));
     QCOMPARE(childList()[before + 2].title, QString("Shrinkage Coefficients"));
     QCOMPARE(childList()[before + 3].title, QString("Visual Re-Regression"));
+    // The windows' titles name the path, so two of one trace can be told apart.
+    QCOMPARE(frame.mdiArea()->subWindowList()[1]->windowTitle(),
+             QString("Shrinkage Coefficients - Q-shape Q=0.0, 8 steps/MCAL"));
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 4);
     QTRY_COMPARE(frame.stage(), MenuStage::Graph);
     // The graph bar's Window menu lists the children, the active one checked.
@@ -536,8 +672,10 @@ class TestFrame : public QObject {
     for (QAction* a : window->actions()) {
       if (a->isCheckable()) listed << (a->isChecked() ? "*" : "") + a->text();
     }
-    QCOMPARE(listed, (QStringList{"&1 Scroll Window", "&2 Shrinkage Coefficients",
-                                  "&3 Shrinkage Coefficients", "*&4 Visual Re-Regression"}));
+    QCOMPARE(listed, (QStringList{"&1 Scroll Window",
+                                  "&2 Shrinkage Coefficients - Q-shape Q=0.0, 8 steps/MCAL",
+                                  "&3 Shrinkage Coefficients - Q-shape Q=0.0, 8 steps/MCAL",
+                                  "*&4 Visual Re-Regression"}));
     // Closing the active graph window and the report window alike.
     frame.command(cmd::kClose);
     QCOMPARE(frame.mdiArea()->subWindowList().size(), 3);

@@ -77,7 +77,7 @@ class GraphOutputTest : public QObject {
     area.resize(900, 700);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
-    auto* g = graphWindowOf(openGraphWindow(&area, kCmdCoefficientTrace, state));
+    auto* g = graphWindowOf(openGraphWindow(&area, cmd::kCoefficientTrace, state));
     QVERIFY(g != nullptr);
     g->parentWidget()->resize(600, 420);
     QCoreApplication::processEvents();
@@ -107,7 +107,7 @@ class GraphOutputTest : public QObject {
     area.resize(900, 700);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
-    auto* g = graphWindowOf(openGraphWindow(&area, kCmdShrinkageFactorTrace, state));
+    auto* g = graphWindowOf(openGraphWindow(&area, cmd::kShrinkageFactorTrace, state));
     QVERIFY(g != nullptr);
     QCoreApplication::processEvents();
     const QString path = dir.filePath("dialog.pdf");
@@ -121,7 +121,7 @@ class GraphOutputTest : public QObject {
       sawDialog = dialog != nullptr;
       if (dialog != nullptr) dialog->reject();
     });
-    QVERIFY(graphWindowCommand(g->parentWidget(), kCmdPrintGraph));
+    QVERIFY(graphWindowCommand(g->parentWidget(), cmd::kPrintGraph));
     QVERIFY(sawDialog);
     QVERIFY(!QFile::exists(path));
 
@@ -132,7 +132,7 @@ class GraphOutputTest : public QObject {
       sawDialog = dialog != nullptr;
       if (dialog != nullptr) dialog->accept();
     });
-    QVERIFY(graphWindowCommand(g, kCmdPrintGraph));
+    QVERIFY(graphWindowCommand(g, cmd::kPrintGraph));
     QVERIFY(sawDialog);
     QVERIFY(readAll(path).startsWith("%PDF"));
     QVERIFY(QFileInfo(path).size() > 5000);
@@ -141,7 +141,7 @@ class GraphOutputTest : public QObject {
   void printingAnEmptyChartWorks() {
     QMdiArea area;
     area.show();
-    auto* g = graphWindowOf(openGraphWindow(&area, kCmdVisualReRegression, state));
+    auto* g = graphWindowOf(openGraphWindow(&area, cmd::kVisualReRegression, state));
     QVERIFY(g != nullptr);
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -189,8 +189,8 @@ class GraphOutputTest : public QObject {
     QCOMPARE(written.size(), std::size_t(5));
     const char* tags[] = {"cyq", "ryq", "eyq", "iyq", "dyq"};
     for (int k = 0; k < 5; ++k) {
-      const QString expected =
-          QDir(sub).filePath(QString("hald_%1.%2").arg(tags[k], plotFormatExtension(f)));
+      const QString expected = QDir(sub).filePath(
+          QString("hald_qshape_q0.0_4steps_%1.%2").arg(tags[k], plotFormatExtension(f)));
       QCOMPARE(QString::fromStdString(written[k]), expected);
       QVERIFY(QFileInfo(expected).size() > 1000);
     }

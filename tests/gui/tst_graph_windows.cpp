@@ -3,7 +3,9 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QGraphicsEllipseItem>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -81,6 +83,7 @@ class GraphWindowsTest : public QObject {
     QTest::newRow("103") << 103 << "Excess Eigenvalues" << 3 << "Axis 1";
     QTest::newRow("104") << 104 << "Inferior Direction" << 3 << "ALPHA";
     QTest::newRow("105") << 105 << "Shrinkage Factors" << 3 << "Axis 1";
+    // No path: its window shows nothing of one.
     QTest::newRow("110") << 110 << "Visual Re-Regression" << 0 << "";
   }
   void commandsOpenTitledWindows() {
@@ -89,10 +92,16 @@ class GraphWindowsTest : public QObject {
     QFETCH(int, series);
     QFETCH(QString, firstName);
     const int before = childCount();
+    state.SHAPECODE = 3;  // Lasso
+    state.QSHAPE = -0.5f;
     GraphWindow* g = open(command);
     QVERIFY(g != nullptr);
-    QCOMPARE(g->windowTitle(), title);
-    QCOMPARE(g->parentWidget()->windowTitle(), title);
+    // The window's title names the path; the chart and the child list keep
+    // the trace's own title.
+    const QString windowTitle = command == 110 ? title : title + " - Lasso Q=-0.5, 4 steps/MCAL";
+    QCOMPARE(g->windowTitle(), windowTitle);
+    QCOMPARE(g->parentWidget()->windowTitle(), windowTitle);
+    QCOMPARE(g->chart().title(), title);
     QCOMPARE(childCount(), before + 1);
     QCOMPARE(childTitle(g), title);
     QCOMPARE(g->chart().chart()->series().size(), series);
@@ -164,6 +173,40 @@ class GraphWindowsTest : public QObject {
         break;
     }
     QCOMPARE(lastReportLine(), expected);
+    // Seen in the window too: the read-out line below the chart and a ring
+    // on the point, so that a maximised chart shows what the click read.
+    QCOMPARE(g->readout(), QString::fromStdString(expected));
+    QVERIFY(g->findChild<QLabel*>("readoutLine")->isVisible());
+    const auto marked = g->chart().markedPoint();
+    QVERIFY(marked.has_value());
+    QCOMPARE(marked->point, point);
+    QCOMPARE(marked->series, series - 1);
+  }
+
+  // The ring sits on the clicked point and follows it when the window is
+  // maximised; a new plot takes it away.
+  void theRingFollowsThePointAndGoesWithANewPlot() {
+    GraphWindow* g = open(101);
+    clickAt(g, 4, 1);
+    auto* ring = [&]() -> QGraphicsEllipseItem* {
+      for (QGraphicsItem* item : g->chart().chart()->childItems()) {
+        if (auto* e = qgraphicsitem_cast<QGraphicsEllipseItem*>(item)) return e;
+      }
+      return nullptr;
+    }();
+    QVERIFY(ring != nullptr);
+    QVERIFY(ring->isVisible());
+    auto centreInView = [&] {
+      const QPointF c = ring->mapToScene(ring->rect().center());
+      return QPointF(g->chart().view()->mapFromScene(c));
+    };
+    QVERIFY(QLineF(centreInView(), g->chart().viewPosOf(4, 1)).length() < 1.5);
+    g->parentWidget()->showMaximized();
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(QLineF(centreInView(), g->chart().viewPosOf(4, 1)).length() < 1.5);
+    plotTrace(g->chart(), g->kind(), traceMatrix(state, g->kind()), state);
+    QVERIFY(!g->chart().markedPoint().has_value());
+    QVERIFY(!ring->isVisible());
   }
 
   void theExampleLineOfTheFirstPoint() {
@@ -347,14 +390,14 @@ class GraphWindowsTest : public QObject {
     QVERIFY(isGraphWindow(g->parentWidget()));
     QVERIFY(!isGraphWindow(area));
     QString why;
-    QVERIFY(!graphCommandEnabled(kCmdInferenceIntervals, &why));
+    QVERIFY(!graphCommandEnabled(cmd::kInferenceIntervals, &why));
     QVERIFY(!why.isEmpty());
-    QVERIFY(graphCommandEnabled(kCmdPrintGraph, nullptr));
-    QVERIFY(!graphWindowCommand(g, kCmdInferenceIntervals));
+    QVERIFY(graphCommandEnabled(cmd::kPrintGraph, nullptr));
+    QVERIFY(!graphWindowCommand(g, cmd::kInferenceIntervals));
     QVERIFY(!graphWindowCommand(g, 34));
-    QVERIFY(!graphWindowCommand(area, kCmdCopyGraph));
+    QVERIFY(!graphWindowCommand(area, cmd::kCopyToClipboard));
 
-    QVERIFY(graphWindowCommand(g->parentWidget(), kCmdCopyGraph));
+    QVERIFY(graphWindowCommand(g->parentWidget(), cmd::kCopyToClipboard));
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     QVERIFY(mime != nullptr);
     QVERIFY(mime->hasImage());

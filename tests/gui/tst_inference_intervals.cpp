@@ -14,11 +14,11 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/command_ids.hpp"
 #include "app/inference_intervals.hpp"
 #include "app/main_frame.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/select_shape.hpp"
+#include "graph/command_ids.hpp"
 #include "graph/graph_window.hpp"
 #include "graph/intervals_chart.hpp"
 #include "graph/trace_chart.hpp"

@@ -51,7 +51,7 @@ class TestReportWindow : public QObject {
     QTest::addColumn<int>("appended");
     QTest::addColumn<int>("rowsHigh");
     QTest::addColumn<int>("position");
-    QTest::newRow("30 rows in 40: the floor") << 20 << 40 << 25;
+    QTest::newRow("30 rows in 40: from the top") << 20 << 40 << 0;
     QTest::newRow("300 rows in 20") << 290 << 20 << 282;
     QTest::newRow("full ring in 20") << 900 << 20 << 482;
   }
@@ -70,6 +70,26 @@ class TestReportWindow : public QObject {
     QCOMPARE(w.scrollModel().vscrollPos(), position);
     QCOMPARE(w.verticalScrollBar()->value(), position);
     QCOMPARE(w.verticalScrollBar()->maximum(), position);
+  }
+
+  // An error after three lines once left the window white: the lines were
+  // scrolled out of its top until the user pressed Home.
+  void aShortReportIsVisibleAfterShow() {
+    ReportWindow w;
+    w.resize(900, 400);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    reportLinef("    line 3: expected 2 variable names, found 1.");
+    w.showNewest();
+    QCoreApplication::processEvents();
+    const QImage shot = w.viewport()->grab().toImage();
+    int ink = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      for (int x = 0; x < shot.width(); ++x) {
+        if (qGray(shot.pixel(x, y)) < 128) ++ink;
+      }
+    }
+    QVERIFY2(ink > 100, "the report window is blank");
   }
 
   void pagesByTheWholeRowsOfTheWindow() {

@@ -310,6 +310,47 @@ TEST(BatchInputRun, AFinishedAnalysisKeepsTheStateInvariants) {
   }
 }
 
+TEST(BatchInputRun, ACancelledRunLeavesThePreviousAnalysisAsItWas) {
+  // Cancelling once left an emptied state behind: the menus still offered
+  // Select Shape and the traces of an analysis that was gone.
+  for (int where = 0; where < 3; ++where) {
+    Batch r;
+    ASSERT_TRUE(r.run(test::kHaldRaw).completed()) << r.result.reason;
+    const auto coefficients = [&r] {
+      std::vector<double> b;
+      for (int i = 1; i <= r.s->BOLS.rows; ++i)
+        b.push_back(r.s->BOLS.data[i]);
+      return b;
+    };
+    const std::vector<double> before = coefficients();
+    const std::string name = r.s->INNAME;
+    const int p = r.s->P;
+    r.dialogs.onFileName = [where](FileNameDialogModel& d) {
+      where == 0 ? d.cancel() : d.ok();
+      return true;
+    };
+    r.dialogs.onRoles = [where](RoleDialogModel& d) {
+      d.moveRight();
+      where == 1 ? d.closeBox() : d.ok();
+      return true;
+    };
+    r.dialogs.onScaling = [](ScalingDialogModel& d) {
+      d.escape();
+      return true;
+    };
+    EXPECT_EQ(r.run("3\n9\nA B Y\n1 2 3\n2 3 5\n3 1 4\n4 4 9\n5 2 6\n6 5 8\n7 1 9\n8 3 8\n9 2 11\n",
+                    "OTHER.AYQ")
+                  .status,
+              BatchRunStatus::kCancelled)
+        << where;
+    EXPECT_EQ(r.s->stage(), AnalysisStage::kAnalysed) << where;
+    EXPECT_EQ(r.s->INNAME, name) << where;
+    EXPECT_EQ(r.s->P, p) << where;
+    EXPECT_EQ(coefficients(), before) << where;
+    EXPECT_FALSE(r.s->files.summOpen()) << where;
+  }
+}
+
 TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
   Batch completed;
   completed.run(test::kHaldRaw);
@@ -337,6 +378,7 @@ TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
   Batch unopenable;
   std::filesystem::create_directory(unopenable.dir.file("HALD.syq"));
   unopenable.dialogs.onFilesExist = [](FilesExistDialogModel& d) {
+    d.click(FilesExistDialogModel::kOverwrite);
     d.ok();
     return true;
   };
@@ -405,6 +447,7 @@ TEST(BatchInputRun, ScalingChoicesCarryOverButTheLastObservationDoesNot) {
   EXPECT_EQ(r.s->N1, 2);
   EXPECT_EQ(r.s->N2, 12);
   r.dialogs.onFilesExist = [](FilesExistDialogModel& d) {
+    d.click(FilesExistDialogModel::kOverwrite);
     d.ok();
     return true;
   };

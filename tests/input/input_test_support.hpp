@@ -109,7 +109,8 @@ inline TrackedFile trackedFile(const std::string& text) {
   return t;
 }
 
-// Dialogs answered by scripts; without a script each dialog ends with OK.
+// Dialogs answered by scripts; without a script each dialog ends with OK
+// (existing files: Overwrite, then OK).
 struct ScriptedDialogs : BatchDialogs {
   std::function<bool(FileNameDialogModel&)> onFileName;
   std::function<bool(FilesExistDialogModel&)> onFilesExist;
@@ -126,6 +127,7 @@ struct ScriptedDialogs : BatchDialogs {
   bool filesExist(FilesExistDialogModel& d) override {
     ++filesExistCalls;
     if (onFilesExist) return onFilesExist(d);
+    d.click(FilesExistDialogModel::kOverwrite);
     d.ok();
     return true;
   }

@@ -170,15 +170,12 @@ TEST(ModelSetup, ReportsRolesRangeAndPredictorCount) {
                             }));
 }
 
-TEST(ModelSetup, RoleDialogClosedKeepsDefaultsAndOkAppliesItsLists) {
+TEST(ModelSetup, RoleDialogLeftWithoutAnExitKeepsDefaultsAndOkAppliesItsLists) {
   const std::string data =
       "4\n9\nD C B A\n1 5 2 1\n2 3 1 4\n3 8 3 2\n4 1 5 3\n5 9 2 7\n6 2 6 5\n"
       "7 6 4 8\n8 4 7 6\n9 7 9 9\n";
   Model a(data);
-  a.dialogs.onRoles = [](RoleDialogModel& d) {
-    d.closeBox();
-    return true;
-  };
+  a.dialogs.onRoles = [](RoleDialogModel&) { return true; };
   ASSERT_TRUE(a.setUp().completed()) << a.result.reason;
   EXPECT_EQ((std::vector<int>{a.s->XCOL[1], a.s->XCOL[2], a.s->XCOL[3]}),
             (std::vector<int>{1, 2, 3}));
@@ -189,6 +186,33 @@ TEST(ModelSetup, RoleDialogClosedKeepsDefaultsAndOkAppliesItsLists) {
             (std::vector<int>{3, 2, 1}));
   // XMAT column 1 is now column 3 of the data (B), centred and rescaled.
   EXPECT_NEAR(b.s->XMAT.data[1][1], (2 - 39.0 / 9) / b.s->XSTD.data[1], 1e-5);
+}
+
+TEST(ModelSetup, CancellingTheRoleOrScalingDialogCancelsAndStoresNothing) {
+  Model roles(kSeven);
+  roles.dialogs.onRoles = [](RoleDialogModel& d) {
+    d.closeBox();
+    return true;
+  };
+  bool scalingShown = false;
+  roles.dialogs.onScaling = [&scalingShown](ScalingDialogModel&) {
+    scalingShown = true;
+    return true;
+  };
+  EXPECT_EQ(roles.setUp().status, BatchRunStatus::kCancelled);
+  EXPECT_FALSE(scalingShown);
+  EXPECT_FALSE(roles.s->XMAT.exists());
+
+  Model scaling(kSeven);
+  scaling.dialogs.onScaling = [](ScalingDialogModel& d) {
+    d.clickButton(kReExpress);
+    d.escape();
+    return true;
+  };
+  EXPECT_EQ(scaling.setUp().status, BatchRunStatus::kCancelled);
+  EXPECT_NE(scaling.s->memory.SCALEBTN, kReExpress);
+  EXPECT_FALSE(scaling.s->XMAT.exists());
+  EXPECT_EQ(scaling.result.reason, "Batch input cancelled; the previous analysis is kept.");
 }
 
 TEST(ModelSetup, ScalingDialogRemembersItsChoiceOnlyThroughOk) {

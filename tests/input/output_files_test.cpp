@@ -183,16 +183,20 @@ TEST(OutputFiles, AnExistingTraceFileAloneIsAskedAbout) {
   EXPECT_EQ(o.dir.read("SALES.myq"), "earlier matrices\n");
 }
 
-TEST(OutputFiles, ClosingTheExistingFilesDialogMeansOverwrite) {
-  Opening o;
-  o.dir.write("SALES.syq", "earlier summary\n");
-  o.dialogs.onFilesExist = [](FilesExistDialogModel& d) {
-    d.click(FilesExistDialogModel::kAbort);
-    d.closeBox();
-    return true;
-  };
-  ASSERT_TRUE(o.open().completed());
-  EXPECT_EQ(o.dir.read("SALES.syq").find("earlier"), std::string::npos);
+TEST(OutputFiles, ClosingTheExistingFilesDialogAbortsAndEmptiesNothing) {
+  // Closing it once meant Overwrite: the way out emptied the files.
+  for (bool esc : {false, true}) {
+    Opening o;
+    o.dir.write("SALES.syq", "earlier summary\n");
+    o.dialogs.onFilesExist = [esc](FilesExistDialogModel& d) {
+      d.click(FilesExistDialogModel::kOverwrite);
+      esc ? d.escape() : d.closeBox();
+      return true;
+    };
+    EXPECT_EQ(o.open().status, BatchRunStatus::kCancelled);
+    EXPECT_EQ(o.dir.read("SALES.syq"), "earlier summary\n");
+    EXPECT_FALSE(o.dir.has("SALES.myq"));
+  }
 }
 
 TEST(OutputFiles, AChangedNameIsTestedAgain) {

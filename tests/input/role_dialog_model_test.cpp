@@ -61,18 +61,21 @@ TEST(RoleDialogModel, OkWithoutChangesReordersThePredictorsByName) {
   EXPECT_EQ(std::string(s->VROLE.begin() + 1, s->VROLE.begin() + 5), "PPPR");
 }
 
-TEST(RoleDialogModel, TheCloseBoxEndsWithoutApplying) {
-  // The run applies the lists only after OK or Esc (see ModelSetup tests).
+TEST(RoleDialogModel, CancelEscAndTheCloseBoxCancelOnlyOkApplies) {
+  // Esc once applied the lists, so that a user backing out changed the
+  // roles; every way out but OK now cancels (the run stops, see ModelSetup).
   const auto s = stateWith({"D", "C", "B", "A"});
+  for (auto exit :
+       {&RoleDialogModel::cancel, &RoleDialogModel::escape, &RoleDialogModel::closeBox}) {
+    RoleDialogModel m(*s);
+    m.moveLeft();
+    (m.*exit)();
+    EXPECT_EQ(m.exit(), RoleDialogModel::Exit::kCancelled);
+    m.ok();  // the first exit counts
+    EXPECT_EQ(m.exit(), RoleDialogModel::Exit::kCancelled);
+  }
   RoleDialogModel m(*s);
-  m.closeBox();
-  EXPECT_EQ(m.exit(), RoleDialogModel::Exit::kClosed);
-}
-
-TEST(RoleDialogModel, EscAppliesLikeOk) {
-  auto s = stateWith({"X1", "X2", "X3", "Y"});
-  RoleDialogModel m(*s);
-  m.escape();
+  m.ok();
   EXPECT_EQ(m.exit(), RoleDialogModel::Exit::kApplied);
 }
 
@@ -95,7 +98,10 @@ TEST(RoleDialogModel, RightMovesTheSelectedPredictorOutButKeepsTwo) {
   EXPECT_EQ(names(m.predictors()), (Names{"B", "D"}));
 }
 
-TEST(RoleDialogModel, ClickingTheOtherListSelectsItsFirstEntryNotTheClickedOne) {
+TEST(RoleDialogModel, ClickingTheOtherListSelectsTheClickedEntry) {
+  // The first entry used to be selected whatever row was clicked, while the
+  // list showed the clicked row: "<= LEFT" then moved an entry the user had
+  // not chosen.
   const auto s = stateWith({"A", "B", "C", "D", "Y"});
   RoleDialogModel m(*s);
   m.select(List::kPredictors, 1);
@@ -104,15 +110,16 @@ TEST(RoleDialogModel, ClickingTheOtherListSelectsItsFirstEntryNotTheClickedOne) 
   m.moveRight();  // C out
   m.select(List::kLeftOut, 1);
   EXPECT_EQ(m.currentList(), List::kLeftOut);
-  EXPECT_EQ(m.selection(List::kLeftOut), 0);
+  EXPECT_EQ(m.selection(List::kLeftOut), 1);
   EXPECT_EQ(m.selection(List::kPredictors), -1);
-  EXPECT_EQ(m.selectedName(), "B");
-  m.select(List::kLeftOut, 1);  // now inside the current list
   EXPECT_EQ(m.selectedName(), "C");
   m.select(List::kPredictors, 1);
   EXPECT_EQ(m.currentList(), List::kPredictors);
-  EXPECT_EQ(m.selection(List::kPredictors), 0);
+  EXPECT_EQ(m.selection(List::kPredictors), 1);
   EXPECT_EQ(m.selection(List::kLeftOut), -1);
+  EXPECT_EQ(m.selectedName(), "D");
+  EXPECT_TRUE(m.moveLeft());  // D, the entry clicked, becomes the response
+  EXPECT_EQ(m.response().name, "D");
 }
 
 TEST(RoleDialogModel, TheResponseListAndEmptyListsTakeNoSelection) {
@@ -187,7 +194,7 @@ TEST(RoleDialogModel, NothingChangesAfterAnExit) {
   m.ok();
   EXPECT_FALSE(m.moveRight());
   EXPECT_FALSE(m.moveLeft());
-  m.closeBox();
+  m.cancel();
   EXPECT_EQ(m.exit(), RoleDialogModel::Exit::kApplied);
   EXPECT_EQ(m.predictors().size(), 3u);
 }

@@ -43,15 +43,30 @@ TEST(ScalingDialogModel, FieldsKeepFourDigitsAndRefuseOtherCharacters) {
   EXPECT_EQ(m.lastText(), "");
 }
 
-TEST(ScalingDialogModel, OnlyOkEndsTheDialog) {
+TEST(ScalingDialogModel, CancelEscAndTheCloseBoxCancelStoringNothing) {
+  // The dialog once ignored Esc and its close box: there was no way out of
+  // the run but OK.
+  for (auto exit :
+       {&ScalingDialogModel::cancel, &ScalingDialogModel::escape, &ScalingDialogModel::closeBox}) {
+    ScalingDialogModel m(DialogMemory{});
+    m.clickButton(kCenterOnly);
+    (m.*exit)();
+    EXPECT_TRUE(m.finished());
+    EXPECT_TRUE(m.cancelled());
+    m.ok();
+    EXPECT_TRUE(m.cancelled());
+  }
+}
+
+TEST(ScalingDialogModel, OkEndsTheDialogForStoring) {
   ScalingDialogModel m(DialogMemory{});
-  m.closeBox();
-  m.escape();
-  EXPECT_FALSE(m.finished());
   m.clickButton(42);  // not one of the three buttons
   EXPECT_EQ(m.button(), kCenterRescale);
   m.ok();
   EXPECT_TRUE(m.finished());
+  EXPECT_FALSE(m.cancelled());
+  m.cancel();  // the first exit counts
+  EXPECT_FALSE(m.cancelled());
   m.clickButton(kCenterOnly);  // ended: no more changes
   EXPECT_EQ(m.button(), kCenterRescale);
 }

@@ -16,11 +16,21 @@ ScrollModel window(int rowsHigh, int linesShown, int cxClient = 1000) {
   return m;
 }
 
-TEST(ScrollModelShow, FewLinesStillScrollToTheFloorOf25) {
-  ScrollModel m = window(40, 30);
-  EXPECT_EQ(m.show(30), 25);
-  EXPECT_EQ(m.vscrollPos(), 25);
-  EXPECT_EQ(m.vscrollMax(), 25);
+TEST(ScrollModelShow, FewLinesAreShownFromTheTop) {
+  // A floor of 25 once scrolled a short report (an error after three lines)
+  // out of view and left the window white.
+  for (int lines : {1, 3, 30, 38}) {
+    ScrollModel m = window(40, lines);
+    EXPECT_EQ(m.show(lines), 0) << lines;
+    EXPECT_EQ(m.vscrollPos(), 0) << lines;
+    EXPECT_EQ(m.vscrollMax(), 0) << lines;
+    const RowRange painted = m.rowsToPaint(0, 40 * kCy, lines);
+    EXPECT_EQ(painted.first, 0) << lines;
+    EXPECT_EQ(painted.end, lines) << lines;
+  }
+  // One line more than fits scrolls by one.
+  ScrollModel m = window(40, 39);
+  EXPECT_EQ(m.show(39), 1);
 }
 
 TEST(ScrollModelShow, ManyLinesPutTheNewestInTheSecondToLastRow) {
@@ -166,7 +176,7 @@ TEST(ScrollModelMetrics, ZeroMetricsCannotDivideByZero) {
   m.setMetrics(0, 0);
   m.resize(0, 0, 10);
   EXPECT_EQ(m.vscroll(VScroll::PageDown), 1);
-  EXPECT_EQ(m.vscrollMax(), 25);
+  EXPECT_EQ(m.vscrollMax(), 12);
 }
 
 }  // namespace

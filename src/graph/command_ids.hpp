@@ -1,10 +1,16 @@
-// Command ids of the menus and the accelerator table.
+// The command ids of every menu entry and accelerator: the one table that
+// the frame's menus and the graph layer's windows share. It lives in the
+// graph layer, the lowest one that acts on commands, so that the frame above
+// it and the graph windows read the same numbers.
+//
+// To add a command: give it a number here, a row in the menu table
+// (app/menu_table.cpp, with its shortcut if it has one), and a case in the
+// frame's dispatch (or in graphWindowCommand when a graph window runs it).
+// Numbers below 100 belong to the frame, from 100 to the graph windows.
 #pragma once
 
-namespace tolvane {
+namespace tolvane::cmd {
 
-// In a namespace of their own: the graph layer names its commands too.
-namespace cmd {
 inline constexpr int kReadBatchInput = 5;
 inline constexpr int kOpenDataFile = 8;
 inline constexpr int kAbout = 6;
@@ -27,6 +33,5 @@ inline constexpr int kVisualReRegression = 110;
 inline constexpr int kCopyToClipboard = 111;
 inline constexpr int kLineThickness = 112;
 inline constexpr int kSelectShape = 113;
-}  // namespace cmd
 
-}  // namespace tolvane
+}  // namespace tolvane::cmd
