@@ -46,6 +46,7 @@ struct DefaultDialogs : BatchDialogs {
     return true;
   }
   bool filesExist(FilesExistDialogModel& d) override {
+    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
     d.ok();
     return true;
   }
