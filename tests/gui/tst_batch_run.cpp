@@ -213,7 +213,7 @@ class TestBatchRun : public QObject {
     frame.command(cmd::kReadBatchInput);
     QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
     QTRY_COMPARE(frame.stage(), MenuStage::Path);
-    const float rsq = state.RSQ;
+    const auto rsq = state.RSQ;
     const int children = frame.mdiArea()->subWindowList().size();
 
     ModalScript second(20000);
