@@ -106,7 +106,8 @@ TEST(BootstrapOptions, PlotsIncludeTheIntervalsChart) {
                   {"--bootstrap", "20", "--plots", a.dir.file("plots"), "--plot-format", "svg"}),
             kExitCompleted)
       << a.err;
-  EXPECT_TRUE(a.dir.has("plots/path1_cyq.svg"));
+  // The trace charts carry the path in their names.
+  EXPECT_TRUE(a.dir.has("plots/path1_qshape_q0.0_4steps_cyq.svg"));
   ASSERT_TRUE(a.dir.has("plots/path1_intervals.svg"));
   EXPECT_NE(a.dir.read("plots/path1_intervals.svg").find("Inference Intervals"), std::string::npos);
 }
