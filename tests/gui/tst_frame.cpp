@@ -562,7 +562,7 @@ class TestFrame : public QObject {
     frame.command(cmd::kOpenDataFile);
     QVERIFY(script.done());
     QCOMPARE(filters, (QStringList{"Data Files (*.csv *.tsv *.txt)", "Batch Input Files(*.AYQ)",
-                                   "All Files(*.*)"}));
+                                   "All Files (*)"}));
 
     const QString csv = dir_.filePath("drop.csv");
     QFile f(csv);
