@@ -11,11 +11,13 @@
 
 #include "engine/analysis_state.hpp"
 #include "engine/delta_step.hpp"
+#include "engine/excess_rank_one.hpp"
 #include "engine/extent_criteria.hpp"
 #include "engine/path_dialog.hpp"
 #include "engine/ridge_traces.hpp"
 #include "engine/select_shape.hpp"
 #include "matrix/decompose.hpp"
+#include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
 
 namespace {
@@ -217,3 +219,56 @@ void BM_RidgeTraces(benchmark::State& state) {
 BENCHMARK(BM_RidgeTraces)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+// The double-precision risk and excess steps of the whole path (Arg 0: the
+// rank-one solver, 1: the dense one), delta factors found beforehand.
+void BM_ExcessSteps(benchmark::State& state) {
+  AnalysisState s;
+  analysedState(s);
+  ridgePath(s);
+  MYQCONST(&s.DYQ, s.NSTEPS, s.P, 0.0);
+  double k = 0.0;
+  for (int step = 1; step <= s.NSTEPS; ++step)
+    k = DELTA_STEP(s, step, k);
+  const int p = s.P;
+  std::vector<double> G, sv, t, delta(p);
+  for (int j = 1; j <= p; ++j) {
+    sv.push_back(s.SVAL.data[j]);
+    t.push_back(s.PCTSTAT.data[j]);
+    for (int i = 1; i <= p; ++i)
+      G.push_back(s.DCOS.data[j][i]);
+  }
+  ExcessInputs in;
+  in.p = p;
+  in.r = s.RANK;
+  in.G = G.data();
+  in.sv = sv.data();
+  in.t = t.data();
+  in.F = static_cast<double>(s.N - s.RANK - 3) / (s.N - s.RANK - 1);
+  const ExcessSolver solver = state.range(0) == 0 ? ExcessSolver::kRankOne : ExcessSolver::kDense;
+  ExcessStep step;
+  ExcessResult out;
+  for (auto _ : state) {
+    for (int st = 1; st <= s.NSTEPS; ++st) {
+      for (int i = 1; i <= p; ++i)
+        delta[i - 1] = s.DYQ.data[st][i];
+      step.run(in, delta.data(), solver, out);
+      benchmark::DoNotOptimize(out.u.data());
+    }
+  }
+}
+BENCHMARK(BM_ExcessSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The five traces' text, as RIDGE_TRACES writes it.
+void BM_TraceWriting(benchmark::State& state) {
+  AnalysisState s;
+  analysedState(s);
+  ridgePath(s);
+  openNullFiles(s);
+  RIDGE_TRACES(s, 0);
+  for (auto _ : state) {
+    for (const MatrixRec* m : {&s.CYQ, &s.RYQ, &s.EYQ, &s.IYQ, &s.DYQ})
+      MYQWRITE(s.files.TRACEFILE, *m, 18, " %13.6g", 0);
+  }
+}
+BENCHMARK(BM_TraceWriting)->Unit(benchmark::kMillisecond);
