@@ -143,6 +143,10 @@ struct AnalysisState {
 
   // The precision of every stored value (not reset by a new batch input).
   Precision precision = Precision::kDouble;
+  // In double precision, the ridge traces decompose the excess matrix with
+  // the rank-one solver; true puts a general dense solver in its place, for
+  // checks and benchmarks.
+  bool denseExcessSolver = false;
 
   // Files and dialogs.
   std::string INNAME;  // input file name without directory
