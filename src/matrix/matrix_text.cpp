@@ -26,9 +26,9 @@ struct GeneralFormat {
 // One row of numbers, wrapped at `perLine` values; the format is applied as
 // given, so its leading space is the separator. A general format is put
 // together in memory and written a row at a time.
-void writeRow(std::FILE* file, const double* row, int count, int perLine, const char* format) {
-  const GeneralFormat general(format);
-  std::string text;
+void writeRow(std::FILE* file, const double* row, int count, int perLine, const char* format,
+              const GeneralFormat& general, std::string& text) {
+  text.clear();
   int counter = 0;
   for (int j = 0; j < count; ++j) {
     if (++counter > perLine) {
@@ -67,8 +67,10 @@ void MYQWRITE(std::FILE* file, const MatrixRec& A, int perLine, const char* form
   if (!A.exists()) RUN_ERROR("MYQWRITE: matrix does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
+    const GeneralFormat general(format);
+    std::string text;
     for (int i = 1; i <= A.rows; ++i)
-      writeRow(file, A.data.row(i), A.cols, w, format);
+      writeRow(file, A.data.row(i), A.cols, w, format, general, text);
     if (closeFlag != 0) std::fclose(file);
   }
 }
@@ -77,7 +79,8 @@ void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* form
   if (!v.exists()) RUN_ERROR("VYQWRITE: vector does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
-    if (v.exists()) writeRow(file, v.data.first(), v.rows, w, format);
+    std::string text;
+    if (v.exists()) writeRow(file, v.data.first(), v.rows, w, format, GeneralFormat(format), text);
     if (closeFlag != 0) std::fclose(file);
   }
 }
