@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "matrix/general_format.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -39,10 +40,12 @@ void writeRow(std::FILE* file, const double* row, int count, int perLine, const 
     char number[64];
     int length;
     if (general.valid && std::isfinite(x)) {
-      length = static_cast<int>(std::to_chars(number, number + sizeof number, x,
-                                              std::chars_format::general, general.precision)
-                                    .ptr -
-                                number);
+      length = general.precision == 6
+                   ? formatGeneral6(x, number)
+                   : static_cast<int>(std::to_chars(number, number + sizeof number, x,
+                                                    std::chars_format::general, general.precision)
+                                          .ptr -
+                                      number);
       text += ' ';
       if (general.width > length) text.append(general.width - length, ' ');
     } else {
