@@ -1,8 +1,25 @@
 #include "engine/excess_rank_one.hpp"
 
 #include <cmath>
+#include <new>
 
 namespace tolvane {
+
+bool ExcessStep::reserve(int p, ExcessSolver solver, ExcessResult& out) noexcept {
+  try {
+    const auto size = static_cast<std::size_t>(p);
+    for (std::vector<double>* v : {&v_, &floor_, &extra_, &diag_, &out.risk, &out.e, &out.u})
+      v->reserve(size);
+    rankOne_.reserve(p);
+    if (solver == ExcessSolver::kDense) {
+      dense_.resize(p, p);
+      denseSolver_ = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(p);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
 
 bool ExcessStep::run(const ExcessInputs& in, const double* delta, ExcessSolver solver,
                      ExcessResult& out) {

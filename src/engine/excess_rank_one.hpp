@@ -43,6 +43,9 @@ class ExcessStep {
   // scaling and its eigen-decomposition for the delta factors delta[0..p-1].
   // Returns false when the decomposition met a number that is not finite.
   bool run(const ExcessInputs& in, const double* delta, ExcessSolver solver, ExcessResult& out);
+  // Makes room for p predictors (out included), so that run() allocates
+  // nothing afterwards. False when memory is short.
+  bool reserve(int p, ExcessSolver solver, ExcessResult& out) noexcept;
 
  private:
   bool decompose(int p, double F, ExcessSolver solver, ExcessResult& out);

@@ -78,7 +78,9 @@ struct StepScratch {
     } catch (const std::bad_alloc&) {
       return false;
     }
-    return true;
+    // So that the double-precision steps allocate nothing once they run
+    // (the dense solver of the checks excepted).
+    return singlePrecision() || excess.reserve(p, ExcessSolver::kRankOne, excessResult);
   }
   // Row i of a p x p block, 1-based.
   static Array1<double> row(std::vector<double>& block, int p, int i) {

@@ -51,6 +51,16 @@ void poleSums(const double* pole, const double* mass, int count, double base, do
 
 }  // namespace
 
+void RankOneEigen::reserve(int n) {
+  const auto size = static_cast<std::size_t>(n);
+  for (std::vector<double>* v : {&d_, &z_, &pole_, &mass_, &tau_, &zhat_, &values_})
+    v->reserve(size);
+  for (std::vector<int>* v : {&order_, &secular_, &deflated_, &origin_, &source_})
+    v->reserve(size);
+  rotations_.reserve(size);
+  sorted_.reserve(size);
+}
+
 bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z, double rho) {
   n_ = static_cast<int>(d.size());
   secular_.clear();
