@@ -2,7 +2,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <string>
+#include <cstring>
 
 #include "matrix/general_format.hpp"
 #include "report/report.hpp"
@@ -24,20 +24,46 @@ struct GeneralFormat {
   }
 };
 
+// Text gathered in a fixed buffer and written in blocks: no allocation, so
+// writing cannot run short of memory, and few calls into stdio.
+class LineBuffer {
+ public:
+  explicit LineBuffer(std::FILE* file) : file_(file) {}
+  ~LineBuffer() { flush(); }
+  void put(const char* text, int length) {
+    if (used_ + length > static_cast<int>(sizeof buf_)) flush();
+    std::memcpy(buf_ + used_, text, static_cast<std::size_t>(length));
+    used_ += length;
+  }
+  void put(char c, int count = 1) {
+    for (int i = 0; i < count; ++i) {
+      if (used_ == static_cast<int>(sizeof buf_)) flush();
+      buf_[used_++] = c;
+    }
+  }
+  void flush() {
+    if (used_ > 0) std::fwrite(buf_, 1, static_cast<std::size_t>(used_), file_);
+    used_ = 0;
+  }
+
+ private:
+  std::FILE* file_;
+  char buf_[4096];
+  int used_ = 0;
+};
+
 // One row of numbers, wrapped at `perLine` values; the format is applied as
-// given, so its leading space is the separator. A general format is put
-// together in memory and written a row at a time.
-void writeRow(std::FILE* file, const double* row, int count, int perLine, const char* format,
-              const GeneralFormat& general, std::string& text) {
-  text.clear();
+// given, so its leading space is the separator.
+void writeRow(LineBuffer& out, const double* row, int count, int perLine, const char* format,
+              const GeneralFormat& general) {
   int counter = 0;
   for (int j = 0; j < count; ++j) {
     if (++counter > perLine) {
-      text += '\n';
+      out.put('\n');
       counter = 1;
     }
     const double x = row[j];
-    char number[64];
+    char number[512];
     int length;
     if (general.valid && std::isfinite(x)) {
       length = general.precision == 6
@@ -46,22 +72,15 @@ void writeRow(std::FILE* file, const double* row, int count, int perLine, const 
                                                     std::chars_format::general, general.precision)
                                           .ptr -
                                       number);
-      text += ' ';
-      if (general.width > length) text.append(general.width - length, ' ');
+      out.put(' ', 1 + (general.width > length ? general.width - length : 0));  // separator, pad
     } else {
       length = std::snprintf(number, sizeof number, format, x);
       if (length < 0) continue;
-      if (length >= static_cast<int>(sizeof number)) {
-        std::fwrite(text.data(), 1, text.size(), file);
-        text.clear();
-        std::fprintf(file, format, x);
-        continue;
-      }
+      if (length >= static_cast<int>(sizeof number)) length = static_cast<int>(sizeof number) - 1;
     }
-    text.append(number, length);
+    out.put(number, length);
   }
-  text += '\n';
-  std::fwrite(text.data(), 1, text.size(), file);
+  out.put('\n');
 }
 
 }  // namespace
@@ -71,9 +90,10 @@ void MYQWRITE(std::FILE* file, const MatrixRec& A, int perLine, const char* form
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
     const GeneralFormat general(format);
-    std::string text;
+    LineBuffer out(file);
     for (int i = 1; i <= A.rows; ++i)
-      writeRow(file, A.data.row(i), A.cols, w, format, general, text);
+      writeRow(out, A.data.row(i), A.cols, w, format, general);
+    out.flush();
     if (closeFlag != 0) std::fclose(file);
   }
 }
@@ -82,8 +102,9 @@ void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* form
   if (!v.exists()) RUN_ERROR("VYQWRITE: vector does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
-    std::string text;
-    if (v.exists()) writeRow(file, v.data.first(), v.rows, w, format, GeneralFormat(format), text);
+    LineBuffer out(file);
+    if (v.exists()) writeRow(out, v.data.first(), v.rows, w, format, GeneralFormat(format));
+    out.flush();
     if (closeFlag != 0) std::fclose(file);
   }
 }
