@@ -87,6 +87,13 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
       [this] { QMetaObject::invokeMethod(this, "enterPathStage", Qt::QueuedConnection); },
       [this] { QMetaObject::invokeMethod(this, "enterGraphStage", Qt::QueuedConnection); },
   });
+  setOutputFailureHook([this](const std::string& why) {
+    {
+      std::lock_guard lock(failuresMutex_);
+      failures_.push_back(why);
+    }
+    QMetaObject::invokeMethod(this, "showOutputFailures", Qt::QueuedConnection);
+  });
   setReportObserver(
       [this] { QMetaObject::invokeMethod(this, "showNewestReportLine", Qt::QueuedConnection); });
 
@@ -106,6 +113,7 @@ MainFrame::~MainFrame() {
   // as a queued event, served or dropped below.
   setReportObserver({});
   setFrontEndHooks({});
+  setOutputFailureHook({});
   // A run still going on answers its dialogs as closed and is waited for;
   // resampling stops at once.
   intervals_->cancel();
@@ -354,8 +362,27 @@ void MainFrame::closeAllChildren() {
   }
 }
 
+void MainFrame::showOutputFailures() {
+  std::vector<std::string> failures;
+  {
+    std::lock_guard lock(failuresMutex_);
+    failures.swap(failures_);
+  }
+  for (const std::string& why : failures) {
+    QMessageBox::warning(
+        this, QStringLiteral("Output File Not Written"),
+        QString::fromStdString(why) + QStringLiteral(".\n\nThis run's output files were removed."));
+  }
+}
+
 void MainFrame::closeFiles() {
-  state_.files.closeBoth();
+  std::string why;
+  if (!state_.files.closeBoth(&why)) {
+    state_.files.revertBoth();
+    reportLineContinued(("    " + why + ".").c_str());
+    REPORT_SHOW();
+    outputFailed(why);
+  }
 }
 
 void MainFrame::lineThickness() {

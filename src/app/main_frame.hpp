@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/menu_table.hpp"
@@ -86,9 +88,13 @@ class MainFrame : public QMainWindow {
   // constructor).
   void enterPathStage() { setStage(MenuStage::Path); }
   void enterGraphStage() { setStage(MenuStage::Graph); }
+  // An output file could not be written: the failures waiting, in a box.
+  void showOutputFailures();
   void showNewestReportLine();
 
  private:
+  std::mutex failuresMutex_;
+  std::vector<std::string> failures_;  // output failures not yet shown
   void readBatchInput();
   void openDataFile();
   bool refuseWhileRunning();

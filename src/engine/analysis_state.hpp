@@ -13,6 +13,7 @@
 
 #include "engine/centred_sums.hpp"
 #include "matrix/matrix.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -40,11 +41,34 @@ struct OutputFiles {
   // The path a name is opened at: the name itself when it is absolute or no
   // directory is set, else directory/name.
   std::string pathOf(const std::string& name) const;
+  // Opens both at their paths as new files beside the old ones (copies of
+  // the old ones when `append`); SUMMFILE and TRACEFILE then write to them.
+  // False with *why (file and reason) when either cannot be made; nothing
+  // is left behind then.
+  bool openBoth(const std::string& summPath, const std::string& tracePath, bool append,
+                std::string* why);
+  // Puts both new files in place (atomic renames). Until then the files of
+  // those names are exactly as they were. False with *why on failure; both
+  // are then taken back.
+  bool commitBoth(std::string* why);
   // Pushes what is buffered to disk, so that other programs can read the
-  // files while they stay open.
-  void flushBoth();
+  // files while they stay open. False with *why (the file and the system's
+  // reason) when any write to either has failed so far.
+  bool flushBoth(std::string* why = nullptr);
   // Flushes and closes both files and marks them not open; the names stay.
-  void closeBoth();
+  // New files never put in place are removed. False with *why when a write,
+  // flush or close failed.
+  bool closeBoth(std::string* why = nullptr);
+  // After a failed write: takes back both files (a new one removed, an
+  // appended one cut back to its old length) and closes them.
+  void revertBoth();
+  // The first write failure seen by flushBoth() or closeBoth() since the
+  // files were opened ("cannot write NAME: REASON"); empty when none.
+  const std::string& failure() const { return failure_; }
+
+ private:
+  OutputFile summOut_, traceOut_;
+  std::string failure_;
 };
 
 // Dialog memories kept for the whole program run (never reset by a batch

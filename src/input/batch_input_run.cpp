@@ -44,6 +44,10 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
 
   result = setUpModel(s, dialogs);  // 9
   if (!result.completed()) return result;
+  // The data are read and usable: from here on the run's files replace
+  // those of the same names.
+  result = commitOutputFiles(s);
+  if (!result.completed()) return result;
 
   if (!LEAST_SQUARES(s)) {  // 10
     return {BatchRunStatus::kAnalysisStopped,
@@ -68,8 +72,14 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
   infile.reset();
   if (result.status == BatchRunStatus::kStopped || result.status == BatchRunStatus::kCancelled) {
     s.reset();
+    // Files not yet put in place go; the old ones stay as they were.
+    s.files.closeBoth();
+    return result;
   }
-  s.files.flushBoth();
+  if (const BatchRunResult written = checkOutputFiles(s); !written.completed()) {
+    s.reset();
+    return written;
+  }
   return result;
 }
 
