@@ -3,6 +3,44 @@
 // set, the model, the chosen path and every result. Names follow the labels
 // the program prints. Name arrays, column arrays and QWEIGHT are 1-based
 // (slot 0 unused) like the matrices.
+//
+// Glossary. The upper-case names are the program's own labels, kept so that
+// the code reads like the files it writes. A name ending in YQ is a matrix
+// (MYQ... routines) or vector (VYQ...) of results; "xYQ" traces have one row
+// per path step and one column per predictor or axis. Names of our own (such
+// as JACOBI_SET, stored, PrecisionScope) follow ordinary C++ casing.
+//   NVAR, NOBS   columns and observations of the input; XPXFORM 1 for a
+//                file of cross-products instead of raw data
+//   P, N, N1, N2 predictors, observations used, first and last observation
+//   XMAT, YVEC   centred (and scaled) predictors and response, raw data
+//   XPX, XPY     centred (and scaled) cross-products, cross-product data
+//   XAVG, XSTD   predictor means and standard deviations; YAVG, YSTD the same
+//                for the response; SCALECODE 0 centre, 1 rescale, 2 re-express
+//   MCOR         marginal correlations of each predictor with the response
+//   SVAL         singular values of the predictors (0 for dropped axes); EVAL
+//                their squares from an eigen-decomposition of XPX
+//   DCOS         direction cosines: the principal axes, one per column (G)
+//   PCOORD       principal coordinates (U of the decomposition), raw data
+//   RANK         axes kept; EQUALSV 1 when all kept singular values are equal
+//   UCOMP        uncorrelated components: the least-squares coefficients of
+//                the principal axes
+//   PCOR         principal correlations of each axis with the response
+//   PCTSTAT      their t-statistics; PCSE their standard error
+//   BOLS         least-squares coefficients of the predictors; OLSTSTAT their
+//                t-statistics; RELVAR their relative standard errors
+//   TSS, S2OLS, RSQ  total sum of squares, residual variance, R-squared
+//   XPXINV       inverse cross-products; XPXFIT the rebuilt cross-products
+//   LSPEND       1 while least squares is pending (no analysis to trace)
+//   QSHAPE, SHAPECODE, MSTEPS, NSTEPS  the path: its shape, steps per unit
+//                of MCAL (the multicollinearity allowance, the extent of
+//                shrinkage) and the number of steps; QWEIGHT the axis weights
+//   CYQ, RYQ, EYQ, IYQ, DYQ  traces of coefficients, relative risks, excess
+//                eigenvalues, the inferior direction and the delta
+//                (shrinkage) factors of the axes
+//   THREEYQ      the three extent criteria (CLIK, RCOEF, EBAYS) per step
+//   QYQ          the path-shape table; KYQ the re-regression matrix
+//   EPS          the one tolerance of every decision
+//   precision    whether stored values are rounded to single precision
 #pragma once
 
 #include <array>
