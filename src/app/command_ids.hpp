@@ -27,6 +27,9 @@ inline constexpr int kVisualReRegression = 110;
 inline constexpr int kCopyToClipboard = 111;
 inline constexpr int kLineThickness = 112;
 inline constexpr int kSelectShape = 113;
+inline constexpr int kChooseExtent = 114;
+inline constexpr int kSaveModel = 115;
+inline constexpr int kComparisonCriteria = 116;
 }  // namespace cmd
 
 }  // namespace tolvane

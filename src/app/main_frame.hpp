@@ -17,6 +17,7 @@
 
 #include "app/menu_table.hpp"
 #include "input/batch_input_run.hpp"
+#include "model/model_results.hpp"
 
 class QMdiArea;
 class QMenu;
@@ -104,6 +105,11 @@ class MainFrame : public QMainWindow {
   void closeFiles();
   void lineThickness();
   void selectShape();
+  // The model layer after a path: criteria, the extent the current request
+  // chooses and the fit there, reported and shown on the charts.
+  void fitChosenExtent(bool withCriteria);
+  void chooseExtent();
+  void saveModelFile();
   void openGraph(int id);
   void forwardToActiveChild(int id);
   // True (and the command queued) when a batch input run holds the state.
@@ -135,6 +141,11 @@ class MainFrame : public QMainWindow {
   std::shared_ptr<ReadProgress> readProgress_;
   QTimer* progressTimer_ = nullptr;
   QPointer<QProgressDialog> progressDialog_;
+  // The extent request of Path > Choose Extent (the CLIK minimum at first),
+  // the results of the current path and the input file they came from.
+  ExtentRequest extentRequest_;
+  ModelResults model_;
+  std::string inputPath_;
 };
 
 }  // namespace tolvane

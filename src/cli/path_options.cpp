@@ -258,6 +258,7 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       if (done) {
         chosen = computeModelResults(state, *request, &results, &why);
         reportModelResults(state, results, why);
+        publishModelResults(state, results);
       }
     }
     if (!done) {

@@ -88,7 +88,7 @@ void OutputFiles::revertBoth() {
 void AnalysisState::reset() {
   // Emptying releases the storage: a record with rows 0 owns nothing.
   for (MatrixRec* m : {&XCOR, &XPXFIT, &WORKMAT, &DATA, &XMAT, &XPX, &DCOS, &PCOORD, &XPXINV, &CYQ,
-                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &QYQ, &KYQ}) {
+                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &QYQ, &KYQ, &CCYQ}) {
     m->release();
   }
   for (VectorRec* v : {&EVAL, &XAVG, &XSTD, &YVEC, &XPY, &SVAL, &MCOR, &PCOR, &OLSTSTAT, &PCTSTAT,
@@ -96,6 +96,7 @@ void AnalysisState::reset() {
     v->release();
   }
   QWEIGHT.fill(0.0);
+  MCALMARKS.clear();
   CSUMS.clear();
   for (std::string& name : LONGNAME)
     name.clear();

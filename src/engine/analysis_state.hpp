@@ -48,6 +48,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/centred_sums.hpp"
 #include "matrix/matrix.hpp"
@@ -202,6 +203,17 @@ struct AnalysisState {
   MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
   MatrixRec QYQ;      // the path-shape table, kept after it is written for export
   MatrixRec KYQ;      // re-regression matrix: filled by no computation
+  // Filled by the model layer after each Select Shape: the comparison
+  // criteria (GCV, PRESS, AIC, BIC; NSTEPS x 4, each divided by its own
+  // minimum, NaN where one does not exist) and the MCAL marks the trace
+  // charts draw: the chosen extent and each criterion's minimum.
+  MatrixRec CCYQ;
+  struct McalMark {
+    std::string label;
+    double mcal = 0.0;
+    bool chosen = false;  // the chosen extent, drawn stronger
+  };
+  std::vector<McalMark> MCALMARKS;
 
   // The precision of every stored value (not reset by a new batch input).
   Precision precision = Precision::kDouble;

@@ -30,8 +30,8 @@ struct TraceFile {
   int command;
   const char* tag;
 };
-constexpr TraceFile kTraceFiles[] = {
-    {101, "cyq"}, {102, "ryq"}, {103, "eyq"}, {104, "iyq"}, {105, "dyq"}};
+constexpr TraceFile kTraceFiles[] = {{101, "cyq"}, {102, "ryq"}, {103, "eyq"},
+                                     {104, "iyq"}, {105, "dyq"}, {116, "criteria"}};
 
 }  // namespace
 
@@ -93,6 +93,8 @@ bool writeTracePlots(const AnalysisState& state, const std::string& dir, const s
     return false;
   }
   for (const TraceFile& f : kTraceFiles) {
+    // The comparison criteria exist once the model layer has run.
+    if (f.command == 116 && !state.CCYQ.exists()) continue;
     const std::string path = QDir(qdir)
                                  .filePath(QString::fromStdString(stem) + "_" + f.tag + "." +
                                            plotFormatExtension(format))

@@ -10,12 +10,13 @@
 namespace tolvane {
 
 enum class TraceKind {
-  Coefficients = 101,       // "Shrinkage Coefficients", CYQ
-  RelativeRisks = 102,      // "Relative Risks", RYQ
-  ExcessEigenvalues = 103,  // "Excess Eigenvalues", EYQ
-  InferiorDirection = 104,  // "Inferior Direction", IYQ
-  ShrinkageFactors = 105,   // "Shrinkage Factors", DYQ
-  ReRegression = 110,       // "Visual Re-Regression", KYQ (never has rows)
+  Coefficients = 101,        // "Shrinkage Coefficients", CYQ
+  RelativeRisks = 102,       // "Relative Risks", RYQ
+  ExcessEigenvalues = 103,   // "Excess Eigenvalues", EYQ
+  InferiorDirection = 104,   // "Inferior Direction", IYQ
+  ShrinkageFactors = 105,    // "Shrinkage Factors", DYQ
+  ReRegression = 110,        // "Visual Re-Regression", KYQ (never has rows)
+  ComparisonCriteria = 116,  // "Comparison Criteria", CCYQ (each over its minimum)
 };
 
 // The kind for a graph command id; false for any other id.
@@ -32,7 +33,7 @@ const MatrixRec& traceMatrix(const AnalysisState& state, TraceKind kind);
 
 // Legend names of cols series: the predictor names (XNAME) for coefficient,
 // risk and inferior-direction traces, "Axis j" for eigenvalue and factor
-// traces.
+// traces, the criteria (GCV, PRESS, AIC, BIC) for the comparison chart.
 QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int cols);
 
 }  // namespace tolvane

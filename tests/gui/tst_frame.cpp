@@ -151,6 +151,8 @@ class TestFrame : public QObject {
     const QStringList shortFile{"&Read Batch Input", "Open &Data File...", "-", "E&xit"};
     const QStringList longFile{"&Read Batch Input", "Open &Data File...", "-", "&CloseFiles",
                                "E&xit"};
+    const QStringList graphFile{"&Read Batch Input", "Open &Data File...", "-",
+                                "&CloseFiles",       "Save &Model...",     "E&xit"};
     QTest::newRow("scroll") << int(MenuStage::Scroll)
                             << QStringList{"&File", "~&Path", "~&Visualize", "&Window", "&Help"}
                             << shortFile << QStringList{} << QStringList{}
@@ -161,7 +163,7 @@ class TestFrame : public QObject {
                           << QStringList{"&Cascade\tShift+F5", "&Tile\tShift+F4", "&Close"};
     QTest::newRow("graph") << int(MenuStage::Graph)
                            << QStringList{"&File", "&Path", "&Visualize", "&Window", "&Help"}
-                           << longFile << QStringList{"&Select Shape"}
+                           << graphFile << QStringList{"&Select Shape", "Choose &Extent..."}
                            << QStringList{"&Coefficient TRACE",
                                           "&Relative Risk TRACE",
                                           "&Excess Eigenvalue TRACE",
@@ -169,6 +171,7 @@ class TestFrame : public QObject {
                                           "&Shrinkage Factor TRACE",
                                           "-",
                                           "&Visual Re-Regression",
+                                          "C&omparison Criteria",
                                           "&Display Inference Intervals",
                                           "-",
                                           "Line &Thickness",
