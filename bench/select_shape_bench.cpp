@@ -11,11 +11,13 @@
 
 #include "engine/analysis_state.hpp"
 #include "engine/delta_step.hpp"
+#include "engine/excess_rank_one.hpp"
 #include "engine/extent_criteria.hpp"
 #include "engine/path_dialog.hpp"
 #include "engine/ridge_traces.hpp"
 #include "engine/select_shape.hpp"
 #include "matrix/decompose.hpp"
+#include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
 
 namespace {
@@ -26,13 +28,23 @@ constexpr int kObservations = 200;
 constexpr int kPredictors = 49;
 constexpr unsigned kSeed = 20240611;
 
+// The three ways to run the path: single precision (Jacobi), double
+// precision (rank-one solver) and double precision with a dense
+// eigen-solver in its place.
+enum class Mode { kSingle, kDouble, kDense };
+
 // A fixed data set, standardized, decomposed and reduced to the results a
 // least-squares analysis leaves: collinear predictors (a common factor in
 // each) and a response that depends on half of them.
-void analysedState(AnalysisState& s, Precision precision = Precision::kSingle) {
-  s.precision = precision;
-  PrecisionScope scope(precision);
+void analysedState(AnalysisState& s, Mode mode = Mode::kDouble) {
   const int n = kObservations, p = kPredictors;
+  s.precision = mode == Mode::kSingle ? Precision::kSingle : Precision::kDouble;
+  s.denseExcessSolver = mode == Mode::kDense;
+  PrecisionScope scope(s.precision);
+  // Stored as the analysis would store them in that precision.
+  auto toFloat = [&s](double v) {
+    return s.precision == Precision::kSingle ? roundToSingle(v) : v;
+  };
   std::mt19937 rng(kSeed);
   std::normal_distribution<double> normal(0.0, 1.0);
   std::vector<double> x(n * p), y(n);
@@ -157,10 +169,10 @@ void openNullFiles(AnalysisState& s) {
   s.files.TRACEFILE = std::fopen("/dev/null", "w");
 }
 
-// Arguments: threads (1, or 0 for all), precision (0 single, 1 double).
-void BM_SelectShape(benchmark::State& state) {
+// Select Shape in each mode; Arg: threads, 1 or 0 for all the machine has.
+void selectShape(benchmark::State& state, Mode mode) {
   AnalysisState s;
-  analysedState(s, state.range(1) == 0 ? Precision::kSingle : Precision::kDouble);
+  analysedState(s, mode);
   openNullFiles(s);
   RidgeDialog dialog;
   for (auto _ : state) {
@@ -169,14 +181,20 @@ void BM_SelectShape(benchmark::State& state) {
   }
   state.counters["steps"] = s.NSTEPS;
 }
-BENCHMARK(BM_SelectShape)
-    ->Args({1, 0})
-    ->Args({0, 0})
-    ->Args({1, 1})
-    ->Args({0, 1})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+void BM_SelectShapeSingle(benchmark::State& state) {
+  selectShape(state, Mode::kSingle);
+}
+void BM_SelectShapeDouble(benchmark::State& state) {
+  selectShape(state, Mode::kDouble);
+}
+void BM_SelectShapeDense(benchmark::State& state) {
+  selectShape(state, Mode::kDense);
+}
+BENCHMARK(BM_SelectShapeSingle)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SelectShapeDouble)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SelectShapeDense)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The parts of Select Shape, in double precision unless said otherwise.
 void BM_DeltaSteps(benchmark::State& state) {
   AnalysisState s;
   analysedState(s);
@@ -203,17 +221,71 @@ void BM_ExtentCriteria(benchmark::State& state) {
 }
 BENCHMARK(BM_ExtentCriteria)->Unit(benchmark::kMillisecond);
 
-// Threads: 1, or 0 for all the machine has.
+// The traces alone, in double precision on one thread, or single
+// precision; their text alone.
 void BM_RidgeTraces(benchmark::State& state) {
   AnalysisState s;
-  analysedState(s);
+  analysedState(s, state.range(0) == 0 ? Mode::kDouble : Mode::kSingle);
   ridgePath(s);
   openNullFiles(s);
   for (auto _ : state) {
     resetReportStore();
-    RIDGE_TRACES(s, static_cast<int>(state.range(0)));
+    RIDGE_TRACES(s, 1);
   }
 }
-BENCHMARK(BM_RidgeTraces)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RidgeTraces)->ArgName("single")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The double-precision risk and excess steps of the whole path (Arg 0: the
+// rank-one solver, 1: the dense one), delta factors found beforehand.
+void BM_ExcessSteps(benchmark::State& state) {
+  AnalysisState s;
+  analysedState(s);
+  ridgePath(s);
+  MYQCONST(&s.DYQ, s.NSTEPS, s.P, 0.0);
+  double k = 0.0;
+  for (int step = 1; step <= s.NSTEPS; ++step)
+    k = DELTA_STEP(s, step, k);
+  const int p = s.P;
+  std::vector<double> G, sv, t, delta(p);
+  for (int j = 1; j <= p; ++j) {
+    sv.push_back(s.SVAL.data[j]);
+    t.push_back(s.PCTSTAT.data[j]);
+    for (int i = 1; i <= p; ++i)
+      G.push_back(s.DCOS.data[j][i]);
+  }
+  ExcessInputs in;
+  in.p = p;
+  in.r = s.RANK;
+  in.G = G.data();
+  in.sv = sv.data();
+  in.t = t.data();
+  in.F = static_cast<double>(s.N - s.RANK - 3) / (s.N - s.RANK - 1);
+  const ExcessSolver solver = state.range(0) == 0 ? ExcessSolver::kRankOne : ExcessSolver::kDense;
+  ExcessStep step;
+  ExcessResult out;
+  for (auto _ : state) {
+    for (int st = 1; st <= s.NSTEPS; ++st) {
+      for (int i = 1; i <= p; ++i)
+        delta[i - 1] = s.DYQ.data[st][i];
+      step.run(in, delta.data(), solver, out);
+      benchmark::DoNotOptimize(out.u.data());
+    }
+  }
+}
+BENCHMARK(BM_ExcessSteps)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The five traces' text, as RIDGE_TRACES writes it.
+void BM_TraceWriting(benchmark::State& state) {
+  AnalysisState s;
+  analysedState(s);
+  ridgePath(s);
+  openNullFiles(s);
+  RIDGE_TRACES(s, 0);
+  for (auto _ : state) {
+    for (const MatrixRec* m : {&s.CYQ, &s.RYQ, &s.EYQ, &s.IYQ, &s.DYQ})
+      MYQWRITE(s.files.TRACEFILE, *m, 18, " %13.6g", 0);
+  }
+}
+BENCHMARK(BM_TraceWriting)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,8 +43,11 @@ FileNameView::FileNameView(FileNameDialogModel& model, QWidget* owner)
   connect(field_, &QLineEdit::textEdited, this,
           [this](const QString& text) { model_.setField(text.toStdString()); });
   connect(ok, &QPushButton::clicked, this, [this] {
-    model_.ok();
-    done(QDialog::Accepted);
+    if (model_.ok()) {
+      done(QDialog::Accepted);
+    } else {
+      QMessageBox::warning(this, windowTitle(), QString::fromLatin1(M::kEmptyName));
+    }
   });
   connect(cancel, &QPushButton::clicked, this, [this] {
     model_.cancel();

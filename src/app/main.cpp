@@ -4,6 +4,7 @@
 
 #include "app/application.hpp"
 #include "app/main_frame.hpp"
+#include "app/precision_setting.hpp"
 #include "engine/analysis_state.hpp"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   tolvane::prepareApplication();
   // Outlives the frame; its destructor closes the output files at exit.
   tolvane::AnalysisState state;
+  state.precision = tolvane::storedPrecision();
   tolvane::MainFrame frame(state);
   frame.show();
   // "tolvane FILE", as a file manager starts it: the file is opened as the

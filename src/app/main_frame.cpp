@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -29,6 +31,7 @@
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
 #include "app/path_view.hpp"
+#include "app/precision_setting.hpp"
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
@@ -36,11 +39,14 @@
 #include "graph/command_ids.hpp"
 #include "input/delimited_reader.hpp"
 #include "input/line_thickness_dialog.hpp"
+#include "model/model_file.hpp"
 #include "report/report.hpp"
 
 #if TOLVANE_HAVE_GRAPH
 #include "graph/child_list.hpp"
+#include "graph/click_readout.hpp"
 #include "graph/graph_commands.hpp"
+#include "graph/plot_trace.hpp"
 #endif
 
 namespace tolvane {
@@ -102,6 +108,13 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
       [this] { QMetaObject::invokeMethod(this, "enterPathStage", Qt::QueuedConnection); },
       [this] { QMetaObject::invokeMethod(this, "enterGraphStage", Qt::QueuedConnection); },
   });
+  setOutputFailureHook([this](const std::string& why) {
+    {
+      std::lock_guard lock(failuresMutex_);
+      failures_.push_back(why);
+    }
+    QMetaObject::invokeMethod(this, "showOutputFailures", Qt::QueuedConnection);
+  });
   setReportObserver(
       [this] { QMetaObject::invokeMethod(this, "showNewestReportLine", Qt::QueuedConnection); });
 
@@ -121,6 +134,7 @@ MainFrame::~MainFrame() {
   // as a queued event, served or dropped below.
   setReportObserver({});
   setFrontEndHooks({});
+  setOutputFailureHook({});
   // A run still going on answers its dialogs as closed and is waited for;
   // resampling stops at once.
   intervals_->cancel();
@@ -163,6 +177,9 @@ void MainFrame::command(int id) {
     case cmd::kOpenDataFile:
       openDataFile();
       return;
+    case cmd::kPrecision:
+      choosePrecision();
+      return;
     case cmd::kAbout: {
       AboutDialog about(this);
       about.exec();
@@ -198,12 +215,19 @@ void MainFrame::command(int id) {
     case cmd::kSelectShape:
       if (!waitForRun(id)) selectShape();
       return;
+    case cmd::kChooseExtent:
+      if (!waitForRun(id)) chooseExtent();
+      return;
+    case cmd::kSaveModel:
+      if (!waitForRun(id)) saveModelFile();
+      return;
     case cmd::kCoefficientTrace:
     case cmd::kRelativeRiskTrace:
     case cmd::kExcessEigenvalueTrace:
     case cmd::kInferiorDirectionTrace:
     case cmd::kShrinkageFactorTrace:
     case cmd::kVisualReRegression:
+    case cmd::kComparisonCriteria:
       if (!waitForRun(id)) openGraph(id);
       return;
     case cmd::kInferenceIntervals:
@@ -327,9 +351,14 @@ bool MainFrame::startBatchInput(const QString& path) {
   std::FILE* infile = std::fopen(encoded.constData(), delimited ? "rb" : "r");
   if (infile == nullptr) return false;
   lastDirectory_ = info.absolutePath();
+  // The runner is idle (checked above), so the state is the frame's to set.
+  state_.precision = storedPrecision();
   BatchInput input;
   input.file = infile;
   input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
+  // The results of the previous data set go with it.
+  inputPath_ = input.path;
+  model_ = ModelResults{};
   // Output file names carry no directory: they land beside the input file.
   input.outputDirectory = QFile::encodeName(info.absolutePath()).toStdString();
   input.delimited = delimited;
@@ -443,8 +472,27 @@ void MainFrame::closeAllChildren() {
   }
 }
 
+void MainFrame::showOutputFailures() {
+  std::vector<std::string> failures;
+  {
+    std::lock_guard lock(failuresMutex_);
+    failures.swap(failures_);
+  }
+  for (const std::string& why : failures) {
+    QMessageBox::warning(
+        this, QStringLiteral("Output File Not Written"),
+        QString::fromStdString(why) + QStringLiteral(".\n\nThis run's output files were removed."));
+  }
+}
+
 void MainFrame::closeFiles() {
-  state_.files.closeBoth();
+  std::string why;
+  if (!state_.files.closeBoth(&why)) {
+    state_.files.revertBoth();
+    reportLineContinued(("    " + why + ".").c_str());
+    REPORT_SHOW();
+    outputFailed(why);
+  }
 }
 
 void MainFrame::lineThickness() {
@@ -455,7 +503,120 @@ void MainFrame::lineThickness() {
 
 void MainFrame::selectShape() {
   GuiPathDialog dialog(dialogOwner());
-  SELECT_SHAPE(state_, dialog);
+  if (SELECT_SHAPE(state_, dialog)) fitChosenExtent(true);
+}
+
+void MainFrame::fitChosenExtent(bool withCriteria) {
+  ModelResults results;
+  std::string why;
+  const bool chosen = computeModelResults(state_, extentRequest_, &results, &why);
+  if (withCriteria) {
+    reportModelResults(state_, results, why);
+  } else if (chosen) {
+    reportFit(state_, results.fit);
+  } else {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Choose Extent"),
+                    QString::fromStdString("No fit: " + why + "."), QMessageBox::Ok, dialogOwner());
+    box.setObjectName(QStringLiteral("extentRefusedMessage"));
+    box.exec();
+    return;
+  }
+  model_ = std::move(results);
+  publishModelResults(state_, model_);
+  if (chosen && !model_.fit.extent.warning.empty()) {
+    reportLinef("    Note: %s.", model_.fit.extent.warning.c_str());
+    REPORT_SHOW();
+  }
+}
+
+void MainFrame::chooseExtent() {
+  if (!model_.valid) return;
+  static const char* const kCriteria[] = {"clik", "ebays", "rcoef", "gup", "gcv",
+                                          "loo",  "hkb",   "lw",    "aic", "bic"};
+  QStringList items;
+  for (const char* c : kCriteria) {
+    std::string why;
+    items << QString::fromStdString(extentRequestLabel(*parseExtentRequest(c, &why)));
+  }
+  // A click on a trace offers its MCAL.
+  double clickedMcal = -1.0;
+#if TOLVANE_HAVE_GRAPH
+  const int point = clickPoint();
+  if (point >= 0 && point < static_cast<int>(mcalAxis().size())) clickedMcal = mcalAxis()[point];
+#endif
+  const bool clicked = clickedMcal >= 0.0 && clickedMcal <= state_.RANK;
+  if (clicked) {
+    items << QStringLiteral("MCAL = %1 (the point clicked last)").arg(clickedMcal, 0, 'f', 3);
+  }
+  items << QStringLiteral("MCAL = ... (a number from 0 to RANK)");
+  bool ok = false;
+  const QString picked =
+      QInputDialog::getItem(dialogOwner(), QStringLiteral("Choose Extent"),
+                            QStringLiteral("Extent of shrinkage:"), items, 0, false, &ok);
+  if (!ok) return;
+  const int index = static_cast<int>(items.indexOf(picked));
+  ExtentRequest request;
+  if (index >= 0 && index < 10) {
+    std::string why;
+    request = *parseExtentRequest(kCriteria[index], &why);
+  } else if (clicked && index == 10) {
+    request = {ExtentCriterion::kMcal, clickedMcal};
+  } else {
+    const double mcal = QInputDialog::getDouble(dialogOwner(), QStringLiteral("Choose Extent"),
+                                                QStringLiteral("MCAL (0 to %1):").arg(state_.RANK),
+                                                model_.fitted ? model_.fit.extent.mcal : 0.0, 0.0,
+                                                state_.RANK, 3, &ok);
+    if (!ok) return;
+    request = {ExtentCriterion::kMcal, mcal};
+  }
+  const ExtentRequest previous = extentRequest_;
+  extentRequest_ = request;
+  fitChosenExtent(false);
+  if (!model_.fitted || model_.fit.extent.request.criterion != request.criterion) {
+    extentRequest_ = previous;
+  }
+}
+
+void MainFrame::choosePrecision() {
+  const QStringList items{precisionLabel(Precision::kDouble), precisionLabel(Precision::kSingle)};
+  const Precision current = storedPrecision();
+  bool ok = false;
+  const QString picked =
+      QInputDialog::getItem(dialogOwner(), QStringLiteral("Precision"),
+                            QStringLiteral("Arithmetic for the next data file read:"), items,
+                            current == Precision::kSingle ? 1 : 0, false, &ok);
+  if (!ok) return;
+  const Precision chosen = picked == items.at(1) ? Precision::kSingle : Precision::kDouble;
+  storePrecision(chosen);
+  // The analysis on screen keeps the arithmetic it was read in: mixing the
+  // two within one analysis would match neither.
+  reportLinef("    The next data file is read in %s.", precisionLabel(chosen).toUtf8().constData());
+  REPORT_SHOW();
+}
+
+void MainFrame::saveModelFile() {
+  if (!model_.fitted) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Save Model"),
+                    QStringLiteral("No extent has been chosen on this path: there is no model "
+                                   "to save."),
+                    QMessageBox::Ok, dialogOwner());
+    box.exec();
+    return;
+  }
+  const QString path =
+      QFileDialog::getSaveFileName(dialogOwner(), QStringLiteral("Save Model"), lastDirectory_,
+                                   QStringLiteral("Model files (*.json);;All files (*)"));
+  if (path.isEmpty()) return;
+  std::string why;
+  if (!saveModel(state_, model_, inputPath_, QFile::encodeName(path).toStdString(), &why)) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Save Model"), QString::fromStdString(why),
+                    QMessageBox::Ok, dialogOwner());
+    box.exec();
+    return;
+  }
+  reportLinef("    Model at MCAL = %.3f saved in %s", model_.fit.extent.mcal,
+              QFile::encodeName(QFileInfo(path).fileName()).constData());
+  REPORT_SHOW();
 }
 
 #if TOLVANE_HAVE_GRAPH

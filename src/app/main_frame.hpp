@@ -11,10 +11,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/menu_table.hpp"
 #include "input/batch_input_run.hpp"
+#include "model/model_results.hpp"
 
 class QDialog;
 class QMdiArea;
@@ -92,9 +95,13 @@ class MainFrame : public QMainWindow {
   // constructor).
   void enterPathStage() { setStage(MenuStage::Path); }
   void enterGraphStage() { setStage(MenuStage::Graph); }
+  // An output file could not be written: the failures waiting, in a box.
+  void showOutputFailures();
   void showNewestReportLine();
 
  private:
+  std::mutex failuresMutex_;
+  std::vector<std::string> failures_;  // output failures not yet shown
   void readBatchInput();
   void openDataFile();
   bool refuseWhileRunning();
@@ -111,6 +118,12 @@ class MainFrame : public QMainWindow {
   void closeFiles();
   void lineThickness();
   void selectShape();
+  // The model layer after a path: criteria, the extent the current request
+  // chooses and the fit there, reported and shown on the charts.
+  void fitChosenExtent(bool withCriteria);
+  void chooseExtent();
+  void choosePrecision();
+  void saveModelFile();
   void openGraph(int id);
   void forwardToActiveChild(int id);
   // True (and the command queued) when a batch input run holds the state.
@@ -143,6 +156,11 @@ class MainFrame : public QMainWindow {
   std::shared_ptr<ReadProgress> readProgress_;
   QTimer* progressTimer_ = nullptr;
   QPointer<QProgressDialog> progressDialog_;
+  // The extent request of Path > Choose Extent (the CLIK minimum at first),
+  // the results of the current path and the input file they came from.
+  ExtentRequest extentRequest_;
+  ModelResults model_;
+  std::string inputPath_;
 };
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include "cli/batch_options.hpp"
 
+#include "input/file_name_dialog_model.hpp"
+
 #include <CLI/CLI.hpp>
 #include <map>
 
@@ -88,7 +90,14 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
       ->option_text("FILE");
   app.add_option("--out", o.out,
                  "Base name of the output files (default: the input file's base name)")
-      ->option_text("NAME");
+      ->option_text("NAME")
+      ->check(CLI::Validator(
+          [](const std::string& name) {
+            return FileNameDialogModel::usableName(name)
+                       ? std::string()
+                       : std::string(FileNameDialogModel::kEmptyName);
+          },
+          "NAME", "output name"));
   const std::map<std::string, IfExists> ifExists{{"overwrite", IfExists::kOverwrite},
                                                  {"append", IfExists::kAppend},
                                                  {"abort", IfExists::kAbort}};

@@ -97,7 +97,11 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     ReportPrinter printer(out);
     reportBootstrap(state, *result, std::filesystem::path(path).filename().string());
   }
-  state.files.flushBoth();
+  if (!state.files.flushBoth(&why)) {
+    state.files.revertBoth();
+    err << "tolvane-batch: " << why << "; this run's output files were removed\n";
+    return kExitStopped;
+  }
 #ifdef TOLVANE_WITH_PLOTS
   if (!plots.dir.empty()) {
     PlotFormat format = PlotFormat::Png;

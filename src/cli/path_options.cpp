@@ -258,10 +258,16 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       if (done) {
         chosen = computeModelResults(state, *request, &results, &why);
         reportModelResults(state, results, why);
+        publishModelResults(state, results);
       }
     }
     if (!done) {
-      err << "tolvane-batch: Select Shape did not complete (see the report)\n";
+      if (!state.files.failure().empty()) {
+        err << "tolvane-batch: " << state.files.failure()
+            << "; this run's output files were removed\n";
+      } else {
+        err << "tolvane-batch: Select Shape did not complete (see the report)\n";
+      }
       return kExitStopped;
     }
     const std::string given = c.given.empty() ? "--q " + q : "--path " + c.given;

@@ -102,7 +102,14 @@ int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& ou
           << options.saveModel << "\n";
     }
   }
-  state.files.closeBoth();
+  // The last writes and the closing are checked too: a file that could not
+  // be finished is taken back and the run fails.
+  std::string why;
+  if (!state.files.closeBoth(&why)) {
+    state.files.revertBoth();
+    err << "tolvane-batch: " << why << "; this run's output files were removed\n";
+    status = kExitStopped;
+  }
   return status;
 }
 

@@ -8,22 +8,87 @@ std::string OutputFiles::pathOf(const std::string& name) const {
   return directory + "/" + name;
 }
 
-void OutputFiles::flushBoth() {
-  if (SUMMFILE != nullptr) std::fflush(SUMMFILE);
-  if (TRACEFILE != nullptr) std::fflush(TRACEFILE);
+bool OutputFiles::openBoth(const std::string& summPath, const std::string& tracePath, bool append,
+                           std::string* why) {
+  closeBoth();
+  failure_.clear();
+  const OutputFile::Start start =
+      append ? OutputFile::Start::kCopyOfTarget : OutputFile::Start::kEmpty;
+  if (!summOut_.open(summPath, start)) {
+    if (why != nullptr) *why = summOut_.error();
+    return false;
+  }
+  if (!traceOut_.open(tracePath, start)) {
+    if (why != nullptr) *why = traceOut_.error();
+    summOut_.discard();
+    return false;
+  }
+  SUMMFILE = summOut_.stream();
+  TRACEFILE = traceOut_.stream();
+  return true;
 }
 
-void OutputFiles::closeBoth() {
+bool OutputFiles::commitBoth(std::string* why) {
+  for (OutputFile* f : {&summOut_, &traceOut_}) {
+    if (f->isOpen() && !f->commit()) {
+      if (why != nullptr) *why = f->error();
+      revertBoth();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool OutputFiles::flushBoth(std::string* why) {
+  bool ok = true;
+  for (std::FILE* f : {SUMMFILE, TRACEFILE}) {
+    if (f != nullptr) std::fflush(f);
+  }
+  for (OutputFile* f : {&summOut_, &traceOut_}) {
+    if (f->isOpen() && !f->flush() && ok) {
+      if (failure_.empty()) failure_ = f->error();
+      if (why != nullptr) *why = f->error();
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool OutputFiles::closeBoth(std::string* why) {
+  bool ok = true;
+  for (OutputFile* f : {&summOut_, &traceOut_}) {
+    if (!f->isOpen()) continue;
+    std::FILE* stream = f->stream();
+    // A file never put in place was a run that stopped: it goes.
+    const bool closed = f->committed() ? f->close() : (f->discard(), true);
+    if (!closed && ok) {
+      if (failure_.empty()) failure_ = f->error();
+      if (why != nullptr) *why = f->error();
+      ok = false;
+    }
+    if (SUMMFILE == stream) SUMMFILE = nullptr;
+    if (TRACEFILE == stream) TRACEFILE = nullptr;
+  }
+  // Streams a caller set directly (tests) are closed as they are.
   if (SUMMFILE != nullptr) std::fclose(SUMMFILE);
   if (TRACEFILE != nullptr) std::fclose(TRACEFILE);
   SUMMFILE = nullptr;
   TRACEFILE = nullptr;
+  return ok;
+}
+
+void OutputFiles::revertBoth() {
+  for (OutputFile* f : {&summOut_, &traceOut_}) {
+    if (SUMMFILE == f->stream() && f->isOpen()) SUMMFILE = nullptr;
+    if (TRACEFILE == f->stream() && f->isOpen()) TRACEFILE = nullptr;
+    f->revert();
+  }
 }
 
 void AnalysisState::reset() {
   // Emptying releases the storage: a record with rows 0 owns nothing.
   for (MatrixRec* m : {&XCOR, &XPXFIT, &WORKMAT, &DATA, &XMAT, &XPX, &DCOS, &PCOORD, &XPXINV, &CYQ,
-                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &QYQ, &KYQ}) {
+                       &RYQ, &EYQ, &IYQ, &DYQ, &THREEYQ, &QYQ, &KYQ, &CCYQ}) {
     m->release();
   }
   for (VectorRec* v : {&EVAL, &XAVG, &XSTD, &YVEC, &XPY, &SVAL, &MCOR, &PCOR, &OLSTSTAT, &PCTSTAT,
@@ -31,6 +96,7 @@ void AnalysisState::reset() {
     v->release();
   }
   QWEIGHT.fill(0.0);
+  MCALMARKS.clear();
   CSUMS.clear();
   for (std::string& name : LONGNAME)
     name.clear();

@@ -3,6 +3,44 @@
 // set, the model, the chosen path and every result. Names follow the labels
 // the program prints. Name arrays, column arrays and QWEIGHT are 1-based
 // (slot 0 unused) like the matrices.
+//
+// Glossary. The upper-case names are the program's own labels, kept so that
+// the code reads like the files it writes. A name ending in YQ is a matrix
+// (MYQ... routines) or vector (VYQ...) of results; "xYQ" traces have one row
+// per path step and one column per predictor or axis. Names of our own (such
+// as JACOBI_SET, stored, PrecisionScope) follow ordinary C++ casing.
+//   NVAR, NOBS   columns and observations of the input; XPXFORM 1 for a
+//                file of cross-products instead of raw data
+//   P, N, N1, N2 predictors, observations used, first and last observation
+//   XMAT, YVEC   centred (and scaled) predictors and response, raw data
+//   XPX, XPY     centred (and scaled) cross-products, cross-product data
+//   XAVG, XSTD   predictor means and standard deviations; YAVG, YSTD the same
+//                for the response; SCALECODE 0 centre, 1 rescale, 2 re-express
+//   MCOR         marginal correlations of each predictor with the response
+//   SVAL         singular values of the predictors (0 for dropped axes); EVAL
+//                their squares from an eigen-decomposition of XPX
+//   DCOS         direction cosines: the principal axes, one per column (G)
+//   PCOORD       principal coordinates (U of the decomposition), raw data
+//   RANK         axes kept; EQUALSV 1 when all kept singular values are equal
+//   UCOMP        uncorrelated components: the least-squares coefficients of
+//                the principal axes
+//   PCOR         principal correlations of each axis with the response
+//   PCTSTAT      their t-statistics; PCSE their standard error
+//   BOLS         least-squares coefficients of the predictors; OLSTSTAT their
+//                t-statistics; RELVAR their relative standard errors
+//   TSS, S2OLS, RSQ  total sum of squares, residual variance, R-squared
+//   XPXINV       inverse cross-products; XPXFIT the rebuilt cross-products
+//   LSPEND       1 while least squares is pending (no analysis to trace)
+//   QSHAPE, SHAPECODE, MSTEPS, NSTEPS  the path: its shape, steps per unit
+//                of MCAL (the multicollinearity allowance, the extent of
+//                shrinkage) and the number of steps; QWEIGHT the axis weights
+//   CYQ, RYQ, EYQ, IYQ, DYQ  traces of coefficients, relative risks, excess
+//                eigenvalues, the inferior direction and the delta
+//                (shrinkage) factors of the axes
+//   THREEYQ      the three extent criteria (CLIK, RCOEF, EBAYS) per step
+//   QYQ          the path-shape table; KYQ the re-regression matrix
+//   EPS          the one tolerance of every decision
+//   precision    whether stored values are rounded to single precision
 #pragma once
 
 #include <array>
@@ -10,9 +48,11 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/centred_sums.hpp"
 #include "matrix/matrix.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -40,11 +80,34 @@ struct OutputFiles {
   // The path a name is opened at: the name itself when it is absolute or no
   // directory is set, else directory/name.
   std::string pathOf(const std::string& name) const;
+  // Opens both at their paths as new files beside the old ones (copies of
+  // the old ones when `append`); SUMMFILE and TRACEFILE then write to them.
+  // False with *why (file and reason) when either cannot be made; nothing
+  // is left behind then.
+  bool openBoth(const std::string& summPath, const std::string& tracePath, bool append,
+                std::string* why);
+  // Puts both new files in place (atomic renames). Until then the files of
+  // those names are exactly as they were. False with *why on failure; both
+  // are then taken back.
+  bool commitBoth(std::string* why);
   // Pushes what is buffered to disk, so that other programs can read the
-  // files while they stay open.
-  void flushBoth();
+  // files while they stay open. False with *why (the file and the system's
+  // reason) when any write to either has failed so far.
+  bool flushBoth(std::string* why = nullptr);
   // Flushes and closes both files and marks them not open; the names stay.
-  void closeBoth();
+  // New files never put in place are removed. False with *why when a write,
+  // flush or close failed.
+  bool closeBoth(std::string* why = nullptr);
+  // After a failed write: takes back both files (a new one removed, an
+  // appended one cut back to its old length) and closes them.
+  void revertBoth();
+  // The first write failure seen by flushBoth() or closeBoth() since the
+  // files were opened ("cannot write NAME: REASON"); empty when none.
+  const std::string& failure() const { return failure_; }
+
+ private:
+  OutputFile summOut_, traceOut_;
+  std::string failure_;
 };
 
 // Dialog memories kept for the whole program run (never reset by a batch
@@ -144,9 +207,24 @@ struct AnalysisData {
   MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
   MatrixRec QYQ;      // the path-shape table, kept after it is written for export
   MatrixRec KYQ;      // re-regression matrix: filled by no computation
+  // Filled by the model layer after each Select Shape: the comparison
+  // criteria (GCV, PRESS, AIC, BIC; NSTEPS x 4, each divided by its own
+  // minimum, NaN where one does not exist) and the MCAL marks the trace
+  // charts draw: the chosen extent and each criterion's minimum.
+  MatrixRec CCYQ;
+  struct McalMark {
+    std::string label;
+    double mcal = 0.0;
+    bool chosen = false;  // the chosen extent, drawn stronger
+  };
+  std::vector<McalMark> MCALMARKS;
 
   // The precision of every stored value (not reset by a new batch input).
   Precision precision = Precision::kDouble;
+  // In double precision, the ridge traces decompose the excess matrix with
+  // the rank-one solver; true puts a general dense solver in its place, for
+  // checks and benchmarks.
+  bool denseExcessSolver = false;
 
   // Files and dialogs.
   std::string INNAME;  // input file name without directory

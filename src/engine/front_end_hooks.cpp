@@ -11,6 +11,10 @@ FrontEndHooks& hooks() {
   static FrontEndHooks h;
   return h;
 }
+std::function<void(const std::string&)>& failureHook() {
+  static std::function<void(const std::string&)> h;
+  return h;
+}
 
 void call(std::function<void()> FrontEndHooks::*which) {
   if (quiet) return;
@@ -28,6 +32,11 @@ void setFrontEndHooks(FrontEndHooks h) {
   hooks() = std::move(h);
 }
 
+void setOutputFailureHook(std::function<void(const std::string&)> hook) {
+  std::lock_guard lock(hooksMutex);
+  failureHook() = std::move(hook);
+}
+
 QuietFrontEnd::QuietFrontEnd() : previous_(quiet) {
   quiet = true;
 }
@@ -40,6 +49,15 @@ void offerPathMenu() {
 }
 void offerVisualizeMenu() {
   call(&FrontEndHooks::offerVisualizeMenu);
+}
+void outputFailed(const std::string& why) {
+  if (quiet) return;
+  std::function<void(const std::string&)> f;
+  {
+    std::lock_guard lock(hooksMutex);
+    f = failureHook();
+  }
+  if (f) f(why);
 }
 
 }  // namespace tolvane

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace tolvane {
 
@@ -12,6 +13,11 @@ struct FrontEndHooks {
 };
 
 void setFrontEndHooks(FrontEndHooks hooks);
+
+// Called when an output file could not be written, with a sentence that
+// names the file and the system's reason (the report has it too); a desktop
+// shows it in a message box. Empty: nothing more happens.
+void setOutputFailureHook(std::function<void(const std::string&)> hook);
 
 // While one of these lives, the hooks do nothing on the thread that made it:
 // an analysis repeated quietly (a resample) offers no menus.
@@ -27,5 +33,6 @@ class QuietFrontEnd {
 };
 void offerPathMenu();
 void offerVisualizeMenu();
+void outputFailed(const std::string& why);
 
 }  // namespace tolvane

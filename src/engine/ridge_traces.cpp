@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/delta_step.hpp"
+#include "engine/excess_rank_one.hpp"
 #include "matrix/decompose.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
@@ -56,6 +57,8 @@ struct EigenSlot {
 struct StepScratch {
   std::vector<double> a, v, mvec, gm, M;  // gm, M: p x p, row after row
   EigenSlot slots[kStepsTogether];
+  ExcessStep excess;  // double precision only
+  ExcessResult excessResult;
 
   bool make(int p) {
     try {
@@ -75,7 +78,9 @@ struct StepScratch {
     } catch (const std::bad_alloc&) {
       return false;
     }
-    return true;
+    // So that the double-precision steps allocate nothing once they run
+    // (the dense solver of the checks excepted).
+    return singlePrecision() || excess.reserve(p, ExcessSolver::kRankOne, excessResult);
   }
   // Row i of a p x p block, 1-based.
   static Array1<double> row(std::vector<double>& block, int p, int i) {
@@ -92,6 +97,7 @@ struct PathWork {
   double F = 0.0;
   std::vector<double> direction;  // nsteps x p: the inferior direction candidate
   std::vector<char> inferior;     // per step: the eigenvalues admit a direction
+  ExcessInputs excess;            // double precision: what every step's excess part reads
 
   Array1<double> directionRow(int step) {
     return Array1<double>(direction.data() + static_cast<std::size_t>(step - 1) * p);
@@ -324,14 +330,6 @@ void decomposeSingle(EigenSlot* slots, int count, int p) {
   }
 }
 
-// Steps 8 to 10 in double precision: the eigen-decomposition of the scaled
-// excess matrix, D - M with D diagonal and M a diagonal plus a rank-one
-// matrix. The place for a solver that uses that structure.
-void decomposeDouble(EigenSlot& slot, int p) {
-  int nrot = 0;
-  SYMMETRIC_EIGEN(slot.A.data, p, slot.e.data, slot.V.data, &nrot);
-}
-
 // Negation that leaves a zero a plain 0, so that no "-0" reaches the file.
 inline double negated(double x) {
   return stored(0.0 - x);
@@ -364,27 +362,54 @@ bool inputsPresent(const AnalysisState& s) {
          s.PCTSTAT.rows >= p && (s.SCALECODE != 2 || s.XSTD.rows >= p);
 }
 
-// Steps first..last (at most kStepsTogether of them) on one thread.
-template <class Store>
-void traceStepsIn(PathWork& pw, int first, int last, StepScratch& sc) {
+// Steps first..last (at most kStepsTogether of them) on one thread, in
+// single precision.
+void traceStepsSingle(PathWork& pw, int first, int last, StepScratch& sc) {
   const int count = std::min(last - first + 1, kStepsTogether);
   for (int k = 0; k < count; ++k)
-    stepBeforeEigen<Store>(pw, first + k, sc, sc.slots[k]);
-  if (singlePrecision()) {
-    decomposeSingle(sc.slots, count, pw.p);
-  } else {
-    for (int k = 0; k < count; ++k)
-      decomposeDouble(sc.slots[k], pw.p);
-  }
+    stepBeforeEigen<SingleStore>(pw, first + k, sc, sc.slots[k]);
+  decomposeSingle(sc.slots, count, pw.p);
   for (int k = 0; k < count; ++k)
-    stepAfterEigen<Store>(pw, first + k, sc.slots[k]);
+    stepAfterEigen<SingleStore>(pw, first + k, sc.slots[k]);
+}
+
+// Steps first..last in double precision. M is F v v' plus a diagonal, so
+// steps 4 to 10 take O(P^2) (ExcessStep): the coefficient risks without
+// G M G', the eigenvalues of the scaled excess matrix and the eigenvector of
+// the smallest from the rank-one solver. Only the last column of V is used
+// after, so only it is filled; the values arrive in descending order and
+// EIGEN_SORT leaves them be.
+void traceStepsDouble(PathWork& pw, int first, int last, StepScratch& sc) {
+  AnalysisState& s = pw.s;
+  const int p = pw.p;
+  const ExcessSolver solver = s.denseExcessSolver ? ExcessSolver::kDense : ExcessSolver::kRankOne;
+  EigenSlot& slot = sc.slots[0];
+  for (int i = 1; i <= p; ++i) {
+    for (int j = 1; j <= p; ++j)
+      slot.V.data[i][j] = 0.0;
+  }
+  for (int step = first; step <= last; ++step) {
+    shrunkenCoefficients<DoubleStore>(pw, step, Array1<double>(sc.a.data()));
+    ExcessResult& out = sc.excessResult;
+    if (!sc.excess.run(pw.excess, s.DYQ.data.row(step), solver, out)) {
+      RUN_ERROR("RIDGE_TRACES: the excess matrix holds a number that is not finite.");
+    }
+    const Array1<double> ryq = s.RYQ.data[step];
+    for (int j = 1; j <= p; ++j) {
+      ryq[j] = out.risk[j - 1];
+      slot.e.data[j] = out.e[j - 1];
+      slot.V.data[j][p] = out.u[j - 1];
+    }
+    slot.sigma = out.sigma;
+    stepAfterEigen<DoubleStore>(pw, step, slot);
+  }
 }
 
 void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
   if (singlePrecision()) {
-    traceStepsIn<SingleStore>(pw, first, last, sc);
+    traceStepsSingle(pw, first, last, sc);
   } else {
-    traceStepsIn<DoubleStore>(pw, first, last, sc);
+    traceStepsDouble(pw, first, last, sc);
   }
 }
 
@@ -522,6 +547,13 @@ bool tracePath(AnalysisState& s, int threads) {
   }
   pw.direction.assign(static_cast<std::size_t>(nsteps) * p, 0.0);
   pw.inferior.assign(nsteps + 1, 0);
+  pw.excess.p = p;
+  pw.excess.r = r;
+  pw.excess.G = s.DCOS.data.row(1);  // rows lie end to end
+  pw.excess.sv = s.SVAL.data.first();
+  pw.excess.t = s.PCTSTAT.data.first();
+  pw.excess.F = pw.F;
+  pw.excess.eps = s.EPS;
 
   // The delta factors carry the shrinkage constant from step to step, so
   // they are found first, in order; every other part of a step then stands

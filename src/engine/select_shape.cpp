@@ -99,15 +99,19 @@ void closingLines(const AnalysisState& s, bool traced) {
   REPORT_LINE("REMINDER(S) :");
   if (s.files.summOpen()) {
     REPORT_LINE(BLANK_LINE);
-    reportLinef("Tolvane has created an Output File of Detailed Results named... %s.",
-                s.files.SUMMNAME.c_str());
+    std::snprintf(REPORT_BUFFER, sizeof REPORT_BUFFER,
+                  "Tolvane has created an Output File of Detailed Results named... %s.",
+                  s.files.SUMMNAME.c_str());
+    reportLineContinued(REPORT_BUFFER);
     REPORT_LINE("After exiting from Tolvane, you may use any text editor to review and/or");
     REPORT_LINE("print this file of summary statistics from this Tolvane run.");
   }
   if (s.files.traceOpen()) {
     REPORT_LINE(BLANK_LINE);
-    reportLinef("Tolvane also created a Shrinkage Trace Matrix File named... %s.",
-                s.files.TRACENAME.c_str());
+    std::snprintf(REPORT_BUFFER, sizeof REPORT_BUFFER,
+                  "Tolvane also created a Shrinkage Trace Matrix File named... %s.",
+                  s.files.TRACENAME.c_str());
+    reportLineContinued(REPORT_BUFFER);
   }
   REPORT_LINE(BLANK_LINE);
   REPORT_SHOW();
@@ -156,6 +160,17 @@ bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
   EXTENT_CRITERIA(s);
   const bool traced = RIDGE_TRACES(s, threads);
   closingLines(s, traced);
+  // What this path wrote must be in the files, or the files go.
+  std::string why;
+  if (!s.files.flushBoth(&why)) {
+    s.files.revertBoth();
+    std::snprintf(REPORT_BUFFER, sizeof REPORT_BUFFER, "    %s.", why.c_str());
+    reportLineContinued(REPORT_BUFFER);
+    REPORT_LINE("    This run's output files were removed (appended ones cut back).");
+    REPORT_SHOW();
+    outputFailed(why);
+    return false;
+  }
   if (traced) offerVisualizeMenu();
   return traced;
 }

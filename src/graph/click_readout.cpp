@@ -66,6 +66,13 @@ void formatLine(const QWidget* window, int point, int series, const AnalysisStat
       std::snprintf(REPORT_BUFFER, kReportBufferSize,
                     "Axis%d Factor=%6.4f at MCAL=%7.3lf on %s TRACE", j, v, mcal, t);
       break;
+    case TraceKind::ComparisonCriteria: {
+      static const char* const kNames[] = {"GCV", "PRESS", "AIC", "BIC"};
+      std::snprintf(REPORT_BUFFER, kReportBufferSize,
+                    "%s=%8.4f x its minimum at MCAL=%7.3lf on %s TRACE",
+                    j >= 1 && j <= 4 ? kNames[j - 1] : "?", v, mcal, t);
+      break;
+    }
     case TraceKind::ReRegression:
       break;
   }

@@ -13,6 +13,7 @@ namespace tolvane::cmd {
 
 inline constexpr int kReadBatchInput = 5;
 inline constexpr int kOpenDataFile = 8;
+inline constexpr int kPrecision = 9;
 inline constexpr int kAbout = 6;
 inline constexpr int kHelp = 7;
 inline constexpr int kCreateReport = 11;
@@ -33,5 +34,8 @@ inline constexpr int kVisualReRegression = 110;
 inline constexpr int kCopyToClipboard = 111;
 inline constexpr int kLineThickness = 112;
 inline constexpr int kSelectShape = 113;
+inline constexpr int kChooseExtent = 114;
+inline constexpr int kSaveModel = 115;
+inline constexpr int kComparisonCriteria = 116;
 
 }  // namespace tolvane::cmd

@@ -60,6 +60,12 @@ void setUp(TraceChart& chart, TraceKind kind, const PlotData& d, const AnalysisS
   chart.setAxisTitles(QStringLiteral("MCAL Shrinkage Extent"), QStringLiteral("TRACE"));
   chart.setSeriesNames(traceSeriesNames(state, kind, d.cols));
   chart.setLineWidths(d.cols, d.widths.data());
+  std::vector<TraceChart::VerticalMark> marks;
+  if (d.rows > 0) {
+    for (const AnalysisState::McalMark& m : state.MCALMARKS)
+      marks.push_back({QString::fromStdString(m.label), m.mcal, m.chosen});
+  }
+  chart.setVerticalMarks(std::move(marks));
   chart.setEmptyText(kind == TraceKind::ReRegression
                          ? QStringLiteral("No data: no re-regression has been computed.")
                          : QStringLiteral("No data: choose a path with Select Shape first."));

@@ -254,6 +254,7 @@ void TraceChart::finishSetup() {
   bands_.clear();
   marked_.reset();  // a ring on the old data would point at nothing
   marker_->setVisible(false);
+  markSeries_.clear();
   chart_->setTitle(title_);
 
   const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
@@ -333,6 +334,10 @@ void TraceChart::finishSetup() {
     mark->attachAxis(xAxis);
     mark->attachAxis(yAxis);
   }
+  if (!series_.empty()) {
+    addVerticalMarks(xAxis, yAxis, xLo, xHi, std::floor(yLo / yStep) * yStep,
+                     std::ceil(yHi / yStep) * yStep);
+  }
 
   chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->legend()->setVisible(!series_.empty() && seriesCount() <= kOwnLegendMost);
@@ -379,6 +384,41 @@ void TraceChart::applyLook(bool compact) {
   for (const LegendEntry& e : legend_)
     e.label->setFont(labels);
   chart_->setMargins(baseMargins_);
+}
+
+void TraceChart::setVerticalMarks(std::vector<VerticalMark> marks) {
+  marks_ = std::move(marks);
+}
+
+QString TraceChart::verticalMarkLabel(int i) const {
+  return i >= 0 && i < verticalMarkCount() ? markSeries_[i]->name() : QString();
+}
+
+void TraceChart::addVerticalMarks(QValueAxis* xAxis, QValueAxis* yAxis, double xLo, double xHi,
+                                  double yLo, double yHi) {
+  for (const VerticalMark& m : marks_) {
+    if (!(m.x >= xLo && m.x <= xHi)) continue;
+    auto* line = new QLineSeries();
+    line->setName(m.label);
+    line->append(m.x, yLo);
+    line->append(m.x, yHi);
+    QPen pen(m.strong ? QColor(Qt::black) : QColor(110, 110, 110));
+    pen.setStyle(m.strong ? Qt::SolidLine : Qt::DotLine);
+    pen.setWidthF(m.strong ? 2.0 : 1.0);
+    line->setPen(pen);
+    line->setPointLabelsFormat(m.label);
+    line->setPointLabelsClipping(false);
+    line->setPointLabelsVisible(true);
+    // One label a line: the chosen extent at its foot, the minima at the top.
+    line->setPointConfiguration(m.strong ? 1 : 0,
+                                {{QXYSeries::PointConfiguration::LabelVisibility, false}});
+    chart_->addSeries(line);
+    line->attachAxis(xAxis);
+    line->attachAxis(yAxis);
+    for (QLegendMarker* marker : chart_->legend()->markers(line))
+      marker->setVisible(false);
+    markSeries_.push_back(line);
+  }
 }
 
 void TraceChart::placeEmptyText() {

@@ -30,6 +30,7 @@ class QGraphicsLineItem;
 class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QPainter;
+class QValueAxis;
 class QWidget;
 
 namespace tolvane {
@@ -74,6 +75,18 @@ class TraceChart : public QObject {
   void setMark(double x, const QString& name);
   // Text shown in the plot area when there are no rows.
   void setEmptyText(const QString& text);
+  // Labelled vertical lines at abscissae: the chosen extent (strong, solid,
+  // labelled at the foot) and the criteria minima (dotted, labelled at the
+  // top). They are neither series nor legend entries and take no clicks.
+  struct VerticalMark {
+    QString label;
+    double x = 0.0;
+    bool strong = false;
+  };
+  void setVerticalMarks(std::vector<VerticalMark> marks);
+  // The mark lines as drawn, for tests.
+  int verticalMarkCount() const { return static_cast<int>(markSeries_.size()); }
+  QString verticalMarkLabel(int i) const;
   void notifyClicks(ClickHandler handler);
   // Builds the series and axes from everything set so far.
   void finishSetup();
@@ -136,6 +149,8 @@ class TraceChart : public QObject {
   // marks stay readable instead of turning into "...".
   void fitToSize();
   void applyLook(bool compact);
+  void addVerticalMarks(QValueAxis* xAxis, QValueAxis* yAxis, double xLo, double xHi, double yLo,
+                        double yHi);
   void buildColumnLegend();
   void layOutColumnLegend();
 
@@ -179,6 +194,8 @@ class TraceChart : public QObject {
   QString markName_;
 
   void addBands(int rows, double* yLo, double* yHi);
+  std::vector<VerticalMark> marks_;
+  std::vector<QLineSeries*> markSeries_;
 };
 
 }  // namespace tolvane

@@ -34,7 +34,8 @@ constexpr TraceFile kTraceFiles[] = {{cmd::kCoefficientTrace, "cyq"},
                                      {cmd::kRelativeRiskTrace, "ryq"},
                                      {cmd::kExcessEigenvalueTrace, "eyq"},
                                      {cmd::kInferiorDirectionTrace, "iyq"},
-                                     {cmd::kShrinkageFactorTrace, "dyq"}};
+                                     {cmd::kShrinkageFactorTrace, "dyq"},
+                                     {cmd::kComparisonCriteria, "criteria"}};
 
 }  // namespace
 
@@ -101,6 +102,8 @@ bool writeTracePlots(const AnalysisState& state, const std::string& dir, const s
   // The path in the names tells the charts of two paths apart.
   const std::string pathTag = pathFileTag(state);
   for (const TraceFile& f : kTraceFiles) {
+    // The comparison criteria exist once the model layer has run.
+    if (f.command == cmd::kComparisonCriteria && !state.CCYQ.exists()) continue;
     const std::string path = QDir(qdir)
                                  .filePath(QString::fromStdString(stem + "_" + pathTag + "_") +
                                            f.tag + "." + plotFormatExtension(format))

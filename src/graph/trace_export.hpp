@@ -44,10 +44,11 @@ bool writeTraceChart(const AnalysisState& state, int commandId, const std::strin
 
 // Writes the five trace charts of the current path (commands 101 to 105) into
 // directory dir (created when missing) as <stem>_<path>_cyq, _ryq, _eyq, _iyq
-// and _dyq (the trace matrices' tags) with the format's extension, where
-// <path> names the family, Q and steps ("qshape_q0.5_4steps"), appending each
-// written path to *written. Stops at the first failure: false with *error
-// naming the file.
+// and _dyq (the trace matrices' tags), and the Comparison Criteria chart (116)
+// as <stem>_<path>_criteria when the model layer has filled CCYQ, with the
+// format's extension, where <path> names the family, Q and steps
+// ("qshape_q0.5_4steps"), appending each written path to *written. Stops at
+// the first failure: false with *error naming the file.
 bool writeTracePlots(const AnalysisState& state, const std::string& dir, const std::string& stem,
                      PlotFormat format, std::vector<std::string>* written, std::string* error,
                      const PlotLook& look = {});

@@ -5,7 +5,8 @@ namespace tolvane {
 namespace {
 constexpr TraceKind kKinds[] = {TraceKind::Coefficients,      TraceKind::RelativeRisks,
                                 TraceKind::ExcessEigenvalues, TraceKind::InferiorDirection,
-                                TraceKind::ShrinkageFactors,  TraceKind::ReRegression};
+                                TraceKind::ShrinkageFactors,  TraceKind::ReRegression,
+                                TraceKind::ComparisonCriteria};
 }  // namespace
 
 bool traceKindOf(int commandId, TraceKind* kind) {
@@ -32,6 +33,8 @@ QString traceTitle(TraceKind kind) {
       return QStringLiteral("Shrinkage Factors");
     case TraceKind::ReRegression:
       return QStringLiteral("Visual Re-Regression");
+    case TraceKind::ComparisonCriteria:
+      return QStringLiteral("Comparison Criteria");
   }
   return QString();
 }
@@ -100,6 +103,8 @@ const MatrixRec& traceMatrix(const AnalysisState& state, TraceKind kind) {
       return state.IYQ;
     case TraceKind::ShrinkageFactors:
       return state.DYQ;
+    case TraceKind::ComparisonCriteria:
+      return state.CCYQ;
     case TraceKind::ReRegression:
       break;
   }
@@ -109,6 +114,13 @@ const MatrixRec& traceMatrix(const AnalysisState& state, TraceKind kind) {
 QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int cols) {
   const bool byAxis = kind == TraceKind::ExcessEigenvalues || kind == TraceKind::ShrinkageFactors;
   QStringList names;
+  if (kind == TraceKind::ComparisonCriteria) {
+    static const char* const kNames[] = {"GCV", "PRESS", "AIC", "BIC"};
+    for (int j = 1; j <= cols; ++j)
+      names << (j <= 4 ? QString::fromLatin1(kNames[j - 1])
+                       : QStringLiteral("Criterion %1").arg(j));
+    return names;
+  }
   for (int j = 1; j <= cols; ++j) {
     if (byAxis || j > kMaxVars) {
       names << QStringLiteral("Axis %1").arg(j);

@@ -19,6 +19,8 @@ enum class TraceKind {
   InferiorDirection = cmd::kInferiorDirectionTrace,  // "Inferior Direction", IYQ
   ShrinkageFactors = cmd::kShrinkageFactorTrace,     // "Shrinkage Factors", DYQ
   ReRegression = cmd::kVisualReRegression,           // "Visual Re-Regression", KYQ (never has rows)
+  // "Comparison Criteria", CCYQ (each over its minimum)
+  ComparisonCriteria = cmd::kComparisonCriteria,
 };
 
 // The kind for a graph command id; false for any other id.
@@ -47,7 +49,7 @@ const MatrixRec& traceMatrix(const AnalysisState& state, TraceKind kind);
 
 // Legend names of cols series: the predictor names (XNAME) for coefficient,
 // risk and inferior-direction traces, "Axis j" for eigenvalue and factor
-// traces.
+// traces, the criteria (GCV, PRESS, AIC, BIC) for the comparison chart.
 QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int cols);
 
 }  // namespace tolvane

@@ -45,6 +45,10 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
 
   result = setUpModel(s, dialogs);  // 9
   if (!result.completed()) return result;
+  // The data are read and usable: from here on the run's files replace
+  // those of the same names.
+  result = commitOutputFiles(s);
+  if (!result.completed()) return result;
 
   if (!LEAST_SQUARES(s)) {  // 10
     return {BatchRunStatus::kAnalysisStopped,
@@ -76,8 +80,19 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
     result = stopRun(BatchRunStatus::kStopped, "Out of memory. Batch input stopped.");
   }
   infile.reset();
-  if (result.status == BatchRunStatus::kStopped) s.reset();
-  s.files.flushBoth();
+  // A cancelled run has already put the previous analysis back and removed
+  // the files it had begun.
+  if (result.status == BatchRunStatus::kCancelled) return result;
+  if (result.status == BatchRunStatus::kStopped) {
+    s.reset();
+    // Files not yet put in place go; the old ones stay as they were.
+    s.files.closeBoth();
+    return result;
+  }
+  if (const BatchRunResult written = checkOutputFiles(s); !written.completed()) {
+    s.reset();
+    return written;
+  }
   return result;
 }
 

@@ -2,10 +2,17 @@
 
 namespace tolvane {
 
-void FileNameDialogModel::ok() {
-  if (exit_ != Exit::kOpen) return;
-  buffer_ = field_.substr(0, kMaxChars);
+bool FileNameDialogModel::usableName(std::string_view name) {
+  return name.find_first_not_of(' ') != std::string_view::npos && name.back() != '/';
+}
+
+bool FileNameDialogModel::ok() {
+  if (exit_ != Exit::kOpen) return exit_ == Exit::kOk;
+  const std::string kept = field_.substr(0, kMaxChars);
+  if (!usableName(kept)) return false;
+  buffer_ = kept;
   exit_ = Exit::kOk;
+  return true;
 }
 
 }  // namespace tolvane

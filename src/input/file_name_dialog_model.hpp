@@ -32,8 +32,18 @@ class FileNameDialogModel {
     if (exit_ == Exit::kOpen) field_ = std::string(text);
   }
 
-  // OK: the field's text (at most kMaxChars) replaces the buffer.
-  void ok();
+  // Said when OK is refused.
+  static constexpr const char* kEmptyName =
+      "Give the output files a name: an empty name would make hidden files named .syq and .myq.";
+
+  // True when `name` can name output files: not empty or blank, and not a
+  // folder alone (ending in "/"), either of which would make hidden files.
+  static bool usableName(std::string_view name);
+
+  // OK: the field's text (at most kMaxChars) replaces the buffer, and the
+  // dialog ends. A field that is no usable name is refused: the dialog stays
+  // open, the buffer unchanged, and the result is false (kEmptyName says why).
+  bool ok();
   // Cancel and Esc: the batch input is cancelled; the buffer stays.
   void cancel() { end(Exit::kCancelled); }
   void escape() { end(Exit::kCancelled); }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/front_end_hooks.hpp"
 #include "input/stop_report.hpp"
 #include "report/report.hpp"
 
@@ -17,11 +18,6 @@ constexpr const char* kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", 
 constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-bool pathPresent(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
-}
-
 BatchRunResult cancelled(const char* why) {
   return {BatchRunStatus::kCancelled, why};
 }
@@ -31,9 +27,9 @@ BatchRunResult abandoned() {
                  "The output file dialogs were abandoned; batch input ended.");
 }
 
-BatchRunResult cannotOpen(const std::string& path, int error) {
-  return stopRun(BatchRunStatus::kStopped,
-                 "Cannot open output file " + path + ": " + std::strerror(error) + ".");
+std::string capitalized(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text;
 }
 
 // Runs the name dialog on `name`. False when the run must end (cancelled or
@@ -47,6 +43,13 @@ bool askName(AnalysisState& s, BatchDialogs& dialogs, std::string& name, BatchRu
   if (dialog.cancelled()) {
     s.NAMECANCEL = 1;
     result = cancelled("The output file name was cancelled; batch input ended.");
+    return false;
+  }
+  // A refused OK left open, or a close box over an empty default name.
+  if (dialog.exit() == FileNameDialogModel::Exit::kOpen ||
+      !FileNameDialogModel::usableName(dialog.buffer())) {
+    result = stopRun(BatchRunStatus::kStopped,
+                     std::string(FileNameDialogModel::kEmptyName) + " Batch input stopped.");
     return false;
   }
   name = dialog.buffer();
@@ -123,36 +126,13 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
     if (!askName(s, dialogs, name, result)) return result;
   }
 
-  // Open both for appending first: that tests that both can be written
-  // without emptying either; only then are they emptied for overwriting.
-  const std::string summPath = f.pathOf(summ), tracePath = f.pathOf(trace);
-  const bool summWasThere = pathPresent(summPath), traceWasThere = pathPresent(tracePath);
-  std::FILE* sf = std::fopen(summPath.c_str(), "a");
-  if (sf == nullptr) return cannotOpen(summPath, errno);
-  std::FILE* tf = std::fopen(tracePath.c_str(), "a");
-  if (tf == nullptr) {
-    const int error = errno;
-    std::fclose(sf);
-    if (!summWasThere) std::remove(summPath.c_str());
-    return cannotOpen(tracePath, error);
+  // Both are written beside the files of those names, which stay exactly as
+  // they are until the run has read its data (commitOutputFiles).
+  std::string why;
+  if (!f.openBoth(f.pathOf(summ), f.pathOf(trace), s.FILECHOICE == FilesExistDialogModel::kAppend,
+                  &why)) {
+    return stopRun(BatchRunStatus::kStopped, capitalized(why) + ".");
   }
-  if (s.FILECHOICE != FilesExistDialogModel::kAppend) {
-    sf = std::freopen(summPath.c_str(), "w", sf);
-    if (sf == nullptr) {
-      const int error = errno;
-      std::fclose(tf);
-      if (!traceWasThere) std::remove(tracePath.c_str());
-      return cannotOpen(summPath, error);
-    }
-    tf = std::freopen(tracePath.c_str(), "w", tf);
-    if (tf == nullptr) {
-      const int error = errno;
-      std::fclose(sf);
-      return cannotOpen(tracePath, error);
-    }
-  }
-  f.SUMMFILE = sf;
-  f.TRACEFILE = tf;
   f.SUMMNAME = summ;
   f.TRACENAME = trace;
 
@@ -166,6 +146,23 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
   writeSummary(s, "The Tolvane Batch Input file is %s.AYQ\n", base.c_str());
   REPORT_SHOW();
   return {};
+}
+
+BatchRunResult commitOutputFiles(AnalysisState& s) {
+  std::string why;
+  if (!s.files.commitBoth(&why)) return stopRun(BatchRunStatus::kStopped, capitalized(why) + ".");
+  return {};
+}
+
+BatchRunResult checkOutputFiles(AnalysisState& s) {
+  std::string why;
+  if (s.files.flushBoth(&why)) return {};
+  s.files.revertBoth();
+  outputFailed(why);
+  return stopRun(BatchRunStatus::kStopped,
+                 capitalized(why) +
+                     ". This run's output files were removed (appended ones cut back to their "
+                     "old length).");
 }
 
 void writeSummary(AnalysisState& s, const char* format, ...) {

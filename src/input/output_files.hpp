@@ -33,10 +33,24 @@ std::string formatStamp(const std::tm& time);
 // exists, what to do about it; opens both files and writes the date/time
 // stamp and the input file line. `now` is the time stamped.
 //
+// The files are new ones beside any of the same names (copies of them for
+// Append); the old ones stay exactly as they are until commitOutputFiles(),
+// and a run that stops before it leaves them so.
+//
 // Cancelled: the user cancelled a name dialog or chose to abort; nothing was
-// opened or written. Stopped: a file could not be opened (reported with its
-// name and the reason; neither file was emptied) or a dialog was abandoned.
+// opened or written. Stopped: a file could not be made (reported with its
+// name and the reason; no file was touched) or a dialog was abandoned.
 BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::time_t now);
+
+// Puts the run's files in place, once it has read its data. Stopped (with
+// the file and the reason) when that fails.
+BatchRunResult commitOutputFiles(AnalysisState& s);
+
+// Every write to the output files so far went through? Stopped, naming the
+// file and the system's reason, when one failed; the run's files are then
+// taken back (a new file removed, an appended one cut back), so that no
+// truncated file stands where a complete one is expected.
+BatchRunResult checkOutputFiles(AnalysisState& s);
 
 // printf to the summary file or the trace matrix file when it is open.
 void writeSummary(AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));

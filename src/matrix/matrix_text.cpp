@@ -1,25 +1,86 @@
 #include "matrix/matrix_text.hpp"
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
+#include "matrix/general_format.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
 
 namespace {
 
+// A format of the form " %W.Pg" (one space, width, precision), which
+// std::to_chars writes as printf would, several times faster.
+struct GeneralFormat {
+  int width = 0, precision = 0;
+  bool valid = false;
+  explicit GeneralFormat(const char* format) {
+    int used = 0;
+    valid = std::sscanf(format, " %%%d.%dg%n", &width, &precision, &used) == 2 &&
+            format[0] == ' ' && format[used] == '\0' && width > 0 && width < 40 && precision >= 0 &&
+            precision < 18;
+  }
+};
+
+// Text gathered in a fixed buffer and written in blocks: no allocation, so
+// writing cannot run short of memory, and few calls into stdio.
+class LineBuffer {
+ public:
+  explicit LineBuffer(std::FILE* file) : file_(file) {}
+  ~LineBuffer() { flush(); }
+  void put(const char* text, int length) {
+    if (used_ + length > static_cast<int>(sizeof buf_)) flush();
+    std::memcpy(buf_ + used_, text, static_cast<std::size_t>(length));
+    used_ += length;
+  }
+  void put(char c, int count = 1) {
+    for (int i = 0; i < count; ++i) {
+      if (used_ == static_cast<int>(sizeof buf_)) flush();
+      buf_[used_++] = c;
+    }
+  }
+  void flush() {
+    if (used_ > 0) std::fwrite(buf_, 1, static_cast<std::size_t>(used_), file_);
+    used_ = 0;
+  }
+
+ private:
+  std::FILE* file_;
+  char buf_[4096];
+  int used_ = 0;
+};
+
 // One row of numbers, wrapped at `perLine` values; the format is applied as
 // given, so its leading space is the separator.
-void writeRow(std::FILE* file, const double* row, int count, int perLine, const char* format) {
+void writeRow(LineBuffer& out, const double* row, int count, int perLine, const char* format,
+              const GeneralFormat& general) {
   int counter = 0;
   for (int j = 0; j < count; ++j) {
     if (++counter > perLine) {
-      std::fputc('\n', file);
+      out.put('\n');
       counter = 1;
     }
-    std::fprintf(file, format, static_cast<double>(row[j]));
+    const double x = row[j];
+    char number[512];
+    int length;
+    if (general.valid && std::isfinite(x)) {
+      length = general.precision == 6
+                   ? formatGeneral6(x, number)
+                   : static_cast<int>(std::to_chars(number, number + sizeof number, x,
+                                                    std::chars_format::general, general.precision)
+                                          .ptr -
+                                      number);
+      out.put(' ', 1 + (general.width > length ? general.width - length : 0));  // separator, pad
+    } else {
+      length = std::snprintf(number, sizeof number, format, x);
+      if (length < 0) continue;
+      if (length >= static_cast<int>(sizeof number)) length = static_cast<int>(sizeof number) - 1;
+    }
+    out.put(number, length);
   }
-  std::fputc('\n', file);
+  out.put('\n');
 }
 
 }  // namespace
@@ -28,8 +89,11 @@ void MYQWRITE(std::FILE* file, const MatrixRec& A, int perLine, const char* form
   if (!A.exists()) RUN_ERROR("MYQWRITE: matrix does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
+    const GeneralFormat general(format);
+    LineBuffer out(file);
     for (int i = 1; i <= A.rows; ++i)
-      writeRow(file, A.data.row(i), A.cols, w, format);
+      writeRow(out, A.data.row(i), A.cols, w, format, general);
+    out.flush();
     if (closeFlag != 0) std::fclose(file);
   }
 }
@@ -38,7 +102,9 @@ void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* form
   if (!v.exists()) RUN_ERROR("VYQWRITE: vector does not exist.");
   if (file != nullptr) {
     const int w = perLine < 5 ? 5 : perLine;
-    if (v.exists()) writeRow(file, v.data.first(), v.rows, w, format);
+    LineBuffer out(file);
+    if (v.exists()) writeRow(out, v.data.first(), v.rows, w, format, GeneralFormat(format));
+    out.flush();
     if (closeFlag != 0) std::fclose(file);
   }
 }

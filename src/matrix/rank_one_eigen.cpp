@@ -13,6 +13,8 @@ constexpr int kMaxIterations = 100;
 // After this many model steps every other step bisects, so that a root the
 // model approaches slowly is still found in bounded time.
 constexpr int kModelSteps = 20;
+// A model step this small, relative to tau, is the last one needed.
+constexpr double kLastStep = 1e-9;
 // Partial sums kept side by side: they break the chain of additions, so the
 // divisions of neighbouring terms overlap, and the compiler may vectorize
 // them. Their number, not the machine, fixes the order of the additions.
@@ -48,6 +50,16 @@ void poleSums(const double* pole, const double* mass, int count, double base, do
 }
 
 }  // namespace
+
+void RankOneEigen::reserve(int n) {
+  const auto size = static_cast<std::size_t>(n);
+  for (std::vector<double>* v : {&d_, &z_, &pole_, &mass_, &tau_, &zhat_, &values_})
+    v->reserve(size);
+  for (std::vector<int>* v : {&order_, &secular_, &deflated_, &origin_, &source_})
+    v->reserve(size);
+  rotations_.reserve(size);
+  sorted_.reserve(size);
+}
 
 bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z, double rho) {
   n_ = static_cast<int>(d.size());
@@ -252,7 +264,15 @@ void RankOneEigen::solveRoot(int k) {
     }
     if (!std::isfinite(eta) || w * eta >= 0.0) eta = -w / slope;
     double next = tau + eta;
-    if (!(next > lo && next < hi) || (iter >= kModelSteps && iter % 2 == 1)) next = 0.5 * (lo + hi);
+    if (!(next > lo && next < hi) || (iter >= kModelSteps && iter % 2 == 1)) {
+      next = 0.5 * (lo + hi);
+    } else if (std::fabs(eta) <= kLastStep * std::fabs(tau)) {
+      // The iteration converges quadratically, with a constant of about
+      // 1 / |tau| (the nearer pole is the origin): the error after this
+      // step is near eta^2 / |tau|, below the rounding of tau.
+      tau = next;
+      break;
+    }
     if (next == tau) break;
     tau = next;
     s = evaluate(origin, tau, k);

@@ -22,6 +22,9 @@ class RankOneEigen {
   // sign of rho; rho = 0 or z = 0 give the diagonal. Returns false, leaving
   // size() 0, when an input is not finite (or the lengths differ).
   bool compute(std::span<const double> d, std::span<const double> z, double rho);
+  // Makes room for problems of up to n, so that compute() then allocates
+  // nothing. Throws std::bad_alloc when memory is short.
+  void reserve(int n);
 
   int size() const { return n_; }
   // The eigenvalues, ascending.

@@ -117,7 +117,7 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
 
   // The intercept is the response mean less the coefficients times the
   // predictor means; its error adds that of the mean, s^2 / N.
-  FittedTerm intercept{"Intercept", s.YAVG, s.YAVG, 0.0, 0.0};
+  FittedTerm intercept{"Intercept", "Intercept", s.YAVG, s.YAVG, 0.0, 0.0};
   double lsQuad = 0.0, riskQuad = 0.0;
   for (int a = 1; a <= p; ++a) {
     const double xa = static_cast<double>(s.XAVG.data[a]) * scale[a];
@@ -134,7 +134,8 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
   f.terms.push_back(intercept);
   for (int a = 1; a <= p; ++a) {
     FittedTerm t;
-    t.name = s.XNAME[a].empty() ? "x" + std::to_string(a) : s.XNAME[a];
+    t.shortName = s.XNAME[a].empty() ? "x" + std::to_string(a) : s.XNAME[a];
+    t.name = s.predictorName(a).empty() ? t.shortName : s.predictorName(a);
     t.leastSquares = ls[a] * scale[a];
     t.shrunken = shrunk[a] * scale[a];
     t.leastSquaresSe = std::sqrt(s2 * inverse[a][a]) * std::fabs(scale[a]);
@@ -157,8 +158,8 @@ void reportFit(const AnalysisState& s, const FittedModel& f) {
   bothf(s, "in the units of the data:");
   bothf(s, "Term           Least-Squares    LS Std.Error      Shrunken   Est. RMSE");
   for (const FittedTerm& t : f.terms) {
-    bothf(s, "%-10s %14.6g %14.6g %14.6g %11.4g", t.name.c_str(), t.leastSquares, t.leastSquaresSe,
-          t.shrunken, t.rmse);
+    bothf(s, "%-10s %14.6g %14.6g %14.6g %11.4g", t.shortName.c_str(), t.leastSquares,
+          t.leastSquaresSe, t.shrunken, t.rmse);
   }
   bothf(s, "Effective df = %.3f  Residual SD = %.6g  R-squared = %.4f  N = %d", f.effectiveDf,
         f.residualSd, f.rSquared, f.n);

@@ -13,7 +13,8 @@
 namespace tolvane {
 
 struct FittedTerm {
-  std::string name;  // "Intercept" or the predictor's name
+  std::string name;       // "Intercept" or the predictor's full name
+  std::string shortName;  // the 8-character name the reports print
   double leastSquares = 0.0;
   double shrunken = 0.0;
   double leastSquaresSe = 0.0;

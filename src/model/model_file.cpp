@@ -107,7 +107,7 @@ bool modelJson(const AnalysisState& s, const ModelResults& results, const std::s
       {"format_version", kModelFormatVersion},
       {"input", {{"file", fileNameOf(inputPath)}, {"sha256", digest}}},
       {"response",
-       {{"name", s.YNAME},
+       {{"name", s.YCOL >= 1 && s.YCOL <= kMaxVars ? s.fullName(s.YCOL) : s.YNAME},
         {"short_name", s.YNAME},
         {"mean", number(s.YAVG)},
         {"sd", number(s.YSTD)}}},

@@ -1,6 +1,8 @@
 #include "model/model_results.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "report/report.hpp"
@@ -79,6 +81,47 @@ void reportModelResults(const AnalysisState& s, const ModelResults& results,
     reportLinef("    No fit: %s.", why.c_str());
     if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "No fit: %s.\n", why.c_str());
     REPORT_SHOW();
+  }
+}
+
+void publishModelResults(AnalysisState& s, const ModelResults& results) {
+  s.CCYQ.release();
+  s.MCALMARKS.clear();
+  if (!results.valid) return;
+  const ComparisonCriteria& c = results.criteria;
+  const int rows = static_cast<int>(c.mcal.size());
+  if (rows < 1 || !s.CCYQ.allocate(rows, kComparisonKinds)) return;
+  for (int kind = 0; kind < kComparisonKinds; ++kind) {
+    const CriterionMinimum& m = c.minimum[kind];
+    const std::vector<double>& v = c.values[kind];
+    for (int i = 0; i < rows; ++i) {
+      const bool has = m.available && i < static_cast<int>(v.size()) && std::isfinite(v[i]);
+      // AIC and BIC are logarithms: exp of the difference over N is their
+      // ratio to the minimum, comparable with the other two.
+      double scaled = std::numeric_limits<double>::quiet_NaN();
+      if (has && kind >= 2) {
+        scaled = std::exp((v[i] - m.value) / s.N);
+      } else if (has && m.value > 0.0) {
+        scaled = v[i] / m.value;
+      }
+      s.CCYQ.data[i + 1][kind + 1] = scaled;
+    }
+  }
+  if (results.fitted) {
+    char label[96];
+    std::snprintf(label, sizeof label, "extent %.3f (%s)", results.fit.extent.mcal,
+                  extentRequestLabel(results.fit.extent.request).c_str());
+    s.MCALMARKS.push_back({label, results.fit.extent.mcal, true});
+  }
+  for (const CriterionMark& m : results.marks) {
+    auto same = std::find_if(s.MCALMARKS.begin(), s.MCALMARKS.end(), [&](const auto& k) {
+      return !k.chosen && std::fabs(k.mcal - m.mcal) < 1e-9;
+    });
+    if (same != s.MCALMARKS.end()) {
+      same->label += "/" + m.label;
+    } else {
+      s.MCALMARKS.push_back({m.label, m.mcal, false});
+    }
   }
 }
 

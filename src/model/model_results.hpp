@@ -43,6 +43,12 @@ bool computeModelResults(const AnalysisState& s, const ExtentRequest& request,
 void reportModelResults(const AnalysisState& s, const ModelResults& results,
                         const std::string& why);
 
+// Leaves in the state what the charts show: CCYQ (each comparison criterion
+// over its own minimum, NaN where there is none) and MCALMARKS (the chosen
+// extent, and the criteria minima with the names of those sharing an MCAL
+// joined). Empties both when the results are not valid.
+void publishModelResults(AnalysisState& s, const ModelResults& results);
+
 // The short word of the scaling choice: center, rescale or reexpress.
 const char* scalingWord(int scalecode);
 // The short word of the path family: q, garrote, lasso or crosr.

@@ -110,6 +110,38 @@ void reportLinef(const char* format, ...) {
   REPORT_LINE(REPORT_BUFFER);
 }
 
+void reportLineContinued(const char* text) {
+  // Built in a fixed buffer: a line about a failure must not need memory.
+  constexpr std::size_t kIndent = 4;
+  const std::size_t length = std::strlen(text);
+  std::size_t pos = 0;
+  bool first = true;
+  while (pos < length || first) {
+    char line[kSlotChars + 1];
+    std::size_t used = 0;
+    if (!first) {
+      std::memset(line, ' ', kIndent);
+      used = kIndent;
+    }
+    std::size_t take = length - pos;
+    const std::size_t room = kSlotChars - used;
+    if (take > room) {
+      // The last blank within the room, unless the piece has none.
+      std::size_t cut = room;
+      while (cut > 0 && text[pos + cut] != ' ')
+        --cut;
+      take = cut > 0 ? cut : room;
+    }
+    std::memcpy(line + used, text + pos, take);
+    line[used + take] = '\0';
+    REPORT_LINE(line);
+    pos += take;
+    while (pos < length && text[pos] == ' ')
+      ++pos;
+    first = false;
+  }
+}
+
 void REPORT_SHOW() {
   // Captured lines are not in the store: there is nothing new to show, and a
   // helper thread must not wake the front end.

@@ -47,6 +47,12 @@ class ReportCapture {
 // Formats with printf rules into REPORT_BUFFER and appends it.
 void reportLinef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Appends `text` as one line when it fits a slot (80 characters), else as
+// several: each cut at its last blank within the slot (or at the slot's end
+// when it has none), the rest continued on the next line after four blanks.
+// For lines that end in a file name, which must not lose its end.
+void reportLineContinued(const char* text);
+
 // Asks the registered front end to scroll to the newest lines.
 void REPORT_SHOW();
 

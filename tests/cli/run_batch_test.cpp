@@ -1,6 +1,9 @@
 #include "cli/run_batch.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <memory>
@@ -210,7 +213,8 @@ TEST(RunBatch, BadInputExitsWithOneAndTheReportSaysWhere) {
   const std::string reason = "bad.ayq line 5: expected 3 numbers (observation 2 of 6), found 2.";
   EXPECT_NE(c.out.find("    " + reason + "\n"), std::string::npos) << c.out;
   EXPECT_EQ(c.err, "tolvane-batch: " + reason + "\n");
-  EXPECT_NE(c.summary().find("   6 = NOBS"), std::string::npos);  // written before the fault
+  EXPECT_FALSE(dir.has("bad.syq"));  // a run that stops while reading makes no files
+  EXPECT_FALSE(dir.has("bad.myq"));
 
   Cli missing(dir.file("none.ayq"));
   EXPECT_EQ(missing.run(), kExitStopped);
@@ -232,7 +236,54 @@ TEST(RunBatch, AnUnopenableOutputFileExitsWithOne) {
   Cli c(example("hald.ayq"));
   c.options.out = c.dir.file("missing/dir/run");
   EXPECT_EQ(c.run(), kExitStopped);
-  EXPECT_NE(c.err.find("Cannot open output file"), std::string::npos) << c.err;
+  EXPECT_EQ(c.err, "tolvane-batch: Cannot open " + c.dir.file("missing/dir/run.syq") +
+                       ": No such file or directory.\n");
+}
+
+// A disk that fills during the run (here a limit on the size of any file the
+// process writes, which fails writes as a full disk does): exit status 1, the
+// file and the system's reason on standard error, no truncated file left.
+TEST(RunBatch, AFullDiskFailsTheRunAndLeavesNoTruncatedFile) {
+  struct Limit {
+    rlimit old{};
+    explicit Limit(rlim_t bytes) {
+      ::getrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit small = old;
+      small.rlim_cur = bytes;
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~Limit() {
+      ::setrlimit(RLIMIT_FSIZE, &old);
+      std::signal(SIGXFSZ, SIG_DFL);
+    }
+  };
+  for (const char* ifExists : {"overwrite", "append"}) {
+    Cli c(example("plant.ayq"));
+    c.dir.write("run.syq", "earlier summary\n");
+    c.options.ifExists =
+        ifExists == std::string("append") ? IfExists::kAppend : IfExists::kOverwrite;
+    c.options.path.steps = 8;
+    {
+      Limit limit(12 * 1024);
+      EXPECT_EQ(c.run(), kExitStopped) << ifExists;
+    }
+    SCOPED_TRACE(c.err);
+    EXPECT_NE(c.err.find("cannot write " + c.dir.file("run.syq") + ": File too large"),
+              std::string::npos);
+    EXPECT_EQ(c.err.find("traced in"), std::string::npos);  // no success was claimed
+    // Appended: cut back to what it held; overwritten: the new file is gone.
+    if (std::string(ifExists) == "append") {
+      EXPECT_EQ(c.dir.read("run.syq"), "earlier summary\n");
+    } else {
+      EXPECT_FALSE(c.dir.has("run.syq"));
+    }
+    EXPECT_FALSE(c.dir.has("run.myq"));
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(c.dir.path()))
+      ++entries;
+    EXPECT_EQ(entries, std::string(ifExists) == "append" ? 1 : 0);
+  }
 }
 
 }  // namespace

@@ -156,6 +156,8 @@ class TestFrame : public QObject {
     // Distinct mnemonics: C, T, R, O (the window list takes the digits).
     const QStringList window{"&Cascade	Shift+F5", "&Tile	Shift+F4", "&Report Window",
                              "Cl&ose	Ctrl+W"};
+    const QStringList graphFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
+                                "&CloseFiles", "Save &Model...", "E&xit	Ctrl+Q"};
     QTest::newRow("scroll") << int(MenuStage::Scroll)
                             << QStringList{"&File", "~&Path", "~&Visualize", "&Window", "&Help"}
                             << shortFile << QStringList{} << QStringList{} << window;
@@ -164,7 +166,7 @@ class TestFrame : public QObject {
                           << longFile << QStringList{"&Select Shape"} << QStringList{} << window;
     QTest::newRow("graph") << int(MenuStage::Graph)
                            << QStringList{"&File", "&Path", "&Visualize", "&Window", "&Help"}
-                           << longFile << QStringList{"&Select Shape"}
+                           << graphFile << QStringList{"&Select Shape", "Choose &Extent..."}
                            << QStringList{"&Coefficient TRACE",
                                           "&Relative Risk TRACE",
                                           "&Excess Eigenvalue TRACE",
@@ -172,6 +174,7 @@ class TestFrame : public QObject {
                                           "&Shrinkage Factor TRACE",
                                           "-",
                                           "&Visual Re-Regression",
+                                          "C&omparison Criteria",
                                           "&Display Inference Intervals",
                                           "-",
                                           "Line &Thickness",

@@ -326,7 +326,11 @@ TEST(BatchInputRun, ACancelledRunLeavesThePreviousAnalysisAsItWas) {
     const std::string name = r.s->INNAME;
     const int p = r.s->P;
     r.dialogs.onFileName = [where](FileNameDialogModel& d) {
-      where == 0 ? d.cancel() : d.ok();
+      if (where == 0) {
+        d.cancel();
+      } else {
+        EXPECT_TRUE(d.ok());
+      }
       return true;
     };
     r.dialogs.onRoles = [where](RoleDialogModel& d) {
@@ -395,20 +399,58 @@ TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
   EXPECT_TRUE(*abandoned.closed);
 }
 
-TEST(BatchInputRun, BadInputLeavesNoAnalysisAndKeepsWhatWasWritten) {
+// A run that stops while reading leaves the files of the run before it
+// exactly as they were, whether it was to overwrite them or append to them.
+TEST(BatchInputRun, BadInputLeavesNoAnalysisAndTheEarlierFilesAsTheyWere) {
+  const std::string text = "5\n13\nx1 x2 x3 x4 y\n7 26 6 60 78.5\n1 29 15 52\n";
+  for (int choice : {FilesExistDialogModel::kOverwrite, FilesExistDialogModel::kAppend}) {
+    Batch r;
+    ASSERT_TRUE(r.run(test::kHaldRaw).completed());
+    r.s->files.closeBoth();
+    const std::string good = r.summary();
+    const std::string goodTrace = fileText(r.dir.file("HALD.myq"));
+    ASSERT_NE(good.find("Singular Values..."), std::string::npos) << good;
+    r.dialogs.onFilesExist = [choice](FilesExistDialogModel& d) {
+      d.click(choice);
+      d.ok();
+      return true;
+    };
+    EXPECT_EQ(r.run(text).status, BatchRunStatus::kStopped);
+    EXPECT_EQ(r.result.reason,
+              "HALD.AYQ line 5: expected 5 numbers (observation 2 of 13), found 4.");
+    EXPECT_EQ(r.report.lines.back(), "    " + r.result.reason);
+    EXPECT_EQ(r.s->stage(), AnalysisStage::kEmpty);
+    EXPECT_FALSE(r.s->DATA.exists());
+    EXPECT_FALSE(r.s->BOLS.exists());
+    EXPECT_FALSE(r.s->files.summOpen());
+    EXPECT_EQ(fileText(r.dir.file("HALD.syq")), good) << choice;
+    EXPECT_EQ(fileText(r.dir.file("HALD.myq")), goodTrace) << choice;
+    // No temporary is left beside them.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(r.dir.path()))
+      ++files;
+    EXPECT_EQ(files, 2);
+  }
+}
+
+// Past reading, the new files replace the old ones.
+TEST(BatchInputRun, ARunPastReadingPutsItsFilesInPlace) {
   Batch r;
   ASSERT_TRUE(r.run(test::kHaldRaw).completed());
-  const std::string text = "5\n13\nx1 x2 x3 x4 y\n7 26 6 60 78.5\n1 29 15 52\n";
-  EXPECT_EQ(r.run(text).status, BatchRunStatus::kStopped);
-  EXPECT_EQ(r.result.reason, "HALD.AYQ line 5: expected 5 numbers (observation 2 of 13), found 4.");
-  EXPECT_EQ(r.report.lines.back(), "    " + r.result.reason);
-  EXPECT_EQ(r.s->stage(), AnalysisStage::kEmpty);
-  EXPECT_FALSE(r.s->DATA.exists());
-  EXPECT_FALSE(r.s->BOLS.exists());
-  // The files stay open and hold the stamp and the counts, flushed.
-  EXPECT_TRUE(r.s->files.summOpen());
-  const std::string summary = r.summary();
-  EXPECT_NE(summary.find("  13 = NOBS, Number of Observations (Rows)\n"), std::string::npos);
+  r.s->files.closeBoth();
+  r.dialogs.onFilesExist = [](FilesExistDialogModel& d) {
+    d.click(FilesExistDialogModel::kOverwrite);
+    d.ok();
+    return true;
+  };
+  r.dialogs.onScaling = [](ScalingDialogModel& d) {
+    d.clickButton(kCenterOnly);
+    d.ok();
+    return true;
+  };
+  ASSERT_TRUE(r.run(test::kHaldRaw).completed());
+  r.s->files.closeBoth();
+  EXPECT_NE(r.summary().find("Center Only (Mean at 0)"), std::string::npos);
 }
 
 TEST(BatchInputRun, ASecondRunEmptiesThePathResultsOfTheFirst) {

@@ -53,6 +53,8 @@ struct Opening {
     s->INNAME = inName;
     s->files.directory = dir.path();
     result = openOutputFiles(*s, dialogs, 1'000'000'000);
+    // As the run does once its data are read: the files go in place.
+    if (result.completed() && commit) result = commitOutputFiles(*s);
     s->files.flushBoth();
     return result;
   }
@@ -66,6 +68,7 @@ struct Opening {
     };
   }
   std::vector<std::string> named;
+  bool commit = true;
 };
 
 TEST(OutputFiles, DefaultNamesFollowTheInputFileAndGetStamped) {
@@ -129,16 +132,28 @@ TEST(OutputFiles, TheNameDialogEditsCancelsOrIsClosed) {
   EXPECT_EQ(closed.s->NAMECANCEL, 0);
 }
 
-TEST(OutputFiles, AnEmptyNameGivesBareExtensions) {
-  Opening o;
-  o.dialogs.onFileName = [](FileNameDialogModel& d) {
-    d.setField("");
-    d.ok();
+TEST(OutputFiles, AnEmptyNameIsRefusedAndMakesNoHiddenFiles) {
+  for (const char* name : {"", "   ", "sub/"}) {
+    Opening o;
+    o.dialogs.onFileName = [name](FileNameDialogModel& d) {
+      d.setField(name);
+      EXPECT_FALSE(d.ok());
+      EXPECT_EQ(d.exit(), FileNameDialogModel::Exit::kOpen);  // the dialog stays open
+      return true;
+    };
+    EXPECT_EQ(o.open().status, BatchRunStatus::kStopped) << name;
+    EXPECT_EQ(o.result.reason,
+              std::string(FileNameDialogModel::kEmptyName) + " Batch input stopped.");
+    EXPECT_TRUE(std::filesystem::is_empty(o.dir.path())) << name;
+  }
+  // The close box over an input name with nothing before its first dot.
+  Opening dotted;
+  dotted.dialogs.onFileName = [](FileNameDialogModel& d) {
+    d.closeBox();
     return true;
   };
-  ASSERT_TRUE(o.open().completed());
-  EXPECT_TRUE(o.dir.has(".syq"));
-  EXPECT_TRUE(o.dir.has(".myq"));
+  EXPECT_EQ(dotted.open(".hidden.ayq").status, BatchRunStatus::kStopped);
+  EXPECT_TRUE(std::filesystem::is_empty(dotted.dir.path()));
 }
 
 TEST(OutputFiles, AppendKeepsWhatTheFilesHeld) {
@@ -231,7 +246,11 @@ TEST(OutputFiles, CancellingTheChangedNameEndsTheRun) {
   o.dir.write("SALES.syq", "first\n");
   int calls = 0;
   o.dialogs.onFileName = [&calls](FileNameDialogModel& d) {
-    ++calls == 1 ? d.ok() : d.escape();
+    if (++calls == 1) {
+      d.ok();
+    } else {
+      d.escape();
+    }
     return true;
   };
   o.answer(FilesExistDialogModel::kChangeName);
@@ -246,8 +265,7 @@ TEST(OutputFiles, AFileThatCannotBeOpenedIsReportedAndNothingIsEmptied) {
   o.dir.write("SALES.syq", "kept\n");
   o.answer(FilesExistDialogModel::kOverwrite);
   EXPECT_EQ(o.open().status, BatchRunStatus::kStopped);
-  const std::string expected =
-      "Cannot open output file " + o.dir.file("SALES.myq") + ": Is a directory.";
+  const std::string expected = "Cannot open " + o.dir.file("SALES.myq") + ": Is a directory.";
   EXPECT_EQ(o.result.reason, expected);
   std::string shown;
   for (const std::string& l : o.report.lines)
@@ -272,8 +290,8 @@ TEST(OutputFiles, AMissingDirectoryIsReported) {
   o.result = openOutputFiles(*o.s, o.dialogs, 0);
   EXPECT_EQ(o.result.status, BatchRunStatus::kStopped);
   EXPECT_EQ(o.s->files.SUMMNAME, "");
-  EXPECT_EQ(o.result.reason, "Cannot open output file " + o.dir.file("no/such/dir/SALES.syq") +
-                                 ": No such file or directory.");
+  EXPECT_EQ(o.result.reason,
+            "Cannot open " + o.dir.file("no/such/dir/SALES.syq") + ": No such file or directory.");
   for (const std::string& line : o.report.lines)
     EXPECT_LE(line.size(), 80u);
 }

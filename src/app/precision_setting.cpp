@@ -1,0 +1,28 @@
+#include "app/precision_setting.hpp"
+
+#include <QSettings>
+
+namespace tolvane {
+
+namespace {
+constexpr const char* kKey = "precision";
+}
+
+Precision storedPrecision() {
+  const QString value = QSettings().value(QLatin1String(kKey), QStringLiteral("double")).toString();
+  return value == QLatin1String("single") ? Precision::kSingle : Precision::kDouble;
+}
+
+void storePrecision(Precision precision) {
+  QSettings().setValue(QLatin1String(kKey), precision == Precision::kSingle
+                                                ? QStringLiteral("single")
+                                                : QStringLiteral("double"));
+}
+
+QString precisionLabel(Precision precision) {
+  return precision == Precision::kSingle
+             ? QStringLiteral("single precision (the classic arithmetic, about 7 digits)")
+             : QStringLiteral("double precision (about 16 significant digits)");
+}
+
+}  // namespace tolvane

@@ -1,0 +1,100 @@
+#include "matrix/general_format.hpp"
+
+#include <charconv>
+#include <cmath>
+
+namespace tolvane {
+
+namespace {
+
+// Powers of ten that are exact in double.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kMaxExact = 22;
+
+// The standard's route: std::to_chars writes what printf writes.
+int slow(double x, char* out) {
+  return static_cast<int>(std::to_chars(out, out + 32, x, std::chars_format::general, 6).ptr - out);
+}
+
+// |x| 10^k with one rounding.
+double scaled(double ax, int k) {
+  return k >= 0 ? ax * kPow10[k] : ax / kPow10[-k];
+}
+
+}  // namespace
+
+// The six digits are |x| 10^(5 - e) rounded to an integer, where
+// 10^e <= |x| < 10^(e+1). With an exact power of ten that product has one
+// rounding, an error below 6e-11 at its size (under 2^20), so its rounding
+// to an integer is certain unless the fraction lies within 1e-6 of one half;
+// those rare numbers, and magnitudes beyond the exact powers, take the slow
+// route.
+int formatGeneral6(double x, char* out) {
+  const double ax = std::fabs(x);
+  if (!(ax > 0.0) || !std::isfinite(x)) return slow(x, out);
+  int e2 = 0;
+  std::frexp(ax, &e2);               // 2^(e2-1) <= ax < 2^e2
+  int e = ((e2 - 1) * 78913) >> 18;  // floor((e2 - 1) log10 2): e or one below
+  if (5 - e > kMaxExact || e - 5 > kMaxExact) return slow(x, out);
+  double y = scaled(ax, 5 - e);
+  if (y >= 1e6) {
+    ++e;
+    if (e - 5 > kMaxExact) return slow(x, out);
+    y = scaled(ax, 5 - e);
+  }
+  if (y < 1e5 || y >= 1e6) return slow(x, out);
+  const double whole = std::floor(y);
+  const double frac = y - whole;
+  if (std::fabs(frac - 0.5) < 1e-6) return slow(x, out);
+  long n = static_cast<long>(whole) + (frac > 0.5 ? 1 : 0);
+  if (n == 1000000) {
+    n = 100000;
+    ++e;
+  }
+  char digits[6];
+  for (int i = 5; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  int last = 5;  // the last digit that is kept: %g drops trailing zeros
+  while (last > 0 && digits[last] == '0')
+    --last;
+
+  int len = 0;
+  if (x < 0.0) out[len++] = '-';
+  if (e >= -4 && e < 6) {
+    if (e >= 0) {
+      for (int i = 0; i <= e; ++i)
+        out[len++] = digits[i];
+      if (last > e) {
+        out[len++] = '.';
+        for (int i = e + 1; i <= last; ++i)
+          out[len++] = digits[i];
+      }
+    } else {
+      out[len++] = '0';
+      out[len++] = '.';
+      for (int i = 0; i < -e - 1; ++i)
+        out[len++] = '0';
+      for (int i = 0; i <= last; ++i)
+        out[len++] = digits[i];
+    }
+    return len;
+  }
+  out[len++] = digits[0];
+  if (last > 0) {
+    out[len++] = '.';
+    for (int i = 1; i <= last; ++i)
+      out[len++] = digits[i];
+  }
+  out[len++] = 'e';
+  out[len++] = e < 0 ? '-' : '+';
+  const int ae = e < 0 ? -e : e;
+  if (ae >= 100) out[len++] = static_cast<char>('0' + ae / 100);
+  out[len++] = static_cast<char>('0' + ae / 10 % 10);
+  out[len++] = static_cast<char>('0' + ae % 10);
+  return len;
+}
+
+}  // namespace tolvane
