@@ -58,13 +58,16 @@ const char* mark(bool best) {
 
 }  // namespace
 
-void EXTENT_CRITERIA(AnalysisState& s) {
-  PrecisionScope scope(s.precision);
+namespace {
+
+// The title, and whether the criteria can be computed: not when R-squared
+// is 1.
+bool printTitle(const AnalysisState& s) {
   heading(s);
   if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection");
     REPORT_LINE("    methods cannot be applied when R-square = 1.");
-    return;
+    return false;
   }
   if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection methods");
@@ -72,21 +75,27 @@ void EXTENT_CRITERIA(AnalysisState& s) {
     reportLinef("    Note that R-square = %5.4f for these data.", static_cast<double>(s.RSQ));
     REPORT_LINE(BLANK_LINE);
   }
+  return true;
+}
+
+// Select Shape never comes here without an analysis; a caller that does
+// gets a message instead of reads past the results.
+bool haveAnalysisAndPath(const AnalysisState& s) {
+  const int R = s.RANK;
+  return !(R < 1 || R > s.P || s.NSTEPS < 2 || s.MSTEPS < 1 || s.PCOR.rows < R ||
+           s.PCTSTAT.rows < R);
+}
+
+// DYQ and THREEYQ, step by step. False when memory ran out.
+bool computeCriteria(AnalysisState& s) {
   const int R = s.RANK;
   const int nsteps = s.NSTEPS;
-  // Select Shape never comes here without an analysis; a caller that does
-  // gets a message instead of reads past the results.
-  if (R < 1 || R > s.P || nsteps < 2 || s.MSTEPS < 1 || s.PCOR.rows < R || s.PCTSTAT.rows < R) {
-    RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
-    return;
-  }
-
   VectorRec x, u;
   VYQCONST(&x, R, 1.0);
   VYQCONST(&u, R, 0.0);
   MYQCONST(&s.DYQ, nsteps, s.P, 0.0);
   MYQCONST(&s.THREEYQ, nsteps, 5, 0.0);
-  if (!x.exists() || !u.exists() || !s.DYQ.exists() || !s.THREEYQ.exists()) return;
+  if (!x.exists() || !u.exists() || !s.DYQ.exists() || !s.THREEYQ.exists()) return false;
 
   const double N = s.N;
   const double eps = s.EPS;
@@ -143,8 +152,27 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   tab[1][3] = stored(1.1 * maxClik);
   tab[1][4] = stored(1.1 * maxRcoef);
   tab[1][5] = stored(1.1 * maxEbays);
+  return true;
+}
 
-  reportExtentTable(s, extentMinima(s.THREEYQ, R));
+}  // namespace
+
+void EXTENT_CRITERIA(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  if (!printTitle(s)) return;
+  if (!haveAnalysisAndPath(s)) {
+    RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
+    return;
+  }
+  if (!computeCriteria(s)) return;
+  reportExtentTable(s, extentMinima(s.THREEYQ, s.RANK));
+}
+
+bool extentCriteriaResults(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
+  if (!haveAnalysisAndPath(s)) return false;
+  return computeCriteria(s);
 }
 
 ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {

@@ -15,6 +15,12 @@ namespace tolvane {
 // DYQ and THREEYQ as they were.
 void EXTENT_CRITERIA(AnalysisState& s);
 
+// The same DYQ and THREEYQ with nothing shown: no report line, no file.
+// False, with DYQ and THREEYQ as they were, when R-squared is above
+// 1 - EPS or the analysis or path is missing; false too when memory ran
+// out. For repeated fits such as resampling.
+bool extentCriteriaResults(AnalysisState& s);
+
 // The minima of the three criteria over steps 2..NSTEPS of THREEYQ and the
 // GUP step derived from the CLIK minimum.
 struct ExtentMinima {

@@ -62,8 +62,9 @@ struct Job {
   ExtentRequest extent;
 };
 
-// The analysis of one resample, quiet: a state of its own without output
-// files, report lines held and dropped, no menu offered.
+// The analysis of one resample, computing only: a state of its own without
+// output files; least squares and the extent criteria format nothing, the
+// model set-up's few report lines are held and dropped, no menu is offered.
 class ResampleAnalysis {
  public:
   explicit ResampleAnalysis(const Job& job) : job_(job) {}
@@ -81,10 +82,10 @@ class ResampleAnalysis {
     r.precision = job_.s.precision;
     if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
     if (!buildModelData(r).completed()) return ResampleOutcome::kModelStopped;
-    if (!LEAST_SQUARES(r)) return ResampleOutcome::kAnalysisStopped;
+    if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
     if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
     setPath(r);
-    EXTENT_CRITERIA(r);
+    extentCriteriaResults(r);
     if (r.THREEYQ.rows != job_.nsteps || r.DYQ.rows != job_.nsteps)
       return ResampleOutcome::kNoCriteria;
     ChosenExtent extent;
