@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 #include "engine/front_end_hooks.hpp"
 #include "engine/qshape_table.hpp"
@@ -130,27 +131,42 @@ bool decomposeRaw(AnalysisState& s, FitNotes& notes) {
   return true;
 }
 
+// XMAT - U S V' into XPXFIT (holding XMAT) row by row, and its sum of
+// squares. Each element takes its terms in the order k = 1..p and the sum
+// its elements row after row, as a plain triple loop would; running a row's
+// elements side by side only lets them overlap.
+template <class Store>
+double lackOfFitRows(AnalysisState& s) {
+  const int n = s.N, p = s.P;
+  std::vector<double> vt(static_cast<std::size_t>(p) * p);  // V transposed
+  for (int j = 1; j <= p; ++j) {
+    for (int k = 1; k <= p; ++k)
+      vt[static_cast<std::size_t>(k - 1) * p + (j - 1)] = s.DCOS.data[j][k];
+  }
+  double sse = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    double* fit = s.XPXFIT.data.row(i);
+    const double* u = s.WORKMAT.data.row(i);
+    for (int k = 1; k <= p; ++k) {
+      const double us = u[k - 1] * s.SVAL.data[k];
+      const double* v = vt.data() + static_cast<std::size_t>(k - 1) * p;
+      for (int j = 0; j < p; ++j)
+        fit[j] = Store::round(fit[j] - us * v[j]);
+    }
+    for (int j = 0; j < p; ++j)
+      sse = Store::round(sse + fit[j] * fit[j]);
+  }
+  return sse;
+}
+
 // Step 3 (raw data): the lack of fit of the decomposition, XMAT - U S V',
 // left in XPXFIT with its sum of squares in notes.sse. Missing memory
 // returns false with sse 0.
 bool svdLackOfFit(AnalysisState& s, FitNotes& notes) {
-  const int n = s.N, p = s.P;
   notes.sse = 0.0;
   MYQ_COPY(&s.XPXFIT, s.XMAT);
   if (!s.XPXFIT.exists()) return false;
-  double sse = 0.0;
-  for (int i = 1; i <= n; ++i) {
-    for (int j = 1; j <= p; ++j) {
-      for (int k = 1; k <= p; ++k) {
-        const double term =
-            static_cast<double>(s.WORKMAT.data[i][k]) * s.SVAL.data[k] * s.DCOS.data[j][k];
-        s.XPXFIT.data[i][j] = stored(static_cast<double>(s.XPXFIT.data[i][j]) - term);
-      }
-      const double e = s.XPXFIT.data[i][j];
-      sse = addRounded(sse, e * e);
-    }
-  }
-  notes.sse = sse;
+  notes.sse = singlePrecision() ? lackOfFitRows<SingleStore>(s) : lackOfFitRows<DoubleStore>(s);
   return true;
 }
 
@@ -289,20 +305,38 @@ bool likelihoodEllipsoid(const AnalysisState& s, MatrixRec* ellipsoid) {
   return true;
 }
 
+// V S^2 V' into XPXFIT row by row, each element summing its terms in the
+// order k = 1..RANK.
+template <class Store>
+void crossProductRows(AnalysisState& s) {
+  const int p = s.P, rank = s.RANK;
+  std::vector<double> vt(static_cast<std::size_t>(rank) * p);  // kept columns of V, transposed
+  for (int j = 1; j <= p; ++j) {
+    for (int k = 1; k <= rank; ++k)
+      vt[static_cast<std::size_t>(k - 1) * p + (j - 1)] = s.DCOS.data[j][k];
+  }
+  for (int i = 1; i <= p; ++i) {
+    double* fit = s.XPXFIT.data.row(i);
+    for (int j = 0; j < p; ++j)
+      fit[j] = 0.0;
+    for (int k = 1; k <= rank; ++k) {
+      const double sv = s.SVAL.data[k];
+      const double vs = static_cast<double>(s.DCOS.data[i][k]) * sv * sv;
+      const double* v = vt.data() + static_cast<std::size_t>(k - 1) * p;
+      for (int j = 0; j < p; ++j)
+        fit[j] = Store::round(fit[j] + vs * v[j]);
+    }
+  }
+}
+
 // Step 7: XPXFIT rebuilt from the kept axes, V S^2 V'.
 bool rebuildCrossProducts(AnalysisState& s) {
-  const int p = s.P, rank = s.RANK;
-  MYQCONST(&s.XPXFIT, p, p, 0.0);
+  MYQCONST(&s.XPXFIT, s.P, s.P, 0.0);
   if (!s.XPXFIT.exists()) return false;
-  for (int i = 1; i <= p; ++i) {
-    for (int j = 1; j <= p; ++j) {
-      s.XPXFIT.data[i][j] = 0.0f;
-      for (int k = 1; k <= rank; ++k) {
-        const double sv = s.SVAL.data[k];
-        const double term = static_cast<double>(s.DCOS.data[i][k]) * sv * sv * s.DCOS.data[j][k];
-        s.XPXFIT.data[i][j] = addRounded(s.XPXFIT.data[i][j], term);
-      }
-    }
+  if (singlePrecision()) {
+    crossProductRows<SingleStore>(s);
+  } else {
+    crossProductRows<DoubleStore>(s);
   }
   return true;
 }

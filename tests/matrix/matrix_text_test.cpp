@@ -112,6 +112,49 @@ TEST(MatrixText, ColumnStatistics) {
   EXPECT_NEAR(corr.data[1][2], sxy / std::sqrt(sxx * syy), 1e-6);
 }
 
+// Every sum of products of deviations runs over the observations in order,
+// each partial sum stored: single-precision results depend on that order
+// bit for bit. Checked against the plain loop in both precisions.
+TEST(MatrixText, ColumnStatisticsSumInObservationOrder) {
+  const int n = 37, p = 6;
+  MatrixRec x;
+  x.allocate(n, p);
+  unsigned state = 12345u;
+  for (int k = 1; k <= n; ++k) {
+    for (int j = 1; j <= p; ++j) {
+      state = state * 1103515245u + 12345u;
+      // Wide spread of magnitudes, so that the order of the sums shows.
+      x.data[k][j] = static_cast<float>(((state >> 8) & 0xFFFF) / 4096.0 * (j == 3 ? 1e4 : 1.0));
+    }
+  }
+  for (Precision precision : {Precision::kSingle, Precision::kDouble}) {
+    PrecisionScope scope(precision);
+    VectorRec mean, sd;
+    MatrixRec corr;
+    MYQ_STAT(x, &mean, &sd, &corr);
+    ASSERT_EQ(corr.rows, p);
+    for (int i = 1; i <= p; ++i) {
+      double cii = 0.0;
+      for (int k = 1; k <= n; ++k) {
+        const double d = static_cast<double>(x.data[k][i]) - mean.data[i];
+        cii = stored(cii + d * d);
+      }
+      EXPECT_EQ(sd.data[i], stored(std::sqrt(cii / (n - 1)))) << i;
+      for (int j = 1; j <= p; ++j) {
+        if (i == j) continue;
+        double c = 0.0;
+        for (int k = 1; k <= n; ++k) {
+          const double di = static_cast<double>(x.data[k][i]) - mean.data[i];
+          const double dj = static_cast<double>(x.data[k][j]) - mean.data[j];
+          c = stored(c + di * dj);
+        }
+        const double denom = static_cast<double>(n - 1) * sd.data[i] * sd.data[j];
+        EXPECT_EQ(corr.data[i][j], stored(c / denom)) << i << "," << j;
+      }
+    }
+  }
+}
+
 TEST(MatrixText, StatisticsOfTooFewRowsAreReportedNotHidden) {
   resetReportStore();
   MatrixRec x;
