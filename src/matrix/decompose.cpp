@@ -43,7 +43,13 @@ void transposeSquare(Rows1<float> m, int n) {
 // bidiagonal form, w the diagonal and e the superdiagonal (e[i] sits above
 // w[i], e[1] is 0). The reflections stay in a for steps 2 and 3. Returns
 // the norm of the bidiagonal form, the largest |w[i]| + |e[i]|.
-double bidiagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<double> e) {
+//
+// Each column's product with the reflection is summed over the rows in
+// order, as one column at a time would; the sums of all columns are taken
+// together row by row, which reads a's rows in place. `sums` holds n
+// values.
+double bidiagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<double> e,
+                     double* sums) {
   double g = 0.0;
   double scale = 0.0;
   double anorm = 0.0;
@@ -64,13 +70,23 @@ double bidiagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<dou
       g = -COPY_SIGN(std::sqrt(s), f);
       const double h = f * g - s;
       a[i][i] = f - g;
-      for (int j = l; j <= n; ++j) {
-        s = 0.0;
-        for (int k = i; k <= m; ++k)
-          s += a[k][i] * a[k][j];
-        f = s / h;
-        for (int k = i; k <= m; ++k)
-          a[k][j] += f * a[k][i];
+      // Column j's update touches column j alone, so every sum can be
+      // taken before any update.
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = 0.0;
+      for (int k = i; k <= m; ++k) {
+        const double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          sums[j - 1] += aki * ak[j - 1];
+      }
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] /= h;
+      for (int k = i; k <= m; ++k) {
+        double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          ak[j - 1] += sums[j - 1] * aki;
       }
       for (int k = i; k <= m; ++k)
         a[k][i] *= scale;
@@ -142,7 +158,8 @@ void accumulateRight(Rows1<double> a, int n, Array1<double> e, Rows1<double> v) 
 }
 
 // Step 3: accumulate the left-hand transformations into a, which becomes U.
-void accumulateLeft(Rows1<double> a, int m, int n, Array1<double> w) {
+// As in step 1, the column sums are taken together row by row.
+void accumulateLeft(Rows1<double> a, int m, int n, Array1<double> w, double* sums) {
   for (int i = n; i >= 1; --i) {
     const int l = i + 1;
     const double g = w[i];
@@ -150,13 +167,22 @@ void accumulateLeft(Rows1<double> a, int m, int n, Array1<double> w) {
       a[i][j] = 0.0;
     if (g != 0.0) {
       const double ginv = 1.0 / g;
-      for (int j = l; j <= n; ++j) {
-        double s = 0.0;
-        for (int k = l; k <= m; ++k)
-          s += a[k][i] * a[k][j];
-        const double f = (s / a[i][i]) * ginv;
-        for (int k = i; k <= m; ++k)
-          a[k][j] += f * a[k][i];
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = 0.0;
+      for (int k = l; k <= m; ++k) {
+        const double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          sums[j - 1] += aki * ak[j - 1];
+      }
+      const double aii = a[i][i];
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = (sums[j - 1] / aii) * ginv;
+      for (int k = i; k <= m; ++k) {
+        double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          ak[j - 1] += sums[j - 1] * aki;
       }
       for (int j = i; j <= m; ++j)
         a[j][i] *= ginv;
@@ -294,11 +320,18 @@ void diagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<double>
 void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
   Array1<double> e = DVECTOR(n);
   if (!e) return;
-  const double anorm = bidiagonalize(a, m, n, w, e);
+  // The column sums of steps 1 and 3.
+  Array1<double> sums = DVECTOR(n);
+  if (!sums) {
+    DVECTOR_FREE(e);
+    return;
+  }
+  const double anorm = bidiagonalize(a, m, n, w, e, sums.first());
   SVDNORM = anorm;
   accumulateRight(a, n, e, v);
-  accumulateLeft(a, m, n, w);
+  accumulateLeft(a, m, n, w, sums.first());
   diagonalize(a, m, n, w, e, v, anorm);
+  DVECTOR_FREE(sums);
   DVECTOR_FREE(e);
 }
 
