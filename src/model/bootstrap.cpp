@@ -286,6 +286,38 @@ bool runAll(const Job& job, const BootstrapSettings& settings, Slots& slots,
   return true;
 }
 
+// Neighbouring cells gathered at once: each resample's trace is read a cache
+// line at a time instead of a value at a time.
+constexpr std::size_t kCellBlock = 16;
+
+// The interval and median of every cell of the path (step and predictor),
+// a block of cells at a time, taking blocks from `next` until none is left.
+void cellQuantiles(const Slots& slots, const std::vector<int>& used, std::size_t cells,
+                   const double* probabilities, std::atomic<std::size_t>& next,
+                   BootstrapResult& res) {
+  std::vector<float> values(used.size());
+  std::vector<float> block(kCellBlock * used.size());
+  double q[3];
+  for (;;) {
+    const std::size_t c0 = next.fetch_add(kCellBlock, std::memory_order_relaxed);
+    if (c0 >= cells) return;
+    const std::size_t width = std::min(kCellBlock, cells - c0);
+    for (std::size_t u = 0; u < used.size(); ++u) {
+      const float* from = slots.traces.data() + static_cast<std::size_t>(used[u]) * cells + c0;
+      for (std::size_t c = 0; c < width; ++c)
+        block[c * used.size() + u] = from[c];
+    }
+    for (std::size_t c = 0; c < width; ++c) {
+      std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(c * used.size()), used.size(),
+                  values.begin());
+      quantilesOf(values, probabilities, 3, q);
+      res.lower[c0 + c] = q[0];
+      res.median[c0 + c] = q[1];
+      res.upper[c0 + c] = q[2];
+    }
+  }
+}
+
 void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
   const int B = res.settings.resamples, P = job.P, nsteps = job.nsteps;
   std::vector<int> used;
@@ -316,29 +348,26 @@ void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
   res.lower.assign(cells, 0.0);
   res.median.assign(cells, 0.0);
   res.upper.assign(cells, 0.0);
-  std::vector<float> values(used.size());
-  double q[5];
-  // A block of neighbouring cells is gathered at once: each resample's
-  // trace is read a cache line at a time instead of a value at a time.
-  constexpr std::size_t kBlock = 16;
-  std::vector<float> block(kBlock * used.size());
-  for (std::size_t c0 = 0; c0 < cells; c0 += kBlock) {
-    const std::size_t width = std::min(kBlock, cells - c0);
-    for (std::size_t u = 0; u < used.size(); ++u) {
-      const float* from = slots.traces.data() + static_cast<std::size_t>(used[u]) * perTrace + c0;
-      for (std::size_t c = 0; c < width; ++c)
-        block[c * used.size() + u] = from[c];
-    }
-    for (std::size_t c = 0; c < width; ++c) {
-      std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(c * used.size()), used.size(),
-                  values.begin());
-      quantilesOf(values, probabilities, 3, q);
-      res.lower[c0 + c] = q[0];
-      res.median[c0 + c] = q[1];
-      res.upper[c0 + c] = q[2];
+  // Each cell is summarized alone, so that the split over threads does not
+  // change a bit.
+  std::atomic<std::size_t> next{0};
+  int threads = res.settings.threads > 0 ? res.settings.threads
+                                         : static_cast<int>(std::thread::hardware_concurrency());
+  threads = std::clamp(threads, 1, static_cast<int>(cells / kCellBlock) + 1);
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back([&] { cellQuantiles(slots, used, cells, probabilities, next, res); });
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
     }
   }
+  cellQuantiles(slots, used, cells, probabilities, next, res);
+  for (std::thread& h : helpers)
+    h.join();
 
+  std::vector<float> values(used.size());
+  double q[5];
   res.chosenLower.assign(P, 0.0);
   res.chosenMedian.assign(P, 0.0);
   res.chosenUpper.assign(P, 0.0);
