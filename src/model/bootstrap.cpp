@@ -63,8 +63,9 @@ struct Job {
 };
 
 // The analysis of one resample, computing only: a state of its own without
-// output files; least squares and the extent criteria format nothing, the
-// model set-up's few report lines are held and dropped, no menu is offered.
+// output files, in which the model data, least squares and the extent
+// criteria format nothing; what a toolkit routine reports of misuse is held
+// and dropped, and no menu is offered.
 class ResampleAnalysis {
  public:
   explicit ResampleAnalysis(const Job& job) : job_(job) {}
@@ -81,7 +82,7 @@ class ResampleAnalysis {
     AnalysisState r;
     r.precision = job_.s.precision;
     if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
-    if (!buildModelData(r).completed()) return ResampleOutcome::kModelStopped;
+    if (!buildModelDataResults(r).completed()) return ResampleOutcome::kModelStopped;
     if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
     if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
     setPath(r);

@@ -12,6 +12,7 @@
 #include "engine/extent_criteria.hpp"
 #include "engine/least_squares.hpp"
 #include "engine/select_shape.hpp"
+#include "input/model_setup.hpp"
 #include "model_setup.hpp"
 
 namespace tolvane {
@@ -176,6 +177,60 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NoResidualDfSingle", &kShortX, &kShortY, 0, 1, Precision::kSingle, 0},
         Case{"NoResidualDfCrossDouble", &kShortX, &kShortY, 1, 1, Precision::kDouble, 0}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// The model data of raw observations, built with and without showing: the
+// same values, and nothing shown by the second.
+TEST(ComputeOnlyModelData, SameValuesAndNothingShown) {
+  for (Precision precision : {Precision::kSingle, Precision::kDouble}) {
+    for (int scalecode : {0, 1, 2}) {
+      PrecisionScope scope(precision);
+      AnalysisState full, quiet;
+      for (AnalysisState* s : {&full, &quiet}) {
+        const int n = static_cast<int>(kHaldY.size());
+        s->precision = precision;
+        s->XPXFORM = 0;
+        s->NVAR = 5;
+        s->NOBS = n;
+        s->P = 4;
+        s->YCOL = 5;
+        s->YNAME = "y";
+        for (int i = 1; i <= 4; ++i) {
+          s->XCOL[i] = i;
+          s->XNAME[i] = "x" + std::to_string(i);
+        }
+        s->SCALECODE = scalecode;
+        s->memory.N1TEXT = "2";
+        s->memory.N2TEXT = "12";
+        ASSERT_TRUE(s->DATA.allocate(n, 5));
+        for (int k = 1; k <= n; ++k) {
+          for (int i = 1; i <= 4; ++i)
+            s->DATA.data[k][i] = kHaldX[i - 1][k - 1];
+          s->DATA.data[k][5] = kHaldY[k - 1];
+        }
+        testing::openScratchOutputs(*s);
+      }
+      testing::ReportCapture fullLines;
+      ASSERT_TRUE(buildModelData(full).completed());
+      EXPECT_FALSE(fullLines.lines().empty());
+      testing::ReportCapture quietLines;
+      ASSERT_TRUE(buildModelDataResults(quiet).completed());
+      EXPECT_TRUE(quietLines.lines().empty());
+      EXPECT_EQ(fileText(quiet.files.SUMMFILE), "");
+      EXPECT_EQ(fileText(quiet.files.TRACEFILE), "");
+      EXPECT_NE(fileText(full.files.TRACEFILE), "");
+      EXPECT_EQ(full.N1, quiet.N1);
+      EXPECT_EQ(full.N2, quiet.N2);
+      EXPECT_EQ(full.N, quiet.N);
+      expectSameBits(full.XMAT, quiet.XMAT, "XMAT");
+      expectSameBits(full.YVEC, quiet.YVEC, "YVEC");
+      expectSameBits(full.XAVG, quiet.XAVG, "XAVG");
+      expectSameBits(full.XSTD, quiet.XSTD, "XSTD");
+      expectSameBits(full.XCOR, quiet.XCOR, "XCOR");
+      expectSameBits(full.YAVG, quiet.YAVG, "YAVG");
+      expectSameBits(full.YSTD, quiet.YSTD, "YSTD");
+    }
+  }
+}
 
 // Without an analysis the compute-only criteria leave the path alone, as the
 // full ones do, and say so by their result instead of a report line.
