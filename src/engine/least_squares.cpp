@@ -85,16 +85,11 @@ bool decomposeRaw(AnalysisState& s, FitNotes& notes) {
     if (v) DATRIX_FREE(v, p);
     return false;
   }
-  char text[128];
   const bool single = singlePrecision();
   for (int i = 1; i <= n; ++i) {
     for (int j = 1; j <= p; ++j) {
-      double x = s.XMAT.data[i][j];
-      if (single) {
-        std::snprintf(text, sizeof text, "%20.8f", x);
-        if (std::sscanf(text, "%lf", &x) != 1) x = 0.0;
-      }
-      a[i][j] = x;
+      const double x = s.XMAT.data[i][j];
+      a[i][j] = single ? roundedToEightDecimals(x) : x;
     }
   }
   for (int j = 1; j <= p; ++j) {

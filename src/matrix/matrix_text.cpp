@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -176,6 +177,25 @@ void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* cor
     }
     corr->data[i][i] = 1.0;
   }
+}
+
+double roundedToEightDecimals(double x) {
+  // Both conversions are correctly rounded in printf and scanf as in the
+  // standard library's exact ones, which give the same number many times
+  // faster. Values those cannot take go the long way.
+  char text[400];
+  if (std::isfinite(x)) {
+    const auto printed = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, 8);
+    if (printed.ec == std::errc()) {
+      double y = 0.0;
+      const auto read = std::from_chars(text, printed.ptr, y);
+      if (read.ec == std::errc() && read.ptr == printed.ptr) return y;
+    }
+  }
+  std::snprintf(text, sizeof text, "%20.8f", x);
+  double y = 0.0;
+  if (std::sscanf(text, "%lf", &y) != 1) y = 0.0;
+  return y;
 }
 
 }  // namespace tolvane

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -153,6 +155,45 @@ TEST(MatrixText, ColumnStatisticsSumInObservationOrder) {
       }
     }
   }
+}
+
+// The fast rounding to 8 decimals against the printed and re-read text it
+// stands for, bit for bit: standardized data, large and tiny magnitudes,
+// values next to a decimal tie, signed zeros and what cannot be printed
+// exactly.
+TEST(MatrixText, EightDecimalsAsPrintedAndReadBack) {
+  auto viaText = [](double x) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%20.8f", x);
+    double y = 0.0;
+    if (std::sscanf(text, "%lf", &y) != 1) y = 0.0;
+    return y;
+  };
+  std::vector<double> values = {
+      0.0,     -0.0,      1e-9, -1e-9,   0.000000005, -0.000000005, 0.5,
+      1.0 / 3, 123456.78, 1e15, -2.5e22, 1.7e308,     4.9e-324,     0.12345678500000001};
+  unsigned long long state = 88172645463325252ull;
+  for (int i = 0; i < 200000; ++i) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;  // [0, 1)
+    const int exponent = static_cast<int>(state % 41) - 20;
+    values.push_back((unit - 0.5) * std::pow(10.0, exponent));
+    // Next to a tie at the ninth decimal.
+    const double tie = (std::floor(unit * 1e8) + 0.5) / 1e8;
+    values.push_back(std::nextafter(tie, 0.0));
+    values.push_back(std::nextafter(tie, 1.0));
+  }
+  int differ = 0;
+  for (double x : values) {
+    const double fast = roundedToEightDecimals(x), slow = viaText(x);
+    if (std::memcmp(&fast, &slow, sizeof fast) != 0 && ++differ <= 5)
+      ADD_FAILURE() << std::hexfloat << x << ": " << fast << " against " << slow;
+  }
+  EXPECT_EQ(differ, 0);
+  EXPECT_TRUE(std::signbit(roundedToEightDecimals(-1e-10)));
+  EXPECT_TRUE(std::isnan(roundedToEightDecimals(std::nan(""))));
 }
 
 TEST(MatrixText, StatisticsOfTooFewRowsAreReportedNotHidden) {
