@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -13,7 +13,7 @@
 #include "engine/least_squares.hpp"
 #include "engine/select_shape.hpp"
 #include "input/model_setup.hpp"
-#include "model_setup.hpp"
+#include "support/engine_state_setup.hpp"
 
 namespace tolvane {
 namespace {

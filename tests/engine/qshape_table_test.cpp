@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model_setup.hpp"
+#include "support/engine_state_setup.hpp"
 
 namespace tolvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "input/batch_reader.hpp"
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {
