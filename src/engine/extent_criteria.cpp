@@ -86,8 +86,11 @@ bool haveAnalysisAndPath(const AnalysisState& s) {
            s.PCTSTAT.rows < R);
 }
 
-// DYQ and THREEYQ, step by step. False when memory ran out.
-bool computeCriteria(AnalysisState& s) {
+// DYQ and THREEYQ, step by step; `deltaStep(step, k)` fills row `step` of
+// DYQ as DELTA_STEP does and returns its constant. False when memory ran
+// out.
+template <class DeltaStep>
+bool computeCriteria(AnalysisState& s, DeltaStep deltaStep) {
   const int R = s.RANK;
   const int nsteps = s.NSTEPS;
   VectorRec x, u;
@@ -108,7 +111,7 @@ bool computeCriteria(AnalysisState& s) {
   double maxClik = 0.0, maxRcoef = 0.0, maxEbays = 0.0;
   double k = 0.0;
   for (int step = 1; step <= nsteps; ++step) {
-    k = DELTA_STEP(s, step, k);
+    k = deltaStep(step, k);
     if (step == 1) continue;
     const double m = static_cast<double>(step - 1) / s.MSTEPS;
     const Array1<double> delta = s.DYQ.data[step];
@@ -164,7 +167,7 @@ void EXTENT_CRITERIA(AnalysisState& s) {
     RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
     return;
   }
-  if (!computeCriteria(s)) return;
+  if (!computeCriteria(s, [&s](int step, double k) { return DELTA_STEP(s, step, k); })) return;
   reportExtentTable(s, extentMinima(s.THREEYQ, s.RANK));
 }
 
@@ -172,7 +175,19 @@ bool extentCriteriaResults(AnalysisState& s) {
   PrecisionScope scope(s.precision);
   if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
   if (!haveAnalysisAndPath(s)) return false;
-  return computeCriteria(s);
+  return computeCriteria(s, [&s](int step, double k) { return DELTA_STEP(s, step, k); });
+}
+
+bool extentCriteriaFromSteps(AnalysisState& s, const DeltaRow* delta, const double* k) {
+  PrecisionScope scope(s.precision);
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
+  if (!haveAnalysisAndPath(s)) return false;
+  return computeCriteria(s, [&](int step, double) {
+    const Array1<double> row = s.DYQ.data[step];
+    for (int i = 1; i <= s.P; ++i)
+      row[i] = stored(delta[step - 1][i]);
+    return k[step - 1];
+  });
 }
 
 ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/analysis_state.hpp"
+#include "engine/delta_step.hpp"
 
 namespace tolvane {
 
@@ -20,6 +21,12 @@ void EXTENT_CRITERIA(AnalysisState& s);
 // 1 - EPS or the analysis or path is missing; false too when memory ran
 // out. For repeated fits such as resampling.
 bool extentCriteriaResults(AnalysisState& s);
+
+// extentCriteriaResults from delta factors already found: delta[step - 1]
+// and k[step - 1] for steps 1..NSTEPS, as DELTA_STEP finds them taking the
+// steps in turn (the factors before DYQ rounds them). The same DYQ and
+// THREEYQ without finding them again.
+bool extentCriteriaFromSteps(AnalysisState& s, const DeltaRow* delta, const double* k);
 
 // The minima of the three criteria over steps 2..NSTEPS of THREEYQ and the
 // GUP step derived from the CLIK minimum.

@@ -55,6 +55,29 @@ class RowDraws {
   std::uint64_t state_;
 };
 
+// The extent the request chooses on a path already walked.
+bool chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk, const ExtentRequest& request,
+                        ChosenExtent* extent, std::string* why) {
+  // The likelihood criteria and a number need nothing more; the others are
+  // computed only when asked for.
+  ComparisonCriteria cc;
+  switch (request.criterion) {
+    case ExtentCriterion::kClik:
+    case ExtentCriterion::kEbays:
+    case ExtentCriterion::kRcoef:
+    case ExtentCriterion::kGup:
+    case ExtentCriterion::kMcal:
+      break;
+    default:
+      if (!computeComparisonCriteria(s, walk, &cc)) {
+        *why = "the comparison criteria could not be computed";
+        return false;
+      }
+      break;
+  }
+  return chooseExtent(s, walk, cc, request, extent, why);
+}
+
 // What every resample shares: the data's settings, read only.
 struct Job {
   const AnalysisState& s;
@@ -86,12 +109,15 @@ class ResampleAnalysis {
     if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
     if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
     setPath(r);
-    extentCriteriaResults(r);
+    // One walk along the path gives the criteria and the choice alike.
+    if (!walkPath(r, &walk_)) return ResampleOutcome::kNoCriteria;
+    extentCriteriaFromSteps(r, walk_.delta.data(), walk_.k.data());
     if (r.THREEYQ.rows != job_.nsteps || r.DYQ.rows != job_.nsteps)
       return ResampleOutcome::kNoCriteria;
     ChosenExtent extent;
     std::string why;
-    if (!chooseResampleExtent(r, job_.extent, &extent, &why)) return ResampleOutcome::kNoCriteria;
+    if (!chooseExtentOnWalk(r, walk_, job_.extent, &extent, &why))
+      return ResampleOutcome::kNoCriteria;
     *chosenMcal = extent.mcal;
     coefficientsAt(r, extent.delta, chosen);
     for (int j = 0; j < job_.P; ++j) {
@@ -183,6 +209,7 @@ class ResampleAnalysis {
   const Job& job_;
   std::vector<std::string> held_;
   std::vector<double> gt_;  // G transposed, kept from one resample to the next
+  PathWalk walk_;
 };
 
 // Every resample's results, in slots by resample index: where a thread puts
@@ -422,24 +449,7 @@ bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
     *why = "no path has been traced";
     return false;
   }
-  // The likelihood criteria and a number need nothing more; the others are
-  // computed only when asked for.
-  ComparisonCriteria cc;
-  switch (request.criterion) {
-    case ExtentCriterion::kClik:
-    case ExtentCriterion::kEbays:
-    case ExtentCriterion::kRcoef:
-    case ExtentCriterion::kGup:
-    case ExtentCriterion::kMcal:
-      break;
-    default:
-      if (!computeComparisonCriteria(s, walk, &cc)) {
-        *why = "the comparison criteria could not be computed";
-        return false;
-      }
-      break;
-  }
-  return chooseExtent(s, walk, cc, request, extent, why);
+  return chooseExtentOnWalk(s, walk, request, extent, why);
 }
 
 void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b) {

@@ -161,6 +161,21 @@ TEST_P(ComputeOnly, SameResultsAndNothingShown) {
   expectSameBits(full.THREEYQ, quiet.THREEYQ, "THREEYQ");
   EXPECT_EQ(fileText(quiet.files.SUMMFILE), "");
   EXPECT_EQ(fileText(quiet.files.TRACEFILE), "");
+
+  // The same from the delta factors of a walk along the path taken first.
+  std::vector<DeltaRow> delta(static_cast<std::size_t>(quiet.NSTEPS));
+  std::vector<double> k(delta.size());
+  double kk = 0.0;
+  for (int step = 1; step <= quiet.NSTEPS; ++step) {
+    const double m = static_cast<double>(step - 1) / quiet.MSTEPS;
+    ASSERT_TRUE(deltaFactorsAt(quiet, m, kk, delta[step - 1], &kk));
+    k[step - 1] = kk;
+  }
+  quiet.DYQ.release();
+  quiet.THREEYQ.release();
+  ASSERT_TRUE(extentCriteriaFromSteps(quiet, delta.data(), k.data()));
+  expectSameBits(full.DYQ, quiet.DYQ, "DYQ from the walk");
+  expectSameBits(full.THREEYQ, quiet.THREEYQ, "THREEYQ from the walk");
 }
 
 INSTANTIATE_TEST_SUITE_P(
