@@ -14,43 +14,13 @@
 #include "engine/analysis_state.hpp"
 #include "engine/path_dialog.hpp"
 #include "engine/select_shape.hpp"
-#include "input/batch_dialogs.hpp"
-#include "input/batch_input_run.hpp"
 #include "model/bootstrap.hpp"
 #include "report/report.hpp"
+#include "support/example_run.hpp"
 
 namespace {
 
 using namespace tolvane;
-
-struct OkDialogs : BatchDialogs {
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-};
-
-struct EightSteps : PathDialog {
-  void run(PathDialogModel& m) override {
-    m.clickShape(kShapeQ);
-    m.clickSteps(kStepsEight);
-    m.editQText("0.0");
-    m.ok();
-  }
-};
 
 // The example analysed and traced once in each precision; its output files
 // go to a scratch folder that is removed at once.
@@ -62,18 +32,14 @@ AnalysisState& wideState(Precision precision) {
   if (!ready[at]) {
     s.precision = precision;
     PrecisionScope scope(precision);
-    std::string dir = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
-    if (::mkdtemp(dir.data()) == nullptr) std::abort();
-    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/wide.ayq";
+    testing::TempDir dir;
     std::vector<std::string> held;
     ReportCapture capture(&held);
-    OkDialogs dialogs;
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr || !runBatchInput(s, {in, path, dir, 1}, dialogs).completed()) std::abort();
-    EightSteps pick;
+    if (!dir.ok() || !testing::runDataFile(s, testing::examplePath("wide.ayq"), dir.path()))
+      std::abort();
+    testing::PathPick pick(kShapeQ, kStepsEight, "0.0");
     if (!SELECT_SHAPE(s, pick)) std::abort();
     s.files.closeBoth();
-    std::filesystem::remove_all(dir);
     ready[at] = true;
   }
   return s;

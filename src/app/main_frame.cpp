@@ -579,14 +579,16 @@ void MainFrame::chooseExtent() {
 
 void MainFrame::choosePrecision() {
   const QStringList items{precisionLabel(Precision::kDouble), precisionLabel(Precision::kSingle)};
-  const Precision current = storedPrecision();
-  bool ok = false;
-  const QString picked =
-      QInputDialog::getItem(dialogOwner(), QStringLiteral("Precision"),
-                            QStringLiteral("Arithmetic for the next data file read:"), items,
-                            current == Precision::kSingle ? 1 : 0, false, &ok);
-  if (!ok) return;
-  const Precision chosen = picked == items.at(1) ? Precision::kSingle : Precision::kDouble;
+  QInputDialog dialog(dialogOwner());
+  dialog.setObjectName(QStringLiteral("precisionDialog"));
+  dialog.setWindowTitle(QStringLiteral("Precision"));
+  dialog.setLabelText(QStringLiteral("Arithmetic for the next data file read:"));
+  dialog.setComboBoxItems(items);
+  dialog.setComboBoxEditable(false);
+  dialog.setTextValue(precisionLabel(storedPrecision()));
+  if (dialog.exec() != QDialog::Accepted) return;
+  const Precision chosen =
+      dialog.textValue() == items.at(1) ? Precision::kSingle : Precision::kDouble;
   storePrecision(chosen);
   // The analysis on screen keeps the arithmetic it was read in: mixing the
   // two within one analysis would match neither.

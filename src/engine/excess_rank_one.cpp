@@ -13,7 +13,9 @@ bool ExcessStep::reserve(int p, ExcessSolver solver, ExcessResult& out) noexcept
     rankOne_.reserve(p);
     if (solver == ExcessSolver::kDense) {
       dense_.resize(p, p);
-      denseSolver_ = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(p);
+      // Built in place: the sized constructor leaves the status unset, and
+      // moving it would read that.
+      denseSolver_.emplace(p);
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -95,11 +97,12 @@ bool ExcessStep::decompose(int p, double F, ExcessSolver solver, ExcessResult& o
     for (int j = 0; j < p; ++j)
       dense_(i, j) = (i == j ? diag_[i] : 0.0) - F * v_[i] * v_[j];
   }
-  denseSolver_.compute(dense_);
-  if (denseSolver_.info() != Eigen::Success) return false;
+  if (!denseSolver_) denseSolver_.emplace(p);
+  denseSolver_->compute(dense_);
+  if (denseSolver_->info() != Eigen::Success) return false;
   for (int k = 0; k < p; ++k) {
-    out.e[k] = denseSolver_.eigenvalues()(p - 1 - k);
-    out.u[k] = denseSolver_.eigenvectors()(k, 0);
+    out.e[k] = denseSolver_->eigenvalues()(p - 1 - k);
+    out.u[k] = denseSolver_->eigenvectors()(k, 0);
   }
   return true;
 }

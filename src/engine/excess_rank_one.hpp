@@ -6,6 +6,7 @@
 #pragma once
 
 #include <Eigen/Dense>
+#include <optional>
 #include <vector>
 
 #include "matrix/rank_one_eigen.hpp"
@@ -53,7 +54,7 @@ class ExcessStep {
   std::vector<double> v_, floor_, extra_, diag_;
   RankOneEigen rankOne_;
   Eigen::MatrixXd dense_;
-  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> denseSolver_;
+  std::optional<Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>> denseSolver_;
 };
 
 }  // namespace tolvane

@@ -58,13 +58,16 @@ const char* mark(bool best) {
 
 }  // namespace
 
-void EXTENT_CRITERIA(AnalysisState& s) {
-  PrecisionScope scope(s.precision);
+namespace {
+
+// The title, and whether the criteria can be computed: not when R-squared
+// is 1.
+bool printTitle(const AnalysisState& s) {
   heading(s);
   if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection");
     REPORT_LINE("    methods cannot be applied when R-square = 1.");
-    return;
+    return false;
   }
   if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection methods");
@@ -72,21 +75,30 @@ void EXTENT_CRITERIA(AnalysisState& s) {
     reportLinef("    Note that R-square = %5.4f for these data.", static_cast<double>(s.RSQ));
     REPORT_LINE(BLANK_LINE);
   }
+  return true;
+}
+
+// Select Shape never comes here without an analysis; a caller that does
+// gets a message instead of reads past the results.
+bool haveAnalysisAndPath(const AnalysisState& s) {
+  const int R = s.RANK;
+  return !(R < 1 || R > s.P || s.NSTEPS < 2 || s.MSTEPS < 1 || s.PCOR.rows < R ||
+           s.PCTSTAT.rows < R);
+}
+
+// DYQ and THREEYQ, step by step; `deltaStep(step, k)` fills row `step` of
+// DYQ as DELTA_STEP does and returns its constant. False when memory ran
+// out.
+template <class DeltaStep>
+bool computeCriteria(AnalysisState& s, DeltaStep deltaStep) {
   const int R = s.RANK;
   const int nsteps = s.NSTEPS;
-  // Select Shape never comes here without an analysis; a caller that does
-  // gets a message instead of reads past the results.
-  if (R < 1 || R > s.P || nsteps < 2 || s.MSTEPS < 1 || s.PCOR.rows < R || s.PCTSTAT.rows < R) {
-    RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
-    return;
-  }
-
   VectorRec x, u;
   VYQCONST(&x, R, 1.0);
   VYQCONST(&u, R, 0.0);
   MYQCONST(&s.DYQ, nsteps, s.P, 0.0);
   MYQCONST(&s.THREEYQ, nsteps, 5, 0.0);
-  if (!x.exists() || !u.exists() || !s.DYQ.exists() || !s.THREEYQ.exists()) return;
+  if (!x.exists() || !u.exists() || !s.DYQ.exists() || !s.THREEYQ.exists()) return false;
 
   const double N = s.N;
   const double eps = s.EPS;
@@ -99,7 +111,7 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   double maxClik = 0.0, maxRcoef = 0.0, maxEbays = 0.0;
   double k = 0.0;
   for (int step = 1; step <= nsteps; ++step) {
-    k = DELTA_STEP(s, step, k);
+    k = deltaStep(step, k);
     if (step == 1) continue;
     const double m = static_cast<double>(step - 1) / s.MSTEPS;
     const Array1<double> delta = s.DYQ.data[step];
@@ -143,8 +155,39 @@ void EXTENT_CRITERIA(AnalysisState& s) {
   tab[1][3] = stored(1.1 * maxClik);
   tab[1][4] = stored(1.1 * maxRcoef);
   tab[1][5] = stored(1.1 * maxEbays);
+  return true;
+}
 
-  reportExtentTable(s, extentMinima(s.THREEYQ, R));
+}  // namespace
+
+void EXTENT_CRITERIA(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  if (!printTitle(s)) return;
+  if (!haveAnalysisAndPath(s)) {
+    RUN_ERROR("EXTENT_CRITERIA: no completed analysis and path to assess.");
+    return;
+  }
+  if (!computeCriteria(s, [&s](int step, double k) { return DELTA_STEP(s, step, k); })) return;
+  reportExtentTable(s, extentMinima(s.THREEYQ, s.RANK));
+}
+
+bool extentCriteriaResults(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
+  if (!haveAnalysisAndPath(s)) return false;
+  return computeCriteria(s, [&s](int step, double k) { return DELTA_STEP(s, step, k); });
+}
+
+bool extentCriteriaFromSteps(AnalysisState& s, const DeltaRow* delta, const double* k) {
+  PrecisionScope scope(s.precision);
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
+  if (!haveAnalysisAndPath(s)) return false;
+  return computeCriteria(s, [&](int step, double) {
+    const Array1<double> row = s.DYQ.data[step];
+    for (int i = 1; i <= s.P; ++i)
+      row[i] = stored(delta[step - 1][i]);
+    return k[step - 1];
+  });
 }
 
 ExtentMinima extentMinima(const MatrixRec& threeYQ, int rank) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/analysis_state.hpp"
+#include "engine/delta_step.hpp"
 
 namespace tolvane {
 
@@ -14,6 +15,18 @@ namespace tolvane {
 // Shape. With R-squared above 1 - EPS it prints why it cannot run and leaves
 // DYQ and THREEYQ as they were.
 void EXTENT_CRITERIA(AnalysisState& s);
+
+// The same DYQ and THREEYQ with nothing shown: no report line, no file.
+// False, with DYQ and THREEYQ as they were, when R-squared is above
+// 1 - EPS or the analysis or path is missing; false too when memory ran
+// out. For repeated fits such as resampling.
+bool extentCriteriaResults(AnalysisState& s);
+
+// extentCriteriaResults from delta factors already found: delta[step - 1]
+// and k[step - 1] for steps 1..NSTEPS, as DELTA_STEP finds them taking the
+// steps in turn (the factors before DYQ rounds them). The same DYQ and
+// THREEYQ without finding them again.
+bool extentCriteriaFromSteps(AnalysisState& s, const DeltaRow* delta, const double* k);
 
 // The minima of the three criteria over steps 2..NSTEPS of THREEYQ and the
 // GUP step derived from the CLIK minimum.

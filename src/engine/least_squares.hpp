@@ -12,4 +12,11 @@ namespace tolvane {
 // reported.
 bool LEAST_SQUARES(AnalysisState& s);
 
+// The same computation with nothing shown: the state gets the same values
+// (RANK, SVAL, DCOS, UCOMP, PCOR, BOLS, S2OLS, RSQ, PCTSTAT, ...) and
+// LSPEND, but no report line is formatted, no file is written, the shape
+// table is not made and no menu is offered. For repeated fits such as
+// resampling.
+bool leastSquaresResults(AnalysisState& s);
+
 }  // namespace tolvane

@@ -24,19 +24,16 @@ void headings(std::FILE* summ) {
   if (summ != nullptr) std::fputs(kHeadingFile, summ);
 }
 
-}  // namespace
-
-void QSHAPE_TABLE(AnalysisState& s) {
-  PrecisionScope scope(s.precision);
+// The title, and whether the table can be made: not when R-squared is 1.
+bool printTitle(const AnalysisState& s) {
   REPORT_LINE("    Classical Maximum Likelihood Q-shape Selection:");
   REPORT_LINE(BLANK_LINE);
-
   const double eps = s.EPS;
   const double rsq = s.RSQ;
   if (rsq > 1.0 - eps) {
     REPORT_LINE("    Classical likelihood path-shape selection");
     REPORT_LINE("    methods cannot be applied when R-square = 1.");
-    return;
+    return false;
   }
   if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
     REPORT_LINE("    Classical likelihood path-shape selection methods");
@@ -44,27 +41,33 @@ void QSHAPE_TABLE(AnalysisState& s) {
     reportLinef("    Note that R-square = %5.4f for these data.", rsq);
     REPORT_LINE(BLANK_LINE);
   }
+  return true;
+}
 
+// The statistics of each Q-shape of the grid (21 rows from Q = 5 down to
+// -5, or Q = 1 alone when the singular values are equal): Q, MCAL, Konst,
+// CRLQ and Chi-Sq, with the largest CRLQ in *best. False when memory ran
+// out.
+bool likelihoodStatistics(const AnalysisState& s, MatrixRec* QYQ, double* best) {
+  const double eps = s.EPS;
+  const double rsq = s.RSQ;
   const int rank = s.RANK;
-  // Only a completed analysis has axes to rate.
-  if (rank < 1 || s.SVAL.rows < rank || s.PCOR.rows < rank) return;
-
   const int rows = s.EQUALSV == 0 ? 21 : 1;
   double q = s.EQUALSV == 0 ? 5.0 : 1.0;
   const double step = s.EQUALSV == 0 ? stored((5.0 + 5.0) / (rows - 1)) : 0.0;
-  MatrixRec QYQ;
-  MYQCONST(&QYQ, rows, 5, 0.0);
-  if (!QYQ.exists()) return;
+  MYQCONST(QYQ, rows, 5, 0.0);
+  if (!QYQ->exists()) return false;
+  const Rows1<double> table = QYQ->data;
 
   // Weights and their sum of squares reach far beyond single precision when
   // the singular values are large (centre-only scaling), so they are held in
   // double; only what the table shows is rounded to single precision.
   std::vector<double> w(static_cast<std::size_t>(rank) + 1);
   const double n = s.N;
-  double best = 0.0;
+  *best = 0.0;
   for (int i = 1; i <= rows; ++i) {
     const double a = 1.0 - static_cast<double>(q);
-    QYQ.data[i][1] = q;
+    table[i][1] = q;
     for (int j = 1; j <= rank; ++j)
       w[j] = 1.0;
 
@@ -84,32 +87,36 @@ void QSHAPE_TABLE(AnalysisState& s) {
       c += std::fabs(static_cast<double>(s.PCOR.data[j])) * w[j];
     const double crlq =
         stored(rsq * sumSq >= eps ? c / std::sqrt(rsq * sumSq) : c / std::sqrt(eps));
-    QYQ.data[i][4] = crlq;
-    if (crlq > best) best = crlq;
+    table[i][4] = crlq;
+    if (crlq > *best) *best = crlq;
 
     const double t = stored(static_cast<double>(crlq) * crlq * rsq);
     const double konst = t > eps ? (1.0 - t) * sumSq / (n * t) : sumSq / (n * eps);
-    QYQ.data[i][3] = stored(konst < kKonstCap ? konst : kKonstCap);
+    table[i][3] = stored(konst < kKonstCap ? konst : kKonstCap);
 
     double mcal = 0.0;
     for (int j = 1; j <= rank; ++j) {
       const double kappa = w[j] > eps ? konst / (w[j] * w[j]) : konst / (eps * eps);
       mcal += std::isinf(kappa) ? 1.0 : kappa / (1.0 + kappa);
     }
-    QYQ.data[i][2] = stored(mcal);
+    table[i][2] = stored(mcal);
 
     // EPS floors the logarithm's argument, which rounding could otherwise
     // push to 0 when CRLQ is 1 and R-square is large.
     double ratio = (1.0 - t) / (1.0 - rsq);
     if (!(ratio >= eps)) ratio = eps;
-    QYQ.data[i][5] = stored(n * std::log(ratio));
+    table[i][5] = stored(n * std::log(ratio));
 
     q = stored(static_cast<double>(q) - step);
   }
+  return true;
+}
 
+// The table between its headings, the largest CRLQ marked "<<<".
+void printTable(const AnalysisState& s, const MatrixRec& QYQ, double best) {
   std::FILE* summ = s.files.SUMMFILE;
   headings(summ);
-  for (int i = 1; i <= rows; ++i) {
+  for (int i = 1; i <= QYQ.rows; ++i) {
     const char* mark = QYQ.data[i][4] >= best ? "<<<" : "   ";
     const double qv = QYQ.data[i][1], mcal = QYQ.data[i][2], konst = QYQ.data[i][3],
                  crlq = QYQ.data[i][4], chi = QYQ.data[i][5];
@@ -120,7 +127,9 @@ void QSHAPE_TABLE(AnalysisState& s) {
     }
   }
   headings(summ);
+}
 
+void printNotes(const AnalysisState& s) {
   if (s.NOTELEVEL == 1 && s.EQUALSV == 0) {
     REPORT_LINE(BLANK_LINE);
     REPORT_LINE("    NOTE: The Q-shape most likely to be MSE optimal");
@@ -134,13 +143,30 @@ void QSHAPE_TABLE(AnalysisState& s) {
   }
   REPORT_SHOW();
   REPORT_LINE(BLANK_LINE);
+}
 
+void writeTrace(const AnalysisState& s, const MatrixRec& QYQ) {
   std::FILE* trace = s.files.TRACEFILE;
-  if (trace != nullptr) {
-    std::fputs("QYQ = Likelihood Statistics...\n", trace);
-    std::fputs("     Q-shape        MCAL        Konst           CRLQ        Chi-Sq\n", trace);
-    MYQWRITE(trace, QYQ, 18, " %13.6g", 0);
-  }
+  if (trace == nullptr) return;
+  std::fputs("QYQ = Likelihood Statistics...\n", trace);
+  std::fputs("     Q-shape        MCAL        Konst           CRLQ        Chi-Sq\n", trace);
+  MYQWRITE(trace, QYQ, 18, " %13.6g", 0);
+}
+
+}  // namespace
+
+void QSHAPE_TABLE(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  if (!printTitle(s)) return;
+  // Only a completed analysis has axes to rate.
+  if (s.RANK < 1 || s.SVAL.rows < s.RANK || s.PCOR.rows < s.RANK) return;
+
+  MatrixRec QYQ;
+  double best = 0.0;
+  if (!likelihoodStatistics(s, &QYQ, &best)) return;
+  printTable(s, QYQ, best);
+  printNotes(s);
+  writeTrace(s, QYQ);
   // No computation reads it again; the batch tool exports it.
   s.QYQ = std::move(QYQ);
 }

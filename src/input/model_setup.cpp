@@ -102,12 +102,27 @@ void writeScaleCode(AnalysisState& s) {
                    : "Double precision: every stored number has 53 bits\n");
 }
 
-BatchRunResult buildRawModel(AnalysisState& s) {
-  setObservationRange(s, s.memory.N1TEXT, s.memory.N2TEXT);
+// The observation range as the report and the summary file show it.
+void showObservationRange(AnalysisState& s) {
   reportLinef("    First Observation Number = %d", s.N1);
   writeSummary(s, "%4d = N1, First Observation Number\n", s.N1);
   reportLinef("    Last  Observation Number = %lld", static_cast<long long>(s.N2));
   writeSummary(s, "%4lld = N2, Last Observation Number\n", static_cast<long long>(s.N2));
+}
+
+// XMAT and YVEC as the trace matrix file keeps them.
+void showModelData(AnalysisState& s) {
+  writeTrace(s, "XMAT = Predictors Matrix...\n");
+  MYQWRITE(s.files.TRACEFILE, s.XMAT, 18, " %13.6g", 0);
+  writeTrace(s, "YVEC = Response Row Vector...\n");
+  MatrixRec row;
+  VYQTOMYQ(s.YVEC, &row);
+  MYQWRITE(s.files.TRACEFILE, row, 18, " %13.6g", 0);
+}
+
+BatchRunResult buildRawModel(AnalysisState& s, bool show) {
+  setObservationRange(s, s.memory.N1TEXT, s.memory.N2TEXT);
+  if (show) showObservationRange(s);
 
   const int n = static_cast<int>(s.N), p = s.P;
   if (!s.YVEC.allocate(n) || !s.XMAT.allocate(n, p)) {
@@ -154,13 +169,7 @@ BatchRunResult buildRawModel(AnalysisState& s) {
     }
   }
   if (!allFinite(s.XMAT) || !allFinite(s.YVEC)) return overflow("XMAT or YVEC");
-
-  writeTrace(s, "XMAT = Predictors Matrix...\n");
-  MYQWRITE(s.files.TRACEFILE, s.XMAT, 18, " %13.6g", 0);
-  writeTrace(s, "YVEC = Response Row Vector...\n");
-  MatrixRec row;
-  VYQTOMYQ(s.YVEC, &row);
-  MYQWRITE(s.files.TRACEFILE, row, 18, " %13.6g", 0);
+  if (show) showModelData(s);
   return {};
 }
 
@@ -260,7 +269,11 @@ BatchRunResult buildCrossProductModel(AnalysisState& s) {
 }  // namespace
 
 BatchRunResult buildModelData(AnalysisState& s) {
-  return s.XPXFORM == 0 ? buildRawModel(s) : buildCrossProductModel(s);
+  return s.XPXFORM == 0 ? buildRawModel(s, true) : buildCrossProductModel(s);
+}
+
+BatchRunResult buildModelDataResults(AnalysisState& s) {
+  return s.XPXFORM == 0 ? buildRawModel(s, false) : buildCrossProductModel(s);
 }
 
 void setObservationRange(AnalysisState& s, const std::string& firstText,

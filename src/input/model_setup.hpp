@@ -31,6 +31,10 @@ BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs);
 // the same stops. A resample repeats it on its own DATA.
 BatchRunResult buildModelData(AnalysisState& s);
 
+// The same model data and stops with nothing shown: no report line and no
+// file written. For repeated fits such as resampling.
+BatchRunResult buildModelDataResults(AnalysisState& s);
+
 // The observation range rule for raw data: N1 from the first text (raised to
 // 1, lowered to NOBS - P - 4), N2 from the last text (at most NOBS, at least
 // N1 + P + 4 when NOBS allows it), and N. Texts read as atoi reads them.

@@ -39,20 +39,22 @@ void transposeSquare(Rows1<float> m, int n) {
   }
 }
 
-// The Golub-Reinsch decomposition for m >= n; a is read and written only
-// within its m rows.
-void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
-  Array1<double> e = DVECTOR(n);
-  if (!e) return;
-
-  // Householder reduction to bidiagonal form: w the diagonal, e the
-  // superdiagonal (e[i] sits above w[i]).
+// Step 1 of the Golub-Reinsch decomposition: Householder reduction of a to
+// bidiagonal form, w the diagonal and e the superdiagonal (e[i] sits above
+// w[i], e[1] is 0). The reflections stay in a for steps 2 and 3. Returns
+// the norm of the bidiagonal form, the largest |w[i]| + |e[i]|.
+//
+// Each column's product with the reflection is summed over the rows in
+// order, as one column at a time would; the sums of all columns are taken
+// together row by row, which reads a's rows in place. `sums` holds n
+// values.
+double bidiagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<double> e,
+                     double* sums) {
   double g = 0.0;
   double scale = 0.0;
   double anorm = 0.0;
-  int l = 1;
   for (int i = 1; i <= n; ++i) {
-    l = i + 1;
+    const int l = i + 1;
     e[i] = scale * g;
     g = 0.0;
     double s = 0.0;
@@ -68,13 +70,23 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
       g = -COPY_SIGN(std::sqrt(s), f);
       const double h = f * g - s;
       a[i][i] = f - g;
-      for (int j = l; j <= n; ++j) {
-        s = 0.0;
-        for (int k = i; k <= m; ++k)
-          s += a[k][i] * a[k][j];
-        f = s / h;
-        for (int k = i; k <= m; ++k)
-          a[k][j] += f * a[k][i];
+      // Column j's update touches column j alone, so every sum can be
+      // taken before any update.
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = 0.0;
+      for (int k = i; k <= m; ++k) {
+        const double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          sums[j - 1] += aki * ak[j - 1];
+      }
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] /= h;
+      for (int k = i; k <= m; ++k) {
+        double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          ak[j - 1] += sums[j - 1] * aki;
       }
       for (int k = i; k <= m; ++k)
         a[k][i] *= scale;
@@ -114,9 +126,15 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
     // Written so that a NaN span, once met, stays in the norm.
     if (!(anorm >= span)) anorm = span;
   }
-  SVDNORM = anorm;
+  return anorm;
+}
 
-  // Accumulate the right-hand transformations into v.
+// Step 2: accumulate the right-hand transformations into v.
+void accumulateRight(Rows1<double> a, int n, Array1<double> e, Rows1<double> v) {
+  // The first pass (i = n) reads neither; each later pass takes them from
+  // the one before.
+  double g = 0.0;
+  int l = n + 1;
   for (int i = n; i >= 1; --i) {
     if (i < n) {
       if (g != 0.0) {
@@ -137,22 +155,34 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
     g = e[i];
     l = i;
   }
+}
 
-  // Accumulate the left-hand transformations into a, which becomes U.
+// Step 3: accumulate the left-hand transformations into a, which becomes U.
+// As in step 1, the column sums are taken together row by row.
+void accumulateLeft(Rows1<double> a, int m, int n, Array1<double> w, double* sums) {
   for (int i = n; i >= 1; --i) {
-    l = i + 1;
-    g = w[i];
+    const int l = i + 1;
+    const double g = w[i];
     for (int j = l; j <= n; ++j)
       a[i][j] = 0.0;
     if (g != 0.0) {
       const double ginv = 1.0 / g;
-      for (int j = l; j <= n; ++j) {
-        double s = 0.0;
-        for (int k = l; k <= m; ++k)
-          s += a[k][i] * a[k][j];
-        const double f = (s / a[i][i]) * ginv;
-        for (int k = i; k <= m; ++k)
-          a[k][j] += f * a[k][i];
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = 0.0;
+      for (int k = l; k <= m; ++k) {
+        const double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          sums[j - 1] += aki * ak[j - 1];
+      }
+      const double aii = a[i][i];
+      for (int j = l; j <= n; ++j)
+        sums[j - 1] = (sums[j - 1] / aii) * ginv;
+      for (int k = i; k <= m; ++k) {
+        double* ak = a.row(k);
+        const double aki = ak[i - 1];
+        for (int j = l; j <= n; ++j)
+          ak[j - 1] += sums[j - 1] * aki;
       }
       for (int j = i; j <= m; ++j)
         a[j][i] *= ginv;
@@ -162,48 +192,116 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
     }
     a[i][i] += 1.0;
   }
+}
 
-  // Diagonalise the bidiagonal form by implicitly shifted QR steps.
+// Where the bidiagonal form splits above row k: the lowest l whose e[l] is
+// negligible (l = 1 at the latest). Returns true, with *nm = l - 1, when
+// w[nm] was found negligible first, so that e[l] must be chased out.
+bool findSplit(Array1<double> w, Array1<double> e, int k, double anorm, int* l, int* nm) {
+  for (*l = k; *l >= 1; --*l) {
+    *nm = *l - 1;
+    // e[1] is always 0, so with a finite norm the test stops here at l = 1
+    // anyway; stopping unconditionally keeps a NaN norm from reading w[0].
+    if (std::fabs(e[*l]) + anorm == anorm || *l == 1) return false;
+    if (std::fabs(w[*nm]) + anorm == anorm) return true;
+  }
+  return false;
+}
+
+// w[nm] is negligible: chase e[l..k] out with rotations from the left.
+void chaseSuperdiagonal(Rows1<double> a, int m, Array1<double> w, Array1<double> e, int l, int k,
+                        int nm, double anorm) {
+  double c = 0.0;
+  double s = 1.0;
+  for (int i = l; i <= k; ++i) {
+    const double f = s * e[i];
+    e[i] = c * e[i];
+    if (std::fabs(f) + anorm == anorm) break;
+    const double g = w[i];
+    double h = SAFE_HYPOT(f, g);
+    w[i] = h;
+    h = 1.0 / h;
+    c = g * h;
+    s = -f * h;
+    for (int j = 1; j <= m; ++j) {
+      double* aj = a.row(j);
+      const double y = aj[nm - 1];
+      const double z = aj[i - 1];
+      aj[nm - 1] = y * c + z * s;
+      aj[i - 1] = z * c - y * s;
+    }
+  }
+}
+
+// One implicitly shifted QR step on rows l..k of the bidiagonal form, the
+// shift taken from its bottom 2 x 2 minor; the rotations go into v and a.
+void shiftedQrStep(Rows1<double> a, int m, int n, Array1<double> w, Array1<double> e,
+                   Rows1<double> v, int l, int k) {
+  double z = w[k];
+  double x = w[l];
+  const int nm = k - 1;
+  double y = w[nm];
+  double g = e[nm];
+  double h = e[k];
+  double f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0 * h * y);
+  g = SAFE_HYPOT(f, 1.0);
+  f = ((x - z) * (x + z) + h * ((y / (f + COPY_SIGN(g, f))) - h)) / x;
+
+  double c = 1.0;
+  double s = 1.0;
+  for (int j = l; j <= nm; ++j) {
+    const int i = j + 1;
+    g = e[i];
+    y = w[i];
+    h = s * g;
+    g = c * g;
+    z = SAFE_HYPOT(f, h);
+    e[j] = z;
+    c = f / z;
+    s = h / z;
+    f = x * c + g * s;
+    g = g * c - x * s;
+    h = y * s;
+    y *= c;
+    for (int r = 1; r <= n; ++r) {
+      double* vr = v.row(r);
+      const double vx = vr[j - 1];
+      const double vz = vr[i - 1];
+      vr[j - 1] = vx * c + vz * s;
+      vr[i - 1] = vz * c - vx * s;
+    }
+    z = SAFE_HYPOT(f, h);
+    w[j] = z;
+    if (z != 0.0) {
+      z = 1.0 / z;
+      c = f * z;
+      s = h * z;
+    }
+    f = c * g + s * y;
+    x = c * y - s * g;
+    for (int r = 1; r <= m; ++r) {
+      double* ar = a.row(r);
+      const double ay = ar[j - 1];
+      const double az = ar[i - 1];
+      ar[j - 1] = ay * c + az * s;
+      ar[i - 1] = az * c - ay * s;
+    }
+  }
+  e[l] = 0.0;
+  e[k] = f;
+  w[k] = x;
+}
+
+// Step 4: diagonalise the bidiagonal form, one singular value at a time
+// from the bottom; each converged value is made non-negative.
+void diagonalize(Rows1<double> a, int m, int n, Array1<double> w, Array1<double> e, Rows1<double> v,
+                 double anorm) {
   for (int k = n; k >= 1; --k) {
     for (int its = 1; its <= kMaxIterations; ++its) {
-      bool cancel = true;
-      int nm = 0;
-      for (l = k; l >= 1; --l) {
-        nm = l - 1;
-        // e[1] is always 0, so with a finite norm the test stops here at
-        // l = 1 anyway; stopping unconditionally keeps a NaN norm from
-        // reading w[0].
-        if (std::fabs(e[l]) + anorm == anorm || l == 1) {
-          cancel = false;
-          break;
-        }
-        if (std::fabs(w[nm]) + anorm == anorm) break;
-      }
-      if (cancel) {
-        // w[nm] is negligible: chase e[l] out with rotations from the left.
-        double c = 0.0;
-        double s = 1.0;
-        for (int i = l; i <= k; ++i) {
-          const double f = s * e[i];
-          e[i] = c * e[i];
-          if (std::fabs(f) + anorm == anorm) break;
-          g = w[i];
-          double h = SAFE_HYPOT(f, g);
-          w[i] = h;
-          h = 1.0 / h;
-          c = g * h;
-          s = -f * h;
-          for (int j = 1; j <= m; ++j) {
-            double* aj = a.row(j);
-            const double y = aj[nm - 1];
-            const double z = aj[i - 1];
-            aj[nm - 1] = y * c + z * s;
-            aj[i - 1] = z * c - y * s;
-          }
-        }
-      }
-      double z = w[k];
+      int l = k, nm = 0;
+      if (findSplit(w, e, k, anorm, &l, &nm)) chaseSuperdiagonal(a, m, w, e, l, k, nm, anorm);
       if (l == k) {
+        const double z = w[k];
         if (z < 0.0) {
           w[k] = -z;
           for (int j = 1; j <= n; ++j)
@@ -212,64 +310,28 @@ void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double
         break;
       }
       if (its == kMaxIterations) RUN_ERROR("SVDCMP: no convergence in 30 iterations");
-
-      // Shift from the bottom 2 x 2 minor.
-      double x = w[l];
-      nm = k - 1;
-      double y = w[nm];
-      g = e[nm];
-      double h = e[k];
-      double f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0 * h * y);
-      g = SAFE_HYPOT(f, 1.0);
-      f = ((x - z) * (x + z) + h * ((y / (f + COPY_SIGN(g, f))) - h)) / x;
-
-      // QR sweep.
-      double c = 1.0;
-      double s = 1.0;
-      for (int j = l; j <= nm; ++j) {
-        const int i = j + 1;
-        g = e[i];
-        y = w[i];
-        h = s * g;
-        g = c * g;
-        z = SAFE_HYPOT(f, h);
-        e[j] = z;
-        c = f / z;
-        s = h / z;
-        f = x * c + g * s;
-        g = g * c - x * s;
-        h = y * s;
-        y *= c;
-        for (int r = 1; r <= n; ++r) {
-          double* vr = v.row(r);
-          const double vx = vr[j - 1];
-          const double vz = vr[i - 1];
-          vr[j - 1] = vx * c + vz * s;
-          vr[i - 1] = vz * c - vx * s;
-        }
-        z = SAFE_HYPOT(f, h);
-        w[j] = z;
-        if (z != 0.0) {
-          z = 1.0 / z;
-          c = f * z;
-          s = h * z;
-        }
-        f = c * g + s * y;
-        x = c * y - s * g;
-        for (int r = 1; r <= m; ++r) {
-          double* ar = a.row(r);
-          const double ay = ar[j - 1];
-          const double az = ar[i - 1];
-          ar[j - 1] = ay * c + az * s;
-          ar[i - 1] = az * c - ay * s;
-        }
-      }
-      e[l] = 0.0;
-      e[k] = f;
-      w[k] = x;
+      shiftedQrStep(a, m, n, w, e, v, l, k);
     }
   }
+}
 
+// The Golub-Reinsch decomposition for m >= n; a is read and written only
+// within its m rows.
+void decomposeTall(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
+  Array1<double> e = DVECTOR(n);
+  if (!e) return;
+  // The column sums of steps 1 and 3.
+  Array1<double> sums = DVECTOR(n);
+  if (!sums) {
+    DVECTOR_FREE(e);
+    return;
+  }
+  const double anorm = bidiagonalize(a, m, n, w, e, sums.first());
+  SVDNORM = anorm;
+  accumulateRight(a, n, e, v);
+  accumulateLeft(a, m, n, w, sums.first());
+  diagonalize(a, m, n, w, e, v, anorm);
+  DVECTOR_FREE(sums);
   DVECTOR_FREE(e);
 }
 

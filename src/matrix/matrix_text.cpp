@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "matrix/general_format.hpp"
 #include "report/report.hpp"
@@ -109,6 +111,37 @@ void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* form
   }
 }
 
+namespace {
+
+// The sums of cross-products of deviations from the means into corr, each
+// summed over the observations in order. di dj and dj di are the same
+// number, so each pair is summed once; a row's sums run side by side.
+template <class Store>
+void crossDeviations(const MatrixRec& X, const VectorRec& mean, MatrixRec* corr) {
+  const int n = X.rows, p = X.cols;
+  std::vector<double> dev(static_cast<std::size_t>(n) * p);
+  for (int k = 1; k <= n; ++k) {
+    for (int j = 1; j <= p; ++j)
+      dev[static_cast<std::size_t>(k - 1) * p + (j - 1)] =
+          static_cast<double>(X.data[k][j]) - mean.data[j];
+  }
+  for (int i = 1; i <= p; ++i) {
+    double* c = corr->data.row(i);
+    for (int j = i - 1; j < p; ++j)
+      c[j] = 0.0;
+    for (int k = 0; k < n; ++k) {
+      const double* d = dev.data() + static_cast<std::size_t>(k) * p;
+      const double di = d[i - 1];
+      for (int j = i - 1; j < p; ++j)
+        c[j] = Store::round(c[j] + di * d[j]);
+    }
+    for (int j = i + 1; j <= p; ++j)
+      corr->data[j][i] = corr->data[i][j];
+  }
+}
+
+}  // namespace
+
 void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* corr) {
   const int n = X.rows, p = X.cols;
   if (n < 2) RUN_ERROR("MYQ_STAT: too few observations in input matrix.");
@@ -128,16 +161,10 @@ void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* cor
       s = stored(static_cast<double>(s) + X.data[i][j]);
     mean->data[j] = stored(static_cast<double>(s) / n);
   }
-  for (int i = 1; i <= p; ++i) {
-    for (int j = 1; j <= p; ++j) {
-      double c = 0.0;
-      for (int k = 1; k <= n; ++k) {
-        const double di = static_cast<double>(X.data[k][i]) - mean->data[i];
-        const double dj = static_cast<double>(X.data[k][j]) - mean->data[j];
-        c = stored(static_cast<double>(c) + di * dj);
-      }
-      corr->data[i][j] = c;
-    }
+  if (singlePrecision()) {
+    crossDeviations<SingleStore>(X, *mean, corr);
+  } else {
+    crossDeviations<DoubleStore>(X, *mean, corr);
   }
   for (int i = 1; i <= p; ++i) {
     sd->data[i] = stored(std::sqrt(static_cast<double>(corr->data[i][i]) / (n - 1)));
@@ -150,6 +177,25 @@ void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* cor
     }
     corr->data[i][i] = 1.0;
   }
+}
+
+double roundedToEightDecimals(double x) {
+  // Both conversions are correctly rounded in printf and scanf as in the
+  // standard library's exact ones, which give the same number many times
+  // faster. Values those cannot take go the long way.
+  char text[400];
+  if (std::isfinite(x)) {
+    const auto printed = std::to_chars(text, text + sizeof text, x, std::chars_format::fixed, 8);
+    if (printed.ec == std::errc()) {
+      double y = 0.0;
+      const auto read = std::from_chars(text, printed.ptr, y);
+      if (read.ec == std::errc() && read.ptr == printed.ptr) return y;
+    }
+  }
+  std::snprintf(text, sizeof text, "%20.8f", x);
+  double y = 0.0;
+  if (std::sscanf(text, "%lf", &y) != 1) y = 0.0;
+  return y;
 }
 
 }  // namespace tolvane

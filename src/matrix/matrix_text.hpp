@@ -17,4 +17,8 @@ void VYQWRITE(std::FILE* file, const VectorRec& v, int perLine, const char* form
 // The correlation diagonal is exactly 1. No guard against a constant column.
 void MYQ_STAT(const MatrixRec& X, VectorRec* mean, VectorRec* sd, MatrixRec* corr);
 
+// x as printing it with "%.8f" and reading the text back would give: rounded
+// to 8 decimals, then to the nearest double.
+double roundedToEightDecimals(double x);
+
 }  // namespace tolvane

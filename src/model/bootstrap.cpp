@@ -55,6 +55,29 @@ class RowDraws {
   std::uint64_t state_;
 };
 
+// The extent the request chooses on a path already walked.
+bool chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk, const ExtentRequest& request,
+                        ChosenExtent* extent, std::string* why) {
+  // The likelihood criteria and a number need nothing more; the others are
+  // computed only when asked for.
+  ComparisonCriteria cc;
+  switch (request.criterion) {
+    case ExtentCriterion::kClik:
+    case ExtentCriterion::kEbays:
+    case ExtentCriterion::kRcoef:
+    case ExtentCriterion::kGup:
+    case ExtentCriterion::kMcal:
+      break;
+    default:
+      if (!computeComparisonCriteria(s, walk, &cc)) {
+        *why = "the comparison criteria could not be computed";
+        return false;
+      }
+      break;
+  }
+  return chooseExtent(s, walk, cc, request, extent, why);
+}
+
 // What every resample shares: the data's settings, read only.
 struct Job {
   const AnalysisState& s;
@@ -62,8 +85,10 @@ struct Job {
   ExtentRequest extent;
 };
 
-// The analysis of one resample, quiet: a state of its own without output
-// files, report lines held and dropped, no menu offered.
+// The analysis of one resample, computing only: a state of its own without
+// output files, in which the model data, least squares and the extent
+// criteria format nothing; what a toolkit routine reports of misuse is held
+// and dropped, and no menu is offered.
 class ResampleAnalysis {
  public:
   explicit ResampleAnalysis(const Job& job) : job_(job) {}
@@ -80,16 +105,19 @@ class ResampleAnalysis {
     AnalysisState r;
     r.precision = job_.s.precision;
     if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
-    if (!buildModelData(r).completed()) return ResampleOutcome::kModelStopped;
-    if (!LEAST_SQUARES(r)) return ResampleOutcome::kAnalysisStopped;
+    if (!buildModelDataResults(r).completed()) return ResampleOutcome::kModelStopped;
+    if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
     if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
     setPath(r);
-    EXTENT_CRITERIA(r);
+    // One walk along the path gives the criteria and the choice alike.
+    if (!walkPath(r, &walk_)) return ResampleOutcome::kNoCriteria;
+    extentCriteriaFromSteps(r, walk_.delta.data(), walk_.k.data());
     if (r.THREEYQ.rows != job_.nsteps || r.DYQ.rows != job_.nsteps)
       return ResampleOutcome::kNoCriteria;
     ChosenExtent extent;
     std::string why;
-    if (!chooseResampleExtent(r, job_.extent, &extent, &why)) return ResampleOutcome::kNoCriteria;
+    if (!chooseExtentOnWalk(r, walk_, job_.extent, &extent, &why))
+      return ResampleOutcome::kNoCriteria;
     *chosenMcal = extent.mcal;
     coefficientsAt(r, extent.delta, chosen);
     for (int j = 0; j < job_.P; ++j) {
@@ -138,29 +166,41 @@ class ResampleAnalysis {
   }
 
   // Only the coefficients are needed of the five traces: b = G (delta * c)
-  // at every step, on the given scale when SCALECODE is 2.
-  bool coefficientTrace(const AnalysisState& r, float* trace) const {
+  // at every step, on the given scale when SCALECODE is 2. Each b sums its
+  // terms in the order k = 1..rank; the P sums of a step run side by side.
+  bool coefficientTrace(const AnalysisState& r, float* trace) {
     const int P = job_.P, rank = job_.rank;
     double a[kMaxVars + 1];
-    double scale[kMaxVars + 1];
+    double scale[kMaxVars];
+    double b[kMaxVars];
     for (int j = 1; j <= P; ++j) {
-      scale[j] = 1.0;
+      scale[j - 1] = 1.0;
       if (r.SCALECODE == 2 && r.XSTD.data[j] >= r.EPS)
-        scale[j] = static_cast<double>(r.YSTD) / r.XSTD.data[j];
+        scale[j - 1] = static_cast<double>(r.YSTD) / r.XSTD.data[j];
+    }
+    // G's kept columns as rows, so that a step reads them in place.
+    gt_.resize(static_cast<std::size_t>(rank) * P);
+    for (int j = 1; j <= P; ++j) {
+      for (int k = 1; k <= rank; ++k)
+        gt_[static_cast<std::size_t>(k - 1) * P + (j - 1)] = r.DCOS.data[j][k];
     }
     for (int step = 1; step <= job_.nsteps; ++step) {
       const auto* delta = r.DYQ.data.row(step);
       for (int k = 1; k <= rank; ++k)
         a[k] = static_cast<double>(delta[k - 1]) * r.UCOMP.data[k];
+      for (int j = 0; j < P; ++j)
+        b[j] = 0.0;
+      for (int k = 1; k <= rank; ++k) {
+        const double* g = gt_.data() + static_cast<std::size_t>(k - 1) * P;
+        const double ak = a[k];
+        for (int j = 0; j < P; ++j)
+          b[j] += g[j] * ak;
+      }
       float* out = trace + static_cast<std::size_t>(step - 1) * P;
-      for (int j = 1; j <= P; ++j) {
-        const auto* g = r.DCOS.data.row(j);
-        double b = 0.0;
-        for (int k = 1; k <= rank; ++k)
-          b += static_cast<double>(g[k - 1]) * a[k];
-        b *= scale[j];
-        if (!std::isfinite(b)) return false;
-        out[j - 1] = static_cast<float>(b);
+      for (int j = 0; j < P; ++j) {
+        const double bj = b[j] * scale[j];
+        if (!std::isfinite(bj)) return false;
+        out[j] = static_cast<float>(bj);
       }
     }
     return true;
@@ -168,6 +208,8 @@ class ResampleAnalysis {
 
   const Job& job_;
   std::vector<std::string> held_;
+  std::vector<double> gt_;  // G transposed, kept from one resample to the next
+  PathWalk walk_;
 };
 
 // Every resample's results, in slots by resample index: where a thread puts
@@ -272,6 +314,38 @@ bool runAll(const Job& job, const BootstrapSettings& settings, Slots& slots,
   return true;
 }
 
+// Neighbouring cells gathered at once: each resample's trace is read a cache
+// line at a time instead of a value at a time.
+constexpr std::size_t kCellBlock = 16;
+
+// The interval and median of every cell of the path (step and predictor),
+// a block of cells at a time, taking blocks from `next` until none is left.
+void cellQuantiles(const Slots& slots, const std::vector<int>& used, std::size_t cells,
+                   const double* probabilities, std::atomic<std::size_t>& next,
+                   BootstrapResult& res) {
+  std::vector<float> values(used.size());
+  std::vector<float> block(kCellBlock * used.size());
+  double q[3];
+  for (;;) {
+    const std::size_t c0 = next.fetch_add(kCellBlock, std::memory_order_relaxed);
+    if (c0 >= cells) return;
+    const std::size_t width = std::min(kCellBlock, cells - c0);
+    for (std::size_t u = 0; u < used.size(); ++u) {
+      const float* from = slots.traces.data() + static_cast<std::size_t>(used[u]) * cells + c0;
+      for (std::size_t c = 0; c < width; ++c)
+        block[c * used.size() + u] = from[c];
+    }
+    for (std::size_t c = 0; c < width; ++c) {
+      std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(c * used.size()), used.size(),
+                  values.begin());
+      quantilesOf(values, probabilities, 3, q);
+      res.lower[c0 + c] = q[0];
+      res.median[c0 + c] = q[1];
+      res.upper[c0 + c] = q[2];
+    }
+  }
+}
+
 void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
   const int B = res.settings.resamples, P = job.P, nsteps = job.nsteps;
   std::vector<int> used;
@@ -302,17 +376,26 @@ void summarize(const Job& job, Slots& slots, BootstrapResult& res) {
   res.lower.assign(cells, 0.0);
   res.median.assign(cells, 0.0);
   res.upper.assign(cells, 0.0);
+  // Each cell is summarized alone, so that the split over threads does not
+  // change a bit.
+  std::atomic<std::size_t> next{0};
+  int threads = res.settings.threads > 0 ? res.settings.threads
+                                         : static_cast<int>(std::thread::hardware_concurrency());
+  threads = std::clamp(threads, 1, static_cast<int>(cells / kCellBlock) + 1);
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back([&] { cellQuantiles(slots, used, cells, probabilities, next, res); });
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
+    }
+  }
+  cellQuantiles(slots, used, cells, probabilities, next, res);
+  for (std::thread& h : helpers)
+    h.join();
+
   std::vector<float> values(used.size());
   double q[5];
-  for (std::size_t c = 0; c < cells; ++c) {
-    for (std::size_t u = 0; u < used.size(); ++u)
-      values[u] = slots.traces[static_cast<std::size_t>(used[u]) * perTrace + c];
-    quantilesOf(values, probabilities, 3, q);
-    res.lower[c] = q[0];
-    res.median[c] = q[1];
-    res.upper[c] = q[2];
-  }
-
   res.chosenLower.assign(P, 0.0);
   res.chosenMedian.assign(P, 0.0);
   res.chosenUpper.assign(P, 0.0);
@@ -366,24 +449,7 @@ bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
     *why = "no path has been traced";
     return false;
   }
-  // The likelihood criteria and a number need nothing more; the others are
-  // computed only when asked for.
-  ComparisonCriteria cc;
-  switch (request.criterion) {
-    case ExtentCriterion::kClik:
-    case ExtentCriterion::kEbays:
-    case ExtentCriterion::kRcoef:
-    case ExtentCriterion::kGup:
-    case ExtentCriterion::kMcal:
-      break;
-    default:
-      if (!computeComparisonCriteria(s, walk, &cc)) {
-        *why = "the comparison criteria could not be computed";
-        return false;
-      }
-      break;
-  }
-  return chooseExtent(s, walk, cc, request, extent, why);
+  return chooseExtentOnWalk(s, walk, request, extent, why);
 }
 
 void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b) {

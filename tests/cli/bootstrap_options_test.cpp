@@ -5,10 +5,10 @@
 #include <memory>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
 #include "cli/plot_options.hpp"
 #include "cli/run_batch.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

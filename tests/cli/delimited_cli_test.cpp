@@ -6,8 +6,8 @@
 #include <memory>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "cli/run_batch.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "cli/predict_command.hpp"
 #include "cli/run_batch.hpp"
 #include "model/file_digest.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
 #include "cli/trace_csv.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

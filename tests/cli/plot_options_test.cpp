@@ -14,9 +14,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {
@@ -222,7 +222,7 @@ TEST(BatchPlots, PlotSizeAndDpiShapeThePngs) {
     EXPECT_EQ(pngDpi(bytes), 192) << e.path();
     ++charts;
   }
-  EXPECT_EQ(charts, 5);
+  EXPECT_EQ(charts, 6);  // the five traces and the comparison criteria
 }
 
 // Qt's warning about XDG_RUNTIME_DIR once reached the batch tool's standard

@@ -9,8 +9,8 @@
 #include <memory>
 #include <sstream>
 
-#include "../input/input_test_support.hpp"
 #include "report/report.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {

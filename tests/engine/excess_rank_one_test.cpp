@@ -9,55 +9,19 @@
 #include "engine/excess_rank_one.hpp"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/analysis_state.hpp"
 #include "engine/select_shape.hpp"
-#include "input/batch_dialogs.hpp"
-#include "input/batch_input_run.hpp"
+#include "support/example_run.hpp"
 
 namespace tolvane {
 namespace {
-
-struct OkDialogs : BatchDialogs {
-  int scaleButton = kCenterRescale;
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.clickButton(scaleButton);
-    d.ok();
-    return true;
-  }
-};
-
-struct Pick : PathDialog {
-  int shape, steps;
-  const char* q;
-  Pick(int shapeId, int stepsId, const char* qText) : shape(shapeId), steps(stepsId), q(qText) {}
-  void run(PathDialogModel& m) override {
-    m.clickShape(shape);
-    m.clickSteps(steps);
-    m.editQText(q);
-    m.ok();
-  }
-};
 
 double rowScale(const std::vector<double>& x) {
   double m = 0.0;
@@ -113,24 +77,14 @@ const struct {
 
 class ExcessExamples : public ::testing::TestWithParam<const char*> {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-xs-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   bool analyse(int scaleButton, Precision precision) {
-    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/" + GetParam();
-    OkDialogs dialogs;
-    dialogs.scaleButton = scaleButton;
     s.precision = precision;
     s.denseExcessSolver = false;
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) return false;
-    return runBatchInput(s, {in, path, dir_, 1'000'000'000}, dialogs).completed();
+    return dir_.ok() &&
+           testing::runDataFile(s, testing::examplePath(GetParam()), dir_.path(), scaleButton);
   }
   AnalysisState s;
-  std::string dir_;
+  testing::TempDir dir_;
 };
 
 // Double precision with the rank-one solver against the same path with a
@@ -143,9 +97,9 @@ TEST_P(ExcessExamples, DoubleTracesAgreeWithDenseSolverAndSinglePrecision) {
     std::vector<Traces> single;
     ASSERT_TRUE(analyse(scale, Precision::kSingle));
     for (const auto& path : kPaths) {
-      SCOPED_TRACE(testing::Message() << GetParam() << " same inputs scale " << scale << " shape "
-                                      << path.shape << " Q " << path.q);
-      Pick pick(path.shape, 1014, path.q);
+      SCOPED_TRACE(::testing::Message() << GetParam() << " same inputs scale " << scale << " shape "
+                                        << path.shape << " Q " << path.q);
+      testing::PathPick pick(path.shape, kStepsFour, path.q);
       s.precision = Precision::kSingle;
       ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
       single.emplace_back(s);
@@ -155,9 +109,9 @@ TEST_P(ExcessExamples, DoubleTracesAgreeWithDenseSolverAndSinglePrecision) {
     }
     ASSERT_TRUE(analyse(scale, Precision::kDouble));
     for (std::size_t k = 0; k < std::size(kPaths); ++k) {
-      SCOPED_TRACE(testing::Message() << GetParam() << " scale " << scale << " shape "
-                                      << kPaths[k].shape << " Q " << kPaths[k].q);
-      Pick pick(kPaths[k].shape, 1014, kPaths[k].q);
+      SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale << " shape "
+                                        << kPaths[k].shape << " Q " << kPaths[k].q);
+      testing::PathPick pick(kPaths[k].shape, kStepsFour, kPaths[k].q);
       s.denseExcessSolver = false;
       ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
       const Traces fast(s);

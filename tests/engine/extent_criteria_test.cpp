@@ -10,7 +10,7 @@
 
 #include "engine/delta_step.hpp"
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {

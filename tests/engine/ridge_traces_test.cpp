@@ -12,7 +12,7 @@
 #include "engine/extent_criteria.hpp"
 #include "matrix/decompose.hpp"
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {

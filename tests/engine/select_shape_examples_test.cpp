@@ -3,11 +3,9 @@
 // shape of every block it appends to the trace matrix file and the truths
 // that hold on any data.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,20 +13,12 @@
 
 #include "engine/analysis_state.hpp"
 #include "engine/select_shape.hpp"
-#include "input/batch_dialogs.hpp"
-#include "input/batch_input_run.hpp"
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/example_run.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> out;
@@ -38,70 +28,24 @@ std::vector<std::string> splitLines(const std::string& text) {
   return out;
 }
 
-// Every dialog ends with OK, the scaling dialog on the given button.
-struct DefaultDialogs : BatchDialogs {
-  int scaleButton = kCenterRescale;
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.clickButton(scaleButton);
-    d.ok();
-    return true;
-  }
-};
-
-struct Pick : PathDialog {
-  int shape, steps;
-  const char* q;
-  Pick(int shapeId, int stepsId, const char* qText) : shape(shapeId), steps(stepsId), q(qText) {}
-  void run(PathDialogModel& m) override {
-    m.clickShape(shape);
-    m.clickSteps(steps);
-    m.editQText(q);
-    m.ok();
-  }
-};
-
 class Examples : public ::testing::TestWithParam<const char*> {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-path-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   bool analyse(int scaleButton) {
-    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/" + GetParam();
-    DefaultDialogs dialogs;
-    dialogs.scaleButton = scaleButton;
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) return false;
-    return runBatchInput(s, {in, path, dir_, 1'000'000'000}, dialogs).completed();
+    return dir_.ok() &&
+           testing::runDataFile(s, testing::examplePath(GetParam()), dir_.path(), scaleButton);
   }
   // What the trace matrix file gained since `from` bytes.
   std::string traceSince(std::size_t from) {
     std::fflush(s.files.TRACEFILE);
-    return readFile(dir_ + "/" + s.files.TRACENAME).substr(from);
+    return dir_.read(s.files.TRACENAME).substr(from);
   }
   std::size_t traceSize() {
     std::fflush(s.files.TRACEFILE);
-    return readFile(dir_ + "/" + s.files.TRACENAME).size();
+    return dir_.read(s.files.TRACENAME).size();
   }
 
   AnalysisState s;
-  std::string dir_;
+  testing::TempDir dir_;
 };
 
 // Fields of a line of " %13.6g" numbers.
@@ -131,10 +75,10 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
     const int P = s.P;
     for (int shape : {1003, 1004, 1005, 1006}) {
       for (int steps : {1013, 1014, 1015}) {
-        SCOPED_TRACE(testing::Message() << GetParam() << " scale " << scale << " shape " << shape
-                                        << " steps " << steps);
+        SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale << " shape " << shape
+                                          << " steps " << steps);
         const std::size_t before = traceSize();
-        Pick pick(shape, steps, "-1.5");
+        testing::PathPick pick(shape, steps, "-1.5");
         ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
         const int n = s.NSTEPS;
         EXPECT_EQ(n, s.RANK * s.MSTEPS + 1);
@@ -178,7 +122,7 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
 // X'y formed from the model data (or given by it in cross-product form).
 TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
   ASSERT_TRUE(analyse(kCenterRescale));
-  Pick pick(1003, 1014, "0");
+  testing::PathPick pick(kShapeQ, kStepsFour, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, pick, 1));
   const int P = s.P, N = s.N;
   synth::Analysis d;
@@ -215,7 +159,7 @@ TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
 INSTANTIATE_TEST_SUITE_P(SelectShape, Examples,
                          ::testing::Values("hald.ayq", "hald_xpx.ayq", "plant.ayq",
                                            "plant_xpx.ayq"),
-                         [](const testing::TestParamInfo<const char*>& info) {
+                         [](const ::testing::TestParamInfo<const char*>& info) {
                            std::string name = info.param;
                            return name.substr(0, name.find('.'));
                          });

@@ -13,7 +13,7 @@
 
 #include "engine/front_end_hooks.hpp"
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {

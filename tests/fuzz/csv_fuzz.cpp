@@ -26,6 +26,7 @@ struct OkDialogs : BatchDialogs {
     return true;
   }
   bool filesExist(FilesExistDialogModel& d) override {
+    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
     d.ok();
     return true;
   }

@@ -3,6 +3,7 @@
 // (one at a time, waiting commands, closing while it runs).
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -25,6 +27,7 @@
 #include "app/application.hpp"
 #include "app/batch_runner.hpp"
 #include "app/main_frame.hpp"
+#include "app/precision_setting.hpp"
 #include "app/report_window.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
@@ -149,15 +152,24 @@ class TestFrame : public QObject {
     QTest::addColumn<QStringList>("path");
     QTest::addColumn<QStringList>("visualize");
     QTest::addColumn<QStringList>("window");
-    const QStringList shortFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
-                                "E&xit	Ctrl+Q"};
-    const QStringList longFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
-                               "&CloseFiles", "E&xit	Ctrl+Q"};
+    const QStringList shortFile{"&Read Batch Input	Ctrl+O", "Open &Data File...",
+                                "&Precision...", "-", "E&xit	Ctrl+Q"};
+    const QStringList longFile{"&Read Batch Input	Ctrl+O",
+                               "Open &Data File...",
+                               "&Precision...",
+                               "-",
+                               "&CloseFiles",
+                               "E&xit	Ctrl+Q"};
     // Distinct mnemonics: C, T, R, O (the window list takes the digits).
     const QStringList window{"&Cascade	Shift+F5", "&Tile	Shift+F4", "&Report Window",
                              "Cl&ose	Ctrl+W"};
-    const QStringList graphFile{"&Read Batch Input	Ctrl+O", "Open &Data File...", "-",
-                                "&CloseFiles", "Save &Model...", "E&xit	Ctrl+Q"};
+    const QStringList graphFile{"&Read Batch Input	Ctrl+O",
+                                "Open &Data File...",
+                                "&Precision...",
+                                "-",
+                                "&CloseFiles",
+                                "Save &Model...",
+                                "E&xit	Ctrl+Q"};
     QTest::newRow("scroll") << int(MenuStage::Scroll)
                             << QStringList{"&File", "~&Path", "~&Visualize", "&Window", "&Help"}
                             << shortFile << QStringList{} << QStringList{} << window;
@@ -548,6 +560,51 @@ class TestFrame : public QObject {
     QVERIFY(frame.pendingCommands().empty());
     QVERIFY(!frame.runner().busy());
     QVERIFY(frame.runner().stateFree());
+  }
+
+  // File > Precision... is kept in the settings and governs the next data
+  // file read; the analysis already on screen keeps its own.
+  void precisionChosenInTheMenuAppliesToTheNextDataFile() {
+    QStandardPaths::setTestModeEnabled(true);
+    storePrecision(Precision::kDouble);
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    const int before = reportCounters().linesWritten;
+    ModalScript script;
+    QString offered;
+    script.then("precisionDialog", [&](QWidget* w) {
+      auto* dialog = qobject_cast<QInputDialog*>(w);
+      offered = dialog->textValue();
+      dialog->setTextValue(precisionLabel(Precision::kSingle));
+      dialog->accept();
+    });
+    frame.command(cmd::kPrecision);
+    QVERIFY(script.done());
+    QCOMPARE(offered, precisionLabel(Precision::kDouble));
+    QCOMPARE(storedPrecision(), Precision::kSingle);
+    QVERIFY(state.precision == Precision::kDouble);  // nothing read yet
+    const std::vector<std::string> said = reportLinesSince(before);
+    QVERIFY(!said.empty() &&
+            said.back().find("next data file is read in single precision") != std::string::npos);
+
+    std::atomic<bool> single{false};
+    frame.setBatchInputRun([&](AnalysisState& s, BatchInput input) {
+      single = s.precision == Precision::kSingle;
+      std::fclose(input.file);
+    });
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    QVERIFY(frame.openChosenFile(batchFile_));
+    QVERIFY(finished.wait(5000));
+    QVERIFY(single.load());
+
+    // Cancel changes nothing.
+    ModalScript cancel;
+    cancel.then("precisionDialog", [](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
+    frame.command(cmd::kPrecision);
+    QVERIFY(cancel.done());
+    QCOMPARE(storedPrecision(), Precision::kSingle);
+    storePrecision(Precision::kDouble);
   }
 
   // Open Data File shows the data filter first; a dropped CSV starts a run

@@ -25,38 +25,11 @@
 #include "input/batch_dialogs.hpp"
 #include "input/batch_input_run.hpp"
 #include "report/report.hpp"
+#include "support/example_run.hpp"
 
 using namespace tolvane;
 
 namespace {
-
-struct OkDialogs : BatchDialogs {
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-};
-
-struct FourSteps : PathDialog {
-  void run(PathDialogModel& m) override {
-    m.clickShape(kShapeQ);
-    m.clickSteps(kStepsFour);
-    m.editQText("0.0");
-    m.ok();
-  }
-};
 
 const QAction* intervalsEntry(const QMenuBar* bar) {
   for (const QAction* top : bar->actions()) {
@@ -85,13 +58,9 @@ class TestInferenceIntervals : public QObject {
   QTemporaryDir dir_;
 
   bool analyse(AnalysisState& s, const char* example) {
-    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/" + example;
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) return false;
-    OkDialogs dialogs;
-    if (!runBatchInput(s, {in, path, dir_.path().toStdString(), 1}, dialogs).completed())
+    if (!testing::runDataFile(s, testing::examplePath(example), dir_.path().toStdString()))
       return false;
-    FourSteps pick;
+    testing::PathPick pick;
     return SELECT_SHAPE(s, pick, 1);
   }
 

@@ -17,29 +17,11 @@
 #include "input/batch_dialogs.hpp"
 #include "input/batch_input_run.hpp"
 #include "model/model_results.hpp"
+#include "support/example_run.hpp"
 #include "trace_fixture.hpp"
 
 namespace tolvane {
 namespace {
-
-struct OkDialogs : BatchDialogs {
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-};
 
 struct DefaultPath : PathDialog {
   void run(PathDialogModel& m) override { m.ok(); }
@@ -79,12 +61,7 @@ class ModelChartsTest : public QObject {
   void comparisonChartOfARealPathIsOneAtEachMinimum() {
     QTemporaryDir dir;
     auto s = std::make_unique<AnalysisState>();
-    const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/hald.ayq";
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    QVERIFY(in != nullptr);
-    OkDialogs dialogs;
-    QVERIFY(runBatchInput(*s, {in, path, dir.path().toStdString(), 1'000'000'000}, dialogs)
-                .completed());
+    QVERIFY(testing::runDataFile(*s, testing::examplePath("hald.ayq"), dir.path().toStdString()));
     DefaultPath pick;
     QVERIFY(SELECT_SHAPE(*s, pick, 1));
     ModelResults results;

@@ -13,7 +13,7 @@
 #include <thread>
 #include <tuple>
 
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

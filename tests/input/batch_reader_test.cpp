@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

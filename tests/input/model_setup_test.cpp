@@ -7,7 +7,7 @@
 #include <string>
 
 #include "input/batch_reader.hpp"
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {
@@ -68,6 +68,65 @@ TEST(ObservationRange, FirstAndLastFollowTheCorrectionRules) {
     EXPECT_EQ(s.N2, c.n2) << c.first << " " << c.last;
     EXPECT_EQ(s.N, c.n2 - c.n1 + 1);
   }
+}
+
+// Each limit of the range on both of its sides, so that moving any of them
+// by one fails a named case. 30 observations of 3 predictors: the latest
+// first observation is 30 - 3 - 4 = 23, the fewest rows 3 + 5 = 8.
+TEST(ObservationRange, EachLimitHoldsOnBothSides) {
+  AnalysisState s;
+  s.NOBS = 30;
+  s.P = 3;
+  struct Case {
+    const char* what;
+    const char* first;
+    const char* last;
+    int n1, n2;
+  } cases[] = {
+      {"first below 1 is raised to 1", "0", "30", 1, 30},
+      {"first at 1 is kept", "1", "30", 1, 30},
+      {"first at the latest start NOBS - P - 4 is kept", "23", "30", 23, 30},
+      {"first one past the latest start is lowered to it", "24", "30", 23, 30},
+      {"last at NOBS is kept", "2", "30", 2, 30},
+      {"last one past NOBS is lowered to NOBS", "2", "31", 2, 30},
+      {"last one before NOBS is kept", "2", "29", 2, 29},
+      {"last at the fewest rows N1 + P + 4 is kept", "5", "12", 5, 12},
+      {"last one short of the fewest rows is raised", "5", "11", 5, 12},
+      {"a short range at the latest start ends at NOBS", "23", "29", 23, 30},
+      {"a short range one past the latest start ends at NOBS", "24", "1", 23, 30},
+  };
+  for (const Case& c : cases) {
+    setObservationRange(s, c.first, c.last);
+    EXPECT_EQ(s.N1, c.n1) << c.what;
+    EXPECT_EQ(s.N2, c.n2) << c.what;
+    EXPECT_EQ(s.N, c.n2 - c.n1 + 1) << c.what;
+  }
+}
+
+// Fewer rows than P + 5 (only when called before the count is checked):
+// the range still starts at 1 and never passes NOBS.
+TEST(ObservationRange, TooFewRowsStartAtOneAndEndAtTheLast) {
+  AnalysisState s;
+  s.NOBS = 7;
+  s.P = 3;
+  setObservationRange(s, "5", "0");
+  EXPECT_EQ(s.N1, 1);
+  EXPECT_EQ(s.N2, 7);
+  EXPECT_EQ(s.N, 7);
+}
+
+// P + 5 observations are the fewest a model takes: one fewer stops the run.
+TEST(ModelSetup, FewestObservationsArePredictorsPlusFive) {
+  Model enough(kSeven);  // 2 predictors, 7 rows
+  EXPECT_TRUE(enough.setUp().completed()) << enough.result.reason;
+  EXPECT_EQ(enough.s->N, 7);
+
+  Model fewer("3\n6\nA B Y\n1 2 5\n2 0 4\n3 2 9\n4 0 7\n5 2 12\n6 0 9\n");
+  const BatchRunResult r = fewer.setUp();
+  EXPECT_EQ(r.status, BatchRunStatus::kStopped);
+  EXPECT_EQ(r.reason,
+            "Too few observations for the model: 6, but 2 predictors need at least 7. Batch input "
+            "stopped.");
 }
 
 TEST(ModelSetup, RescaledRawModelIsCentredWithUnitDeviations) {

@@ -6,7 +6,7 @@
 #include <regex>
 #include <string>
 
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 namespace tolvane {
 namespace {

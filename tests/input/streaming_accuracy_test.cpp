@@ -13,7 +13,7 @@
 #include "engine/least_squares.hpp"
 #include "input/comoment_accumulator.hpp"
 #include "input/model_setup.hpp"
-#include "input_test_support.hpp"
+#include "support/input_test_support.hpp"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TOLVANE_SLOW_BUILD 1

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -110,6 +112,88 @@ TEST(MatrixText, ColumnStatistics) {
     syy += (row[1] - m2) * (row[1] - m2);
   }
   EXPECT_NEAR(corr.data[1][2], sxy / std::sqrt(sxx * syy), 1e-6);
+}
+
+// Every sum of products of deviations runs over the observations in order,
+// each partial sum stored: single-precision results depend on that order
+// bit for bit. Checked against the plain loop in both precisions.
+TEST(MatrixText, ColumnStatisticsSumInObservationOrder) {
+  const int n = 37, p = 6;
+  MatrixRec x;
+  x.allocate(n, p);
+  unsigned state = 12345u;
+  for (int k = 1; k <= n; ++k) {
+    for (int j = 1; j <= p; ++j) {
+      state = state * 1103515245u + 12345u;
+      // Wide spread of magnitudes, so that the order of the sums shows.
+      x.data[k][j] = static_cast<float>(((state >> 8) & 0xFFFF) / 4096.0 * (j == 3 ? 1e4 : 1.0));
+    }
+  }
+  for (Precision precision : {Precision::kSingle, Precision::kDouble}) {
+    PrecisionScope scope(precision);
+    VectorRec mean, sd;
+    MatrixRec corr;
+    MYQ_STAT(x, &mean, &sd, &corr);
+    ASSERT_EQ(corr.rows, p);
+    for (int i = 1; i <= p; ++i) {
+      double cii = 0.0;
+      for (int k = 1; k <= n; ++k) {
+        const double d = static_cast<double>(x.data[k][i]) - mean.data[i];
+        cii = stored(cii + d * d);
+      }
+      EXPECT_EQ(sd.data[i], stored(std::sqrt(cii / (n - 1)))) << i;
+      for (int j = 1; j <= p; ++j) {
+        if (i == j) continue;
+        double c = 0.0;
+        for (int k = 1; k <= n; ++k) {
+          const double di = static_cast<double>(x.data[k][i]) - mean.data[i];
+          const double dj = static_cast<double>(x.data[k][j]) - mean.data[j];
+          c = stored(c + di * dj);
+        }
+        const double denom = static_cast<double>(n - 1) * sd.data[i] * sd.data[j];
+        EXPECT_EQ(corr.data[i][j], stored(c / denom)) << i << "," << j;
+      }
+    }
+  }
+}
+
+// The fast rounding to 8 decimals against the printed and re-read text it
+// stands for, bit for bit: standardized data, large and tiny magnitudes,
+// values next to a decimal tie, signed zeros and what cannot be printed
+// exactly.
+TEST(MatrixText, EightDecimalsAsPrintedAndReadBack) {
+  auto viaText = [](double x) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%20.8f", x);
+    double y = 0.0;
+    if (std::sscanf(text, "%lf", &y) != 1) y = 0.0;
+    return y;
+  };
+  std::vector<double> values = {
+      0.0,     -0.0,      1e-9, -1e-9,   0.000000005, -0.000000005, 0.5,
+      1.0 / 3, 123456.78, 1e15, -2.5e22, 1.7e308,     4.9e-324,     0.12345678500000001};
+  unsigned long long state = 88172645463325252ull;
+  for (int i = 0; i < 200000; ++i) {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;  // [0, 1)
+    const int exponent = static_cast<int>(state % 41) - 20;
+    values.push_back((unit - 0.5) * std::pow(10.0, exponent));
+    // Next to a tie at the ninth decimal.
+    const double tie = (std::floor(unit * 1e8) + 0.5) / 1e8;
+    values.push_back(std::nextafter(tie, 0.0));
+    values.push_back(std::nextafter(tie, 1.0));
+  }
+  int differ = 0;
+  for (double x : values) {
+    const double fast = roundedToEightDecimals(x), slow = viaText(x);
+    if (std::memcmp(&fast, &slow, sizeof fast) != 0 && ++differ <= 5)
+      ADD_FAILURE() << std::hexfloat << x << ": " << fast << " against " << slow;
+  }
+  EXPECT_EQ(differ, 0);
+  EXPECT_TRUE(std::signbit(roundedToEightDecimals(-1e-10)));
+  EXPECT_TRUE(std::isnan(roundedToEightDecimals(std::nan(""))));
 }
 
 TEST(MatrixText, StatisticsOfTooFewRowsAreReportedNotHidden) {

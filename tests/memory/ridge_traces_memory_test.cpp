@@ -10,9 +10,9 @@
 #include "engine/front_end_hooks.hpp"
 #include "engine/ridge_traces.hpp"
 #include "engine/select_shape.hpp"
-#include "failing_allocation.hpp"
 #include "report/report.hpp"
-#include "synthetic_analysis.hpp"
+#include "support/failing_allocation.hpp"
+#include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
 namespace {

@@ -12,46 +12,11 @@
 #include "engine/analysis_state.hpp"
 #include "engine/least_squares.hpp"
 #include "engine/select_shape.hpp"
-#include "input/batch_dialogs.hpp"
-#include "input/batch_input_run.hpp"
 #include "input/model_setup.hpp"
 #include "report/report.hpp"
+#include "support/example_run.hpp"
 
 namespace tolvane::testing {
-
-// Every dialog ends with OK, the scaling dialog on the given button.
-struct OkDialogs : BatchDialogs {
-  int scaleButton = kCenterRescale;
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.clickButton(scaleButton);
-    d.ok();
-    return true;
-  }
-};
-
-struct PathPick : PathDialog {
-  int shape = kShapeQ, steps = kStepsFour;
-  std::string q = "0.0";
-  void run(PathDialogModel& m) override {
-    m.clickShape(shape);
-    m.clickSteps(steps);
-    m.editQText(q);
-    m.ok();
-  }
-};
 
 // Rows of NVAR values; names x1.. and y for the last column. Builds the
 // model, runs least squares and traces the path; the report lines are held
@@ -71,8 +36,7 @@ inline bool analyseRows(AnalysisState& s, const std::vector<std::vector<double>>
     for (int j = 1; j <= s.NVAR; ++j)
       s.DATA.data[i][j] = toFloat(rows[i - 1][j - 1]);
   }
-  OkDialogs dialogs;
-  dialogs.scaleButton = scaleButton;
+  ScriptedDialogs dialogs(scaleButton);
   if (!setUpModel(s, dialogs).completed()) return false;
   if (!LEAST_SQUARES(s)) return false;
   return SELECT_SHAPE(s, pick, 1);
@@ -84,12 +48,7 @@ inline bool analyseExample(AnalysisState& s, const std::string& name, const std:
                            PathPick pick = {}) {
   std::vector<std::string> held;
   ReportCapture capture(&held);
-  const std::string path = std::string(TOLVANE_SOURCE_DIR) + "/examples/" + name;
-  std::FILE* in = std::fopen(path.c_str(), "r");
-  if (in == nullptr) return false;
-  OkDialogs dialogs;
-  if (!runBatchInput(s, {in, path, dir, 1'000'000'000}, dialogs).completed()) return false;
-  return SELECT_SHAPE(s, pick, 1);
+  return runDataFile(s, examplePath(name), dir) && SELECT_SHAPE(s, pick, 1);
 }
 
 // A fixed generator for simulated data, independent of the one under test.

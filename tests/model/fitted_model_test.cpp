@@ -31,11 +31,7 @@ class FitExamples : public ModelFixture, public ::testing::WithParamInterface<Ca
       return;
     }
     auto raw = std::make_unique<AnalysisState>();
-    OkDialogs dialogs;
-    const std::string path = examplePath(GetParam().twin);
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    ASSERT_NE(in, nullptr);
-    ASSERT_TRUE(runBatchInput(*raw, {in, path, dir_, 1'000'000'000}, dialogs).completed());
+    ASSERT_TRUE(runDataFile(*raw, examplePath(GetParam().twin), dir_));
     *x = Eigen::MatrixXd(raw->NOBS, s.P);
     *y = Eigen::VectorXd(raw->NOBS);
     for (int j = 1; j <= s.P; ++j) {

@@ -14,52 +14,12 @@
 
 #include "engine/analysis_state.hpp"
 #include "engine/select_shape.hpp"
-#include "input/batch_dialogs.hpp"
-#include "input/batch_input_run.hpp"
 #include "model/comparison_criteria.hpp"
 #include "model/extent_choice.hpp"
 #include "model/path_walk.hpp"
+#include "support/example_run.hpp"
 
 namespace tolvane::testing {
-
-struct OkDialogs : BatchDialogs {
-  int scaleButton = kCenterRescale;
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.clickButton(scaleButton);
-    d.ok();
-    return true;
-  }
-};
-
-struct PathPick : PathDialog {
-  int shape, steps;
-  std::string q;
-  PathPick(int shapeId, int stepsId, std::string qText)
-      : shape(shapeId), steps(stepsId), q(std::move(qText)) {}
-  void run(PathDialogModel& m) override {
-    m.clickShape(shape);
-    m.clickSteps(steps);
-    m.editQText(q);
-    m.ok();
-  }
-};
-
-inline std::string examplePath(const std::string& name) {
-  return std::string(TOLVANE_SOURCE_DIR) + "/examples/" + name;
-}
 
 class ModelFixture : public ::testing::Test {
  protected:
@@ -78,12 +38,7 @@ class ModelFixture : public ::testing::Test {
   // Shape; the walk and the comparison criteria of the path.
   bool analyse(const std::string& path, int scaleButton, int shape = kShapeQ,
                const std::string& q = "0", int steps = kStepsFour) {
-    OkDialogs dialogs;
-    dialogs.scaleButton = scaleButton;
-    std::FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) return false;
-    if (!runBatchInput(s, {in, path, dir_, 1'000'000'000}, dialogs).completed()) return false;
-    return reselect(shape, q, steps);
+    return runDataFile(s, path, dir_, scaleButton) && reselect(shape, q, steps);
   }
   bool reselect(int shape, const std::string& q, int steps) {
     PathPick pick(shape, steps, q);

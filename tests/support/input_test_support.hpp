@@ -1,5 +1,6 @@
-// Helpers shared by the batch input tests: captured report lines, files in a
-// scratch directory, input files in memory, and scripted dialogs.
+// Helpers of the batch input and batch tool tests: captured report lines,
+// input files in memory and cross-product texts; the scripted dialogs and the
+// scratch folder are the shared ones of example_run.hpp.
 #pragma once
 
 #include <unistd.h>
@@ -16,8 +17,13 @@
 
 #include "input/batch_dialogs.hpp"
 #include "report/report.hpp"
+#include "support/example_run.hpp"
 
 namespace tolvane::test {
+
+using testing::ScriptedDialogs;
+using testing::sourceFile;
+using testing::TempDir;
 
 // Every report line appended while it lives, in order.
 class ReportCapture {
@@ -43,37 +49,6 @@ class ReportCapture {
   }
 
   std::vector<std::string> lines;
-};
-
-// A fresh directory, removed with its contents afterwards.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  bool has(const std::string& name) const { return std::filesystem::exists(file(name)); }
-  void write(const std::string& name, const std::string& text) const {
-    std::ofstream(file(name), std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(file(name), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
- private:
-  std::string path_;
 };
 
 // An input file holding `text`, with a flag that turns true when it is
@@ -108,42 +83,6 @@ inline TrackedFile trackedFile(const std::string& text) {
   t.file = fopencookie(cookie, "r", io);
   return t;
 }
-
-// Dialogs answered by scripts; without a script each dialog ends with OK
-// (existing files: Overwrite, then OK).
-struct ScriptedDialogs : BatchDialogs {
-  std::function<bool(FileNameDialogModel&)> onFileName;
-  std::function<bool(FilesExistDialogModel&)> onFilesExist;
-  std::function<bool(RoleDialogModel&)> onRoles;
-  std::function<bool(ScalingDialogModel&)> onScaling;
-  int fileNameCalls = 0, filesExistCalls = 0, rolesCalls = 0, scalingCalls = 0;
-
-  bool fileName(FileNameDialogModel& d) override {
-    ++fileNameCalls;
-    if (onFileName) return onFileName(d);
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    ++filesExistCalls;
-    if (onFilesExist) return onFilesExist(d);
-    d.click(FilesExistDialogModel::kOverwrite);
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    ++rolesCalls;
-    if (onRoles) return onRoles(d);
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    ++scalingCalls;
-    if (onScaling) return onScaling(d);
-    d.ok();
-    return true;
-  }
-};
 
 // The Hald cement data as raw observations.
 inline const std::string kHaldRaw =
@@ -202,10 +141,6 @@ inline std::string crossProducts(const std::string& raw) {
       in >> v;
   }
   return crossProducts(names, rows);
-}
-
-inline std::string sourceFile(const std::string& relative) {
-  return std::string(TOLVANE_SOURCE_DIR) + "/" + relative;
 }
 
 }  // namespace tolvane::test
