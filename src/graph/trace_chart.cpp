@@ -394,13 +394,47 @@ QString TraceChart::verticalMarkLabel(int i) const {
   return i >= 0 && i < verticalMarkCount() ? markSeries_[i]->name() : QString();
 }
 
+QPointF TraceChart::verticalMarkLabelPoint(int i) const {
+  if (i < 0 || i >= verticalMarkCount()) return {};
+  const QLineSeries* line = markSeries_[i];
+  // The strong mark labels its foot, a minimum its middle point.
+  return line->count() == 2 ? line->at(0) : line->at(1);
+}
+
 void TraceChart::addVerticalMarks(QValueAxis* xAxis, QValueAxis* yAxis, double xLo, double xHi,
                                   double yLo, double yHi) {
-  for (const VerticalMark& m : marks_) {
+  // The minima's labels sit at the top; two minima close together would
+  // print one label over the other, so a label that would meet its left
+  // neighbour's drops a row (up to four rows, then they start again).
+  constexpr int kRows = 4;
+  const double nearX = 0.12 * (xHi - xLo);
+  const double rowHeight = 0.06 * (yHi - yLo);
+  std::vector<int> order(marks_.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    order[i] = static_cast<int>(i);
+  std::stable_sort(order.begin(), order.end(),
+                   [this](int a, int b) { return marks_[a].x < marks_[b].x; });
+  std::vector<int> row(marks_.size(), 0);
+  std::vector<double> rowEnd(kRows, -std::numeric_limits<double>::infinity());
+  int placed = 0;
+  for (int i : order) {
+    if (marks_[i].strong) continue;
+    int r = 0;
+    while (r < kRows && marks_[i].x - rowEnd[r] < nearX)
+      ++r;
+    if (r == kRows) r = placed % kRows;
+    row[i] = r;
+    rowEnd[r] = marks_[i].x;
+    ++placed;
+  }
+  for (std::size_t i = 0; i < marks_.size(); ++i) {
+    const VerticalMark& m = marks_[i];
     if (!(m.x >= xLo && m.x <= xHi)) continue;
     auto* line = new QLineSeries();
     line->setName(m.label);
     line->append(m.x, yLo);
+    // A minimum's label shows at the middle point, in its row.
+    if (!m.strong) line->append(m.x, yHi - row[i] * rowHeight);
     line->append(m.x, yHi);
     QPen pen(m.strong ? QColor(Qt::black) : QColor(110, 110, 110));
     pen.setStyle(m.strong ? Qt::SolidLine : Qt::DotLine);
@@ -409,9 +443,15 @@ void TraceChart::addVerticalMarks(QValueAxis* xAxis, QValueAxis* yAxis, double x
     line->setPointLabelsFormat(m.label);
     line->setPointLabelsClipping(false);
     line->setPointLabelsVisible(true);
-    // One label a line: the chosen extent at its foot, the minima at the top.
-    line->setPointConfiguration(m.strong ? 1 : 0,
-                                {{QXYSeries::PointConfiguration::LabelVisibility, false}});
+    // One label a line: the chosen extent at its foot, the minima in their row.
+    const QHash<QXYSeries::PointConfiguration, QVariant> hidden{
+        {QXYSeries::PointConfiguration::LabelVisibility, false}};
+    if (m.strong) {
+      line->setPointConfiguration(1, hidden);
+    } else {
+      line->setPointConfiguration(0, hidden);
+      line->setPointConfiguration(2, hidden);
+    }
     chart_->addSeries(line);
     line->attachAxis(xAxis);
     line->attachAxis(yAxis);

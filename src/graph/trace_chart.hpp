@@ -87,6 +87,8 @@ class TraceChart : public QObject {
   // The mark lines as drawn, for tests.
   int verticalMarkCount() const { return static_cast<int>(markSeries_.size()); }
   QString verticalMarkLabel(int i) const;
+  // Where mark i shows its label, in the chart's values.
+  QPointF verticalMarkLabelPoint(int i) const;
   void notifyClicks(ClickHandler handler);
   // Builds the series and axes from everything set so far.
   void finishSetup();

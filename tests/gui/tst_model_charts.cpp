@@ -50,6 +50,25 @@ class ModelChartsTest : public QObject {
       QCOMPARE(chart.verticalMarkLabel(0), QStringLiteral("extent 1.250 (CLIK minimum)"));
       QCOMPARE(chart.verticalMarkLabel(1), QStringLiteral("GCV/AIC"));
     }
+    // Minima close together put their labels on different rows; a minimum
+    // far from the others keeps the top row.
+    s.MCALMARKS = {{"GCV", 1.0, false},
+                   {"extent 1.000 (GCV minimum)", 1.0, true},
+                   {"HKB", 1.1, false},
+                   {"LW", 1.15, false},
+                   {"CLIK", 2.5, false}};
+    {
+      TraceChart chart;
+      setUpTraceChart(chart, TraceKind::Coefficients, s.CYQ, s);
+      QCOMPARE(chart.verticalMarkCount(), 5);
+      const double gcv = chart.verticalMarkLabelPoint(0).y();
+      const double hkb = chart.verticalMarkLabelPoint(2).y();
+      const double lw = chart.verticalMarkLabelPoint(3).y();
+      const double clik = chart.verticalMarkLabelPoint(4).y();
+      QVERIFY(gcv > hkb && hkb > lw);
+      QCOMPARE(clik, gcv);
+      QVERIFY(chart.verticalMarkLabelPoint(1).y() < lw);  // the extent at the foot
+    }
     // Without marks there are no lines: a new batch input empties them.
     s.reset();
     testing::fillSmallPath(s);
