@@ -28,6 +28,7 @@
 #include "app/batch_runner.hpp"
 #include "app/gui_batch_dialogs.hpp"
 #include "app/inference_intervals.hpp"
+#include "app/intervals_settings_dialog.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/open_batch_dialog.hpp"
 #include "app/path_view.hpp"
@@ -231,7 +232,7 @@ void MainFrame::command(int id) {
       if (!waitForRun(id)) openGraph(id);
       return;
     case cmd::kInferenceIntervals:
-      if (!waitForRun(id)) intervals_->start();
+      if (!waitForRun(id)) displayInferenceIntervals();
       return;
     default:
       forwardToActiveChild(id);
@@ -575,6 +576,20 @@ void MainFrame::chooseExtent() {
   if (!model_.fitted || model_.fit.extent.request.criterion != request.criterion) {
     extentRequest_ = previous;
   }
+}
+
+void MainFrame::displayInferenceIntervals() {
+  // Cross-product data cannot be resampled: say so before asking anything.
+  if (const std::string why = whyNoResampling(state_); !why.empty()) {
+    reportLinef("    %s", why.c_str());
+    REPORT_SHOW();
+    return;
+  }
+  BootstrapSettings settings;
+  // Each resample chooses its extent the way the analyst chose this one.
+  settings.extent = extentRequest_;
+  if (!askBootstrapSettings(dialogOwner(), &settings)) return;
+  intervals_->start(settings);
 }
 
 void MainFrame::choosePrecision() {

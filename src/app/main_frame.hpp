@@ -123,6 +123,7 @@ class MainFrame : public QMainWindow {
   void fitChosenExtent(bool withCriteria);
   void chooseExtent();
   void choosePrecision();
+  void displayInferenceIntervals();
   void saveModelFile();
   void openGraph(int id);
   void forwardToActiveChild(int id);

@@ -2,13 +2,18 @@
 // path and greyed with the reason for cross-products; run on the worker
 // behind a progress dialog, it writes its block and opens the band chart; a
 // cancel leaves no intervals; the chart is written to PNG, SVG and PDF.
+#include <QDialog>
+#include <QDoubleSpinBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -24,6 +29,7 @@
 #include "graph/trace_chart.hpp"
 #include "input/batch_dialogs.hpp"
 #include "input/batch_input_run.hpp"
+#include "modal_script.hpp"
 #include "report/report.hpp"
 #include "support/example_run.hpp"
 
@@ -117,6 +123,44 @@ class TestInferenceIntervals : public QObject {
     QCOMPARE(g->chart().value(0, 0), static_cast<double>(s.CYQ.data[1][1]));
     // The CSV file beside the summary file.
     QVERIFY(QFile::exists(dir_.filePath("hald_intervals.csv")));
+  }
+
+  // The menu command asks for B, the seed and the level, offers them next
+  // time as last chosen, and a cancelled dialog starts nothing.
+  void theCommandAsksForResamplesSeedAndLevel() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QStringLiteral("intervals"));
+    AnalysisState s;
+    QVERIFY(analyse(s, "hald.ayq"));
+    MainFrame frame(s);
+    frame.show();
+    QSignalSpy done(&frame.intervals(), &InferenceIntervals::finished);
+    test::ModalScript script;
+    int offered = 0;
+    script.then("intervalsSettings", [&](QWidget* w) {
+      offered = w->findChild<QSpinBox*>("resamples")->value();
+      w->findChild<QSpinBox*>("resamples")->setValue(40);
+      w->findChild<QSpinBox*>("seed")->setValue(7);
+      w->findChild<QDoubleSpinBox*>("level")->setValue(80.0);
+      qobject_cast<QDialog*>(w)->accept();
+    });
+    frame.command(cmd::kInferenceIntervals);
+    QVERIFY(script.done());
+    QCOMPARE(offered, kDefaultResamples);
+    QVERIFY(done.wait(30000));
+    QVERIFY(reportHas("40 resamples of the 13 observations (pairs), seed 7, level 80%"));
+
+    test::ModalScript again;
+    int seed = 0;
+    again.then("intervalsSettings", [&](QWidget* w) {
+      seed = w->findChild<QSpinBox*>("seed")->value();
+      qobject_cast<QDialog*>(w)->reject();
+    });
+    frame.command(cmd::kInferenceIntervals);
+    QVERIFY(again.done());
+    QCOMPARE(seed, 7);
+    QVERIFY(!frame.intervals().running());
+    QSettings().remove(QStringLiteral("intervals"));
   }
 
   void aCancelLeavesNoIntervals() {
