@@ -30,12 +30,10 @@ struct TraceFile {
   int command;
   const char* tag;
 };
-constexpr TraceFile kTraceFiles[] = {{cmd::kCoefficientTrace, "cyq"},
-                                     {cmd::kRelativeRiskTrace, "ryq"},
-                                     {cmd::kExcessEigenvalueTrace, "eyq"},
-                                     {cmd::kInferiorDirectionTrace, "iyq"},
-                                     {cmd::kShrinkageFactorTrace, "dyq"},
-                                     {cmd::kComparisonCriteria, "criteria"}};
+constexpr TraceFile kTraceFiles[] = {
+    {cmd::kCoefficientTrace, "cyq"},      {cmd::kRelativeRiskTrace, "ryq"},
+    {cmd::kExcessEigenvalueTrace, "eyq"}, {cmd::kInferiorDirectionTrace, "iyq"},
+    {cmd::kShrinkageFactorTrace, "dyq"},  {cmd::kComparisonCriteria, "criteria"}};
 
 }  // namespace
 
