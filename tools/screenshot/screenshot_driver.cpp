@@ -12,6 +12,7 @@
 // the pictures show what those paths do.
 #include <QApplication>
 #include <QChartView>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -379,6 +381,32 @@ void reopenTheReport(MainFrame& frame) {
   save(&frame, "frame-report-reopened");
 }
 
+// File > Precision..., looked at and left as it was.
+void precisionDialog(MainFrame& frame) {
+  ModalScript precision;
+  precision.then("precisionDialog", [](QWidget* w) {
+    save(w, "dialog-precision");
+    qobject_cast<QDialog*>(w)->reject();
+  });
+  if (chooseFromMenu(frame, "&File", "&Precision...", "menu-file")) finish(precision, "precision");
+}
+
+// Visualize > Display Inference Intervals: its settings, then the band chart.
+void inferenceIntervals(MainFrame& frame) {
+  ModalScript settings;
+  settings.then("intervalsSettings", [](QWidget* w) {
+    w->findChild<QSpinBox*>(QStringLiteral("resamples"))->setValue(200);
+    save(w, "dialog-intervals");
+    clickOk(w);
+  });
+  if (!chooseFromMenu(frame, "&Visualize", "&Display Inference Intervals")) return;
+  if (!finish(settings, "inference intervals")) return;
+  waitForRun(frame);
+  frame.mdiArea()->tileSubWindows();
+  QTest::qWait(300);
+  save(&frame, "frame-intervals");
+}
+
 // About from the Help menu, and the help page with F1.
 void aboutAndHelp(MainFrame& frame) {
   ModalScript about;
@@ -410,6 +438,8 @@ void scenario(MainFrame& frame, const QString& example, const QString& badFile) 
   eachTrace(frame);
   clickReadoutOnAMaximisedChart(frame);
   sevenTiledWindows(frame);
+  precisionDialog(frame);
+  inferenceIntervals(frame);
   cancelledSecondRun(frame, example);
   reopenTheReport(frame);
   aboutAndHelp(frame);
