@@ -121,7 +121,8 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
 
   batchRun_ = [this](AnalysisState& s, BatchInput input) {
     GuiBatchDialogs dialogs([this] { return dialogOwner(); });
-    runBatchInputHoldingLock(s, std::move(input), dialogs);
+    const BatchRunResult result = runBatchInputHoldingLock(s, std::move(input), dialogs);
+    lastRunCancelled_ = result.status == BatchRunStatus::kCancelled;
   };
 
   command(cmd::kCreateReport);
@@ -249,6 +250,12 @@ bool MainFrame::waitForRun(int id) {
 }
 
 void MainFrame::runFinished() {
+  if (lastRunCancelled_.exchange(false)) {
+    state_.precision = beforeRun_.precision;
+    inputPath_ = std::move(beforeRun_.inputPath);
+    model_ = std::move(beforeRun_.model);
+  }
+  beforeRun_ = {};
   readProgress_.reset();
   showReadProgress();
   std::vector<int> waiting;
@@ -353,6 +360,10 @@ bool MainFrame::startBatchInput(const QString& path) {
   if (infile == nullptr) return false;
   lastDirectory_ = info.absolutePath();
   // The runner is idle (checked above), so the state is the frame's to set.
+  // What a cancelled run must put back is kept aside: the core restores the
+  // analysis, the frame its own part of it.
+  beforeRun_ = {state_.precision, inputPath_, model_};
+  lastRunCancelled_ = false;
   state_.precision = storedPrecision();
   BatchInput input;
   input.file = infile;

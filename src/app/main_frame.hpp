@@ -162,6 +162,15 @@ class MainFrame : public QMainWindow {
   ExtentRequest extentRequest_;
   ModelResults model_;
   std::string inputPath_;
+  // The frame's part of the analysis as it was when a run began, put back
+  // when the run is cancelled.
+  struct BeforeRun {
+    Precision precision = Precision::kDouble;
+    std::string inputPath;
+    ModelResults model;
+  };
+  BeforeRun beforeRun_;
+  std::atomic<bool> lastRunCancelled_{false};
 };
 
 }  // namespace tolvane

@@ -11,12 +11,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/application.hpp"
 #include "app/batch_runner.hpp"
 #include "app/main_frame.hpp"
+#include "app/precision_setting.hpp"
 #include "engine/analysis_state.hpp"
 #include "graph/command_ids.hpp"
 #include "modal_script.hpp"
@@ -215,6 +217,11 @@ class TestBatchRun : public QObject {
     QTRY_COMPARE(frame.stage(), MenuStage::Path);
     const auto rsq = state.RSQ;
     const int children = frame.mdiArea()->subWindowList().size();
+    // A precision chosen for the next file does not reach the kept analysis.
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(state.precision == storedPrecision());
+    const Precision before = state.precision;
+    storePrecision(before == Precision::kDouble ? Precision::kSingle : Precision::kDouble);
 
     ModalScript second(20000);
     second.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
@@ -241,6 +248,8 @@ class TestBatchRun : public QObject {
     QCOMPARE(state.LSPEND, 0);
     QCOMPARE(state.RSQ, rsq);
     QCOMPARE(QString::fromStdString(state.INNAME), QString("keep.ayq"));
+    QVERIFY(state.precision == before);
+    storePrecision(before);
     QCOMPARE(frame.stage(), MenuStage::Path);
     QCOMPARE(frame.mdiArea()->subWindowList().size(), children);
     QVERIFY(reportRows().contains("    Batch input cancelled; the previous analysis is kept."));
