@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "model/whole_file.hpp"
+
 namespace tolvane {
 
 namespace {
@@ -29,7 +31,7 @@ bool writeTable(const std::string& path, const std::vector<std::string>& header,
   }
   for (std::size_t i = 0; i < header.size(); ++i) {
     std::fputs(i == 0 ? "" : ",", f);
-    std::fputs(csvCell(header[i]).c_str(), f);
+    std::fputs(csvQuoted(header[i]).c_str(), f);
   }
   std::fputc('\n', f);
   for (int i = 1; i <= m.rows; ++i) {
@@ -59,16 +61,6 @@ bool makeFolder(const std::string& folder, std::string* why) {
 }
 
 }  // namespace
-
-std::string csvCell(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number,
                     std::string* why) {

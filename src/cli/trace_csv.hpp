@@ -22,8 +22,4 @@ bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int numbe
 // Writes the path-shape table of the analysis as qyq.csv, when there is one.
 bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::string* why);
 
-// A header cell as CSV needs it: quoted when it holds a comma, a quote or a
-// line end, with quotes doubled.
-std::string csvCell(const std::string& text);
-
 }  // namespace tolvane

@@ -7,23 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "model/report_both.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
 
 namespace {
-
-// One line to the window (after four blanks) and to the summary file.
-void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void bothf(const AnalysisState& s, const char* format, ...) {
-  char text[kReportBufferSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  reportLinef("    %s", text);
-  if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "%s\n", text);
-}
 
 void blank(const AnalysisState& s) {
   REPORT_LINE(BLANK_LINE);

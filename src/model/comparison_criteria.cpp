@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <limits>
 
+#include "model/report_both.hpp"
 #include "model/whole_file.hpp"
 #include "report/report.hpp"
 
@@ -12,18 +13,6 @@ namespace tolvane {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// One line to the report window (after four blanks) and the summary file.
-void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void bothf(const AnalysisState& s, const char* format, ...) {
-  char line[kReportBufferSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  reportLinef("    %s", line);
-  if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "%s\n", line);
-}
 
 CriterionMinimum findMinimum(const std::vector<double>& values, const std::vector<double>& mcal) {
   CriterionMinimum m;

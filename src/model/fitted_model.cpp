@@ -4,23 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "model/report_both.hpp"
 #include "model/whole_file.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
 
 namespace {
-
-void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void bothf(const AnalysisState& s, const char* format, ...) {
-  char line[kReportBufferSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  reportLinef("    %s", line);
-  if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "%s\n", line);
-}
 
 // Factor from the model's scale of coefficient j to the data's units.
 double coefficientScale(const AnalysisState& s, int j) {

@@ -12,6 +12,7 @@
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
 #include "cli/trace_csv.hpp"
+#include "model/whole_file.hpp"
 #include "support/input_test_support.hpp"
 
 namespace tolvane {
@@ -131,9 +132,9 @@ TEST(PathOptions, TheDialogIsAnsweredThroughItsModel) {
 }
 
 TEST(PathOptions, CsvHeaderCellsAreQuotedOnlyWhenNeeded) {
-  EXPECT_EQ(csvCell("x1"), "x1");
-  EXPECT_EQ(csvCell("a,b"), "\"a,b\"");
-  EXPECT_EQ(csvCell("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(csvQuoted("x1"), "x1");
+  EXPECT_EQ(csvQuoted("a,b"), "\"a,b\"");
+  EXPECT_EQ(csvQuoted("say \"hi\""), "\"say \"\"hi\"\"\"");
 }
 
 // tolvane-batch on an example, outputs in a scratch directory.
