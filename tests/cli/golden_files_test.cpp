@@ -14,6 +14,7 @@
 
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
+#include "support/engine_state_setup.hpp"
 #include "support/input_test_support.hpp"
 
 namespace tolvane {
@@ -51,14 +52,6 @@ std::string readFile(const std::string& path) {
   return text.str();
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
 // The one line that changes from run to run: the summary's date stamp.
 bool isDateStamp(const std::string& line) {
   return line.rfind("Date/Time Stamp : ", 0) == 0;
@@ -69,7 +62,8 @@ std::string firstDifference(const std::string& goldenPath, const std::string& ac
   if (!std::filesystem::exists(goldenPath)) {
     return goldenPath + " is missing; run scripts/update-goldens";
   }
-  const std::vector<std::string> want = lines(readFile(goldenPath)), got = lines(actual);
+  const std::vector<std::string> want = testing::splitLines(readFile(goldenPath)),
+                                 got = testing::splitLines(actual);
   const std::size_t n = std::max(want.size(), got.size());
   for (std::size_t i = 0; i < n; ++i) {
     const std::string* w = i < want.size() ? &want[i] : nullptr;

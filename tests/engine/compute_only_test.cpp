@@ -21,14 +21,8 @@ namespace {
 using testing::Columns;
 using testing::fileText;
 
-const Columns kHaldX = {
-    {7, 1, 11, 11, 7, 11, 3, 1, 2, 21, 1, 11, 10},
-    {26, 29, 56, 31, 52, 55, 71, 31, 54, 47, 40, 66, 68},
-    {6, 15, 8, 8, 6, 9, 17, 22, 18, 4, 23, 9, 8},
-    {60, 52, 20, 47, 33, 22, 6, 44, 22, 26, 34, 12, 12},
-};
-const std::vector<double> kHaldY = {78.5, 74.3, 104.3, 87.6, 95.9,  109.2, 102.7,
-                                    72.5, 93.1, 115.9, 83.8, 113.3, 109.4};
+using testing::kHaldX;
+using testing::kHaldY;
 
 // The first two Hald columns and their sum: rank 2 of 3.
 const Columns kDependentX = {kHaldX[0], kHaldX[1], [] {

@@ -19,6 +19,16 @@ namespace tolvane::testing {
 // Columns of raw data: x[i][k] is predictor i (0-based) at observation k.
 using Columns = std::vector<std::vector<double>>;
 
+// The Hald cement data: heat evolved (y) against four clinker ingredients.
+inline const Columns kHaldX = {
+    {7, 1, 11, 11, 7, 11, 3, 1, 2, 21, 1, 11, 10},
+    {26, 29, 56, 31, 52, 55, 71, 31, 54, 47, 40, 66, 68},
+    {6, 15, 8, 8, 6, 9, 17, 22, 18, 4, 23, 9, 8},
+    {60, 52, 20, 47, 33, 22, 6, 44, 22, 26, 34, 12, 12},
+};
+inline const std::vector<double> kHaldY = {78.5, 74.3, 104.3, 87.6, 95.9,  109.2, 102.7,
+                                           72.5, 93.1, 115.9, 83.8, 113.3, 109.4};
+
 inline void setControls(AnalysisState& s, int scalecode) {
   s.precision = Precision::kSingle;
   s.SCALECODE = scalecode;
