@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +20,7 @@
 #include "app/precision_setting.hpp"
 #include "engine/analysis_state.hpp"
 #include "graph/command_ids.hpp"
+#include "isolated_settings.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 
@@ -65,6 +65,7 @@ class TestBatchRun : public QObject {
  private slots:
   void initTestCase() {
     prepareApplication();
+    test::isolateSettings();
     QVERIFY(dir_.isValid());
     hald_ = dir_.filePath("hald.ayq");
     QVERIFY(QFile::copy(QStringLiteral(TOLVANE_SOURCE_DIR "/examples/hald.ayq"), hald_));
@@ -218,7 +219,6 @@ class TestBatchRun : public QObject {
     const auto rsq = state.RSQ;
     const int children = frame.mdiArea()->subWindowList().size();
     // A precision chosen for the next file does not reach the kept analysis.
-    QStandardPaths::setTestModeEnabled(true);
     QVERIFY(state.precision == storedPrecision());
     const Precision before = state.precision;
     storePrecision(before == Precision::kDouble ? Precision::kSingle : Precision::kDouble);

@@ -16,7 +16,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QtTest>
@@ -33,6 +32,7 @@
 #include "engine/front_end_hooks.hpp"
 #include "graph/child_list.hpp"
 #include "graph/command_ids.hpp"
+#include "isolated_settings.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 
@@ -105,6 +105,7 @@ class TestFrame : public QObject {
  private slots:
   void initTestCase() {
     prepareApplication();
+    test::isolateSettings();
     QVERIFY(dir_.isValid());
     batchFile_ = dir_.filePath("T.AYQ");
     QFile f(batchFile_);
@@ -565,7 +566,6 @@ class TestFrame : public QObject {
   // File > Precision... is kept in the settings and governs the next data
   // file read; the analysis already on screen keeps its own.
   void precisionChosenInTheMenuAppliesToTheNextDataFile() {
-    QStandardPaths::setTestModeEnabled(true);
     storePrecision(Precision::kDouble);
     AnalysisState state;
     MainFrame frame(state);

@@ -13,7 +13,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <clocale>
@@ -29,6 +28,7 @@
 #include "graph/trace_chart.hpp"
 #include "input/batch_dialogs.hpp"
 #include "input/batch_input_run.hpp"
+#include "isolated_settings.hpp"
 #include "modal_script.hpp"
 #include "report/report.hpp"
 #include "support/example_run.hpp"
@@ -71,7 +71,10 @@ class TestInferenceIntervals : public QObject {
   }
 
  private slots:
-  void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+  void initTestCase() {
+    std::setlocale(LC_NUMERIC, "C");
+    test::isolateSettings();
+  }
 
   void offeredForRawDataGreyedWithTheReasonForCrossProducts() {
     AnalysisState raw;
@@ -128,7 +131,6 @@ class TestInferenceIntervals : public QObject {
   // The menu command asks for B, the seed and the level, offers them next
   // time as last chosen, and a cancelled dialog starts nothing.
   void theCommandAsksForResamplesSeedAndLevel() {
-    QStandardPaths::setTestModeEnabled(true);
     QSettings().remove(QStringLiteral("intervals"));
     AnalysisState s;
     QVERIFY(analyse(s, "hald.ayq"));
