@@ -1,7 +1,11 @@
 #include "matrix/general_format.hpp"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace tolvane {
 
@@ -16,6 +20,18 @@ constexpr int kMaxExact = 22;
 int slow(double x, char* out) {
   return static_cast<int>(std::to_chars(out, out + 32, x, std::chars_format::general, 6).ptr - out);
 }
+
+// "000" to "999": six digits are two table lookups instead of a chain of six
+// divisions.
+constexpr auto kTriples = [] {
+  std::array<char, 3000> t{};
+  for (int i = 0; i < 1000; ++i) {
+    t[3 * i] = static_cast<char>('0' + i / 100);
+    t[3 * i + 1] = static_cast<char>('0' + i / 10 % 10);
+    t[3 * i + 2] = static_cast<char>('0' + i % 10);
+  }
+  return t;
+}();
 
 // |x| 10^k with one rounding.
 double scaled(double ax, int k) {
@@ -33,8 +49,10 @@ double scaled(double ax, int k) {
 int formatGeneral6(double x, char* out) {
   const double ax = std::fabs(x);
   if (!(ax > 0.0) || !std::isfinite(x)) return slow(x, out);
-  int e2 = 0;
-  std::frexp(ax, &e2);               // 2^(e2-1) <= ax < 2^e2
+  // The binary exponent from the bits (subnormals have none and go slow).
+  const int biased = static_cast<int>(std::bit_cast<std::uint64_t>(ax) >> 52);
+  if (biased == 0) return slow(x, out);
+  const int e2 = biased - 1022;      // 2^(e2-1) <= ax < 2^e2
   int e = ((e2 - 1) * 78913) >> 18;  // floor((e2 - 1) log10 2): e or one below
   if (5 - e > kMaxExact || e - 5 > kMaxExact) return slow(x, out);
   double y = scaled(ax, 5 - e);
@@ -44,19 +62,17 @@ int formatGeneral6(double x, char* out) {
     y = scaled(ax, 5 - e);
   }
   if (y < 1e5 || y >= 1e6) return slow(x, out);
-  const double whole = std::floor(y);
+  const int whole = static_cast<int>(y);  // y is positive: truncation is floor
   const double frac = y - whole;
   if (std::fabs(frac - 0.5) < 1e-6) return slow(x, out);
-  long n = static_cast<long>(whole) + (frac > 0.5 ? 1 : 0);
+  int n = whole + (frac > 0.5 ? 1 : 0);
   if (n == 1000000) {
     n = 100000;
     ++e;
   }
   char digits[6];
-  for (int i = 5; i >= 0; --i) {
-    digits[i] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  }
+  std::memcpy(digits, &kTriples[3 * static_cast<unsigned>(n / 1000)], 3);
+  std::memcpy(digits + 3, &kTriples[3 * static_cast<unsigned>(n % 1000)], 3);
   int last = 5;  // the last digit that is kept: %g drops trailing zeros
   while (last > 0 && digits[last] == '0')
     --last;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace tolvane {
@@ -20,33 +21,42 @@ constexpr double kLastStep = 1e-9;
 // them. Their number, not the machine, fixes the order of the additions.
 constexpr int kLanes = 8;
 
-// Sums of mass_j / (pole_j - base - tau) and of its square's reciprocal
-// weighting, j over [0, count).
-void poleSums(const double* pole, const double* mass, int count, double base, double tau,
-              double* sum, double* slope) {
-  double s[kLanes] = {}, ds[kLanes] = {};
-  int j = 0;
-  for (; j + kLanes <= count; j += kLanes) {
-    for (int l = 0; l < kLanes; ++l) {
-      const double r = 1.0 / ((pole[j + l] - base) - tau);
-      const double t = mass[j + l] * r;
-      s[l] += t;
-      ds[l] += t * r;
-    }
+// The secular function's four sums at lambda = base + tau, over poles
+// padded to a multiple of kLanes (zero mass, a distant pole): psi and its
+// slope over the poles up to `split`, phi and its slope beyond. One pass of
+// whole vectors, compiled for AVX-512, AVX2 and the baseline and chosen when
+// the program starts; the lanes, not the machine, fix the order of the
+// additions, so each gives the same bits.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void poleSums(const double* pole,
+                                                                   const double* mass, int count,
+                                                                   int split, double base,
+                                                                   double tau, double sums[4]) {
+  using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
+  using Index = long long __attribute__((vector_size(kLanes * sizeof(long long))));
+  Lanes psi = {}, dpsi = {}, phi = {}, dphi = {};
+  Index index = {0, 1, 2, 3, 4, 5, 6, 7};
+  const Lanes zero = {};
+  for (int j = 0; j < count; j += kLanes) {
+    Lanes p, m;
+    std::memcpy(&p, pole + j, sizeof p);
+    std::memcpy(&m, mass + j, sizeof m);
+    const Lanes r = 1.0 / ((p - base) - tau);
+    const Lanes t = m * r;
+    const Lanes dt = t * r;
+    const Index left = index <= split;
+    psi += left ? t : zero;
+    dpsi += left ? dt : zero;
+    phi += left ? zero : t;
+    dphi += left ? zero : dt;
+    index += kLanes;
   }
-  double total = 0.0, dtotal = 0.0;
-  for (; j < count; ++j) {
-    const double r = 1.0 / ((pole[j] - base) - tau);
-    const double t = mass[j] * r;
-    total += t;
-    dtotal += t * r;
-  }
+  sums[0] = sums[1] = sums[2] = sums[3] = 0.0;
   for (int l = 0; l < kLanes; ++l) {
-    total += s[l];
-    dtotal += ds[l];
+    sums[0] += psi[l];
+    sums[1] += dpsi[l];
+    sums[2] += phi[l];
+    sums[3] += dphi[l];
   }
-  *sum = total;
-  *slope = dtotal;
 }
 
 }  // namespace
@@ -55,6 +65,9 @@ void RankOneEigen::reserve(int n) {
   const auto size = static_cast<std::size_t>(n);
   for (std::vector<double>* v : {&d_, &z_, &pole_, &mass_, &tau_, &zhat_, &values_})
     v->reserve(size);
+  const auto padded = static_cast<std::size_t>((n + kLanes - 1) / kLanes * kLanes);
+  lanePole_.reserve(padded);
+  laneMass_.reserve(padded);
   for (std::vector<int>* v : {&order_, &secular_, &deflated_, &origin_, &source_})
     v->reserve(size);
   rotations_.reserve(size);
@@ -103,6 +116,13 @@ bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z,
     pole_[k] = d_[secular_[k]];
     mass_[k] = weight_ * z_[secular_[k]] * z_[secular_[k]];
   }
+  // The padding's poles lie beyond every root (lambda <= d + weight), so
+  // its terms are exact zeros.
+  const int padded = (K + kLanes - 1) / kLanes * kLanes;
+  lanePole_.assign(pole_.begin(), pole_.end());
+  laneMass_.assign(mass_.begin(), mass_.end());
+  if (K > 0) lanePole_.resize(padded, pole_[K - 1] + std::fabs(pole_[K - 1]) + 2.0 * weight_ + 1.0);
+  laneMass_.resize(padded, 0.0);
   origin_.assign(K, 0);
   tau_.assign(K, 0.0);
   for (int k = 0; k < K; ++k)
@@ -182,11 +202,15 @@ void RankOneEigen::deflate() {
 }
 
 RankOneEigen::Secular RankOneEigen::evaluate(int origin, double tau, int k) const {
-  const int K = static_cast<int>(pole_.size());
   const double base = pole_[origin];
   Secular s;
-  poleSums(pole_.data(), mass_.data(), k + 1, base, tau, &s.psi, &s.dpsi);
-  poleSums(pole_.data() + k + 1, mass_.data() + k + 1, K - k - 1, base, tau, &s.phi, &s.dphi);
+  double sums[4];
+  poleSums(lanePole_.data(), laneMass_.data(), static_cast<int>(lanePole_.size()), k, base, tau,
+           sums);
+  s.psi = sums[0];
+  s.dpsi = sums[1];
+  s.phi = sums[2];
+  s.dphi = sums[3];
   s.f = 1.0 + s.psi + s.phi;
   return s;
 }

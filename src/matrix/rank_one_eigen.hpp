@@ -62,12 +62,13 @@ class RankOneEigen {
   std::vector<int> secular_;   // original indices of the secular poles, d ascending
   std::vector<int> deflated_;  // original indices whose e_i is an eigenvector
   std::vector<Rotation> rotations_;
-  std::vector<double> pole_;    // per secular pole: its d
-  std::vector<double> mass_;    // per secular pole: weight z^2
-  std::vector<int> origin_;     // per root: the position of its nearer pole
-  std::vector<double> tau_;     // per root: lambda - d of that pole
-  std::vector<double> zhat_;    // per secular pole: z recomputed from the roots
-  std::vector<double> values_;  // ascending, of S
+  std::vector<double> pole_;                 // per secular pole: its d
+  std::vector<double> mass_;                 // per secular pole: weight z^2
+  std::vector<double> lanePole_, laneMass_;  // the same, padded to whole vectors
+  std::vector<int> origin_;                  // per root: the position of its nearer pole
+  std::vector<double> tau_;                  // per root: lambda - d of that pole
+  std::vector<double> zhat_;                 // per secular pole: z recomputed from the roots
+  std::vector<double> values_;               // ascending, of S
   // Per value: the root (>= 0) or -1 - the position in deflated_.
   std::vector<int> source_;
   std::vector<std::pair<double, int>> sorted_;
