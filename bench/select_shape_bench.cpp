@@ -246,17 +246,17 @@ void BM_ExcessSteps(benchmark::State& state) {
   for (int step = 1; step <= s.NSTEPS; ++step)
     k = DELTA_STEP(s, step, k);
   const int p = s.P;
-  std::vector<double> G, sv, t, delta(p);
-  for (int j = 1; j <= p; ++j) {
-    sv.push_back(s.SVAL.data[j]);
-    t.push_back(s.PCTSTAT.data[j]);
-    for (int i = 1; i <= p; ++i)
-      G.push_back(s.DCOS.data[j][i]);
+  std::vector<double> Gt, sv, t, delta(p);
+  for (int i = 1; i <= p; ++i) {
+    sv.push_back(s.SVAL.data[i]);
+    t.push_back(s.PCTSTAT.data[i]);
+    for (int j = 1; j <= p; ++j)
+      Gt.push_back(s.DCOS.data[j][i]);
   }
   ExcessInputs in;
   in.p = p;
   in.r = s.RANK;
-  in.G = G.data();
+  in.Gt = Gt.data();
   in.sv = sv.data();
   in.t = t.data();
   in.F = static_cast<double>(s.N - s.RANK - 3) / (s.N - s.RANK - 1);

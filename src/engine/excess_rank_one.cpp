@@ -3,12 +3,15 @@
 #include <cmath>
 #include <new>
 
+#include "matrix/column_sums.hpp"
+
 namespace tolvane {
 
 bool ExcessStep::reserve(int p, ExcessSolver solver, ExcessResult& out) noexcept {
   try {
     const auto size = static_cast<std::size_t>(p);
-    for (std::vector<double>* v : {&v_, &floor_, &extra_, &diag_, &out.risk, &out.e, &out.u})
+    for (std::vector<double>* v :
+         {&v_, &floor_, &extra_, &diag_, &own_, &gv_, &fl_, &out.risk, &out.e, &out.u})
       v->reserve(size);
     rankOne_.reserve(p);
     if (solver == ExcessSolver::kDense) {
@@ -51,17 +54,14 @@ bool ExcessStep::run(const ExcessInputs& in, const double* delta, ExcessSolver s
 
   // Coefficient risks: diag(G M G')[j] = sum_i G[j][i]^2 extra(i) + F (G v)(j)^2,
   // floored by diag(G diag(m) G').
+  own_.resize(p);
+  gv_.resize(p);
+  fl_.resize(p);
+  riskSumsByColumns(in.Gt, p, extra_.data(), v_.data(), floor_.data(), own_.data(), gv_.data(),
+                    fl_.data());
   for (int j = 0; j < p; ++j) {
-    const double* g = in.G + static_cast<std::size_t>(j) * p;
-    double own = 0.0, gv = 0.0, fl = 0.0;
-    for (int i = 0; i < p; ++i) {
-      const double g2 = g[i] * g[i];
-      own += g2 * extra_[i];
-      gv += g[i] * v_[i];
-      fl += g2 * floor_[i];
-    }
-    const double risk = own + in.F * gv * gv;
-    out.risk[j] = risk < fl ? fl : risk;
+    const double risk = own_[j] + in.F * gv_[j] * gv_[j];
+    out.risk[j] = risk < fl_[j] ? fl_[j] : risk;
   }
 
   // Scaling: the smallest absolute diagonal element of A = diag - F v v'

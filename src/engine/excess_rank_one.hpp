@@ -21,7 +21,8 @@ enum class ExcessSolver { kRankOne, kDense };
 // What a step reads besides its delta factors; all arrays 0-based.
 struct ExcessInputs {
   int p = 0, r = 0;
-  const double* G = nullptr;   // p x p row-major: G[j * p + i], axis i in column i
+  // G transposed, p x p: Gt[i * p + j] = G[j][i], so axis i lies end to end.
+  const double* Gt = nullptr;
   const double* sv = nullptr;  // singular values, p
   const double* t = nullptr;   // component t-statistics, p
   double F = 0.0;              // bias weight
@@ -51,7 +52,7 @@ class ExcessStep {
  private:
   bool decompose(int p, double F, ExcessSolver solver, ExcessResult& out);
 
-  std::vector<double> v_, floor_, extra_, diag_;
+  std::vector<double> v_, floor_, extra_, diag_, own_, gv_, fl_;
   RankOneEigen rankOne_;
   Eigen::MatrixXd dense_;
   std::optional<Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>> denseSolver_;

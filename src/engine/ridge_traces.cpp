@@ -14,6 +14,7 @@
 
 #include "engine/delta_step.hpp"
 #include "engine/excess_rank_one.hpp"
+#include "matrix/column_sums.hpp"
 #include "matrix/decompose.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
@@ -50,6 +51,7 @@ struct EigenSlot {
   double sigma = 1.0;
   FloatMatrix fA, fV;
   std::vector<float> fe;
+  std::vector<double> last;  // double precision: the last column of V, end to end
 };
 
 // Working storage of one thread, made once and reused for every step it
@@ -73,6 +75,8 @@ struct StepScratch {
           slot.fA.make(p);
           slot.fV.make(p);
           slot.fe.assign(p, 0.0f);
+        } else {
+          slot.last.assign(p, 0.0);
         }
       }
     } catch (const std::bad_alloc&) {
@@ -98,6 +102,7 @@ struct PathWork {
   std::vector<double> direction;  // nsteps x p: the inferior direction candidate
   std::vector<char> inferior;     // per step: the eigenvalues admit a direction
   ExcessInputs excess;            // double precision: what every step's excess part reads
+  std::vector<double> Gt;         // double precision: G transposed (ExcessInputs::Gt)
 
   Array1<double> directionRow(int step) {
     return Array1<double>(direction.data() + static_cast<std::size_t>(step - 1) * p);
@@ -122,6 +127,10 @@ void shrunkenCoefficients(PathWork& pw, int step, Array1<double> a) {
   for (int i = 1; i <= p; ++i)
     a[i] = i <= r ? Store::round(delta[i] * c[i]) : 0.0;
   const Array1<double> cyq = s.CYQ.data[step];
+  if constexpr (std::is_same_v<Store, DoubleStore>) {
+    sumsByColumns(pw.Gt.data(), p, &a[1], &cyq[1]);
+    return;
+  }
   for (int j = 1; j <= p; ++j) {
     const Array1<double> gj = s.DCOS.data[j];
     double e = 0.0;
@@ -269,12 +278,18 @@ void stepAfterEigen(PathWork& pw, int step, EigenSlot& slot) {
   // The inferior direction: the last column of G V, on the given scale when
   // asked. Its sign is settled later, in step order.
   const Array1<double> w = pw.directionRow(step);
-  for (int j = 1; j <= p; ++j) {
-    const Array1<double> gj = G[j];
-    double e = 0.0;
+  if constexpr (std::is_same_v<Store, DoubleStore>) {
     for (int k = 1; k <= p; ++k)
-      e = Store::round(e + gj[k] * V[k][p]);
-    w[j] = e;
+      slot.last[k - 1] = V[k][p];
+    sumsByColumns(pw.Gt.data(), p, slot.last.data(), &w[1]);
+  } else {
+    for (int j = 1; j <= p; ++j) {
+      const Array1<double> gj = G[j];
+      double e = 0.0;
+      for (int k = 1; k <= p; ++k)
+        e = Store::round(e + gj[k] * V[k][p]);
+      w[j] = e;
+    }
   }
   const Array1<double> xstd = s.XSTD.data;
   if (s.SCALECODE == 2) {
@@ -549,7 +564,18 @@ bool tracePath(AnalysisState& s, int threads) {
   pw.inferior.assign(nsteps + 1, 0);
   pw.excess.p = p;
   pw.excess.r = r;
-  pw.excess.G = s.DCOS.data.row(1);  // rows lie end to end
+  if (!singlePrecision()) {
+    try {
+      pw.Gt.resize(static_cast<std::size_t>(p) * p);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    for (int i = 1; i <= p; ++i) {
+      for (int j = 1; j <= p; ++j)
+        pw.Gt[static_cast<std::size_t>(i - 1) * p + (j - 1)] = s.DCOS.data[j][i];
+    }
+  }
+  pw.excess.Gt = pw.Gt.data();
   pw.excess.sv = s.SVAL.data.first();
   pw.excess.t = s.PCTSTAT.data.first();
   pw.excess.F = pw.F;
