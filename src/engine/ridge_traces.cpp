@@ -1,5 +1,6 @@
 #include "engine/ridge_traces.hpp"
 
+#include <sys/types.h>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -515,20 +516,42 @@ void writeTraceBlocks(const AnalysisState& s, std::FILE* f) {
   MYQWRITE(f, s.XPXFIT, 18, " %13.6g", 0);
 }
 
+// A stream into a string whose room is made once: the traces are a
+// megabyte at the largest size, and a stream that grows by doubling copies
+// it over and over.
+ssize_t appendToString(void* cookie, const char* data, std::size_t size) {
+  try {
+    static_cast<std::string*>(cookie)->append(data, size);
+  } catch (const std::bad_alloc&) {
+    return 0;  // the stream's error flag: the blocks were not all made
+  }
+  return static_cast<ssize_t>(size);
+}
+
 // The blocks are made in memory and go to the file only when all were made
 // (the writers allocate as they go), so that the file gets all or nothing.
 bool writeTraces(const AnalysisState& s) {
   std::FILE* f = s.files.TRACEFILE;
   if (f == nullptr) return true;
-  char* text = nullptr;
-  std::size_t size = 0;
-  std::FILE* mem = open_memstream(&text, &size);
+  std::string text;
+  // Every number takes 14 characters, 18 to a line.
+  auto bytes = [](std::size_t rows, std::size_t cols) {
+    return rows * (cols * 14 + cols / 18 + 1);
+  };
+  const auto nsteps = static_cast<std::size_t>(s.NSTEPS), p = static_cast<std::size_t>(s.P);
+  try {
+    text.reserve(5 * bytes(nsteps, p) + bytes(p + 1, p) + 512);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  static const cookie_io_functions_t kAppend{nullptr, appendToString, nullptr, nullptr};
+  std::FILE* mem = fopencookie(&text, "w", kAppend);
   if (mem == nullptr) return false;
   const long shortages = memoryErrorCount();
   writeTraceBlocks(s, mem);
-  const bool made = std::fclose(mem) == 0 && memoryErrorCount() == shortages;
-  if (made) std::fwrite(text, 1, size, f);
-  std::free(text);
+  const bool written = std::fflush(mem) == 0 && !std::ferror(mem);
+  const bool made = std::fclose(mem) == 0 && written && memoryErrorCount() == shortages;
+  if (made) std::fwrite(text.data(), 1, text.size(), f);
   return made;
 }
 

@@ -574,6 +574,12 @@ void JACOBI(Rows1<float> a, int n, Array1<float> d, Rows1<float> v, int* nrot) {
 
 template <class T>
 void EIGEN_SORT(Array1<T> d, Rows1<T> v, int n) {
+  // Values already in descending order (the rank-one solver delivers them
+  // so) would not move: spare the quadratic search.
+  int ordered = 1;
+  while (ordered < n && d[ordered] >= d[ordered + 1])
+    ++ordered;
+  if (ordered >= n) return;
   for (int i = 1; i < n; ++i) {
     int j = i;
     T largest = d[i];
