@@ -21,41 +21,42 @@ constexpr double kLastStep = 1e-9;
 // them. Their number, not the machine, fixes the order of the additions.
 constexpr int kLanes = 8;
 
-// The secular function's four sums at lambda = base + tau, over poles
-// padded to a multiple of kLanes (zero mass, a distant pole): psi and its
-// slope over the poles up to `split`, phi and its slope beyond. One pass of
-// whole vectors, compiled for AVX-512, AVX2 and the baseline and chosen when
-// the program starts; the lanes, not the machine, fix the order of the
-// additions, so each gives the same bits.
-[[gnu::target_clones("avx512f", "avx2", "default")]] void poleSums(const double* pole,
-                                                                   const double* mass, int count,
-                                                                   int split, double base,
-                                                                   double tau, double sums[4]) {
-  using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
-  using Index = long long __attribute__((vector_size(kLanes * sizeof(long long))));
-  Lanes psi = {}, dpsi = {}, phi = {}, dphi = {};
-  Index index = {0, 1, 2, 3, 4, 5, 6, 7};
+// The secular function's four sums for kLanes roots at once, one root to a
+// lane: at lambda = base + tau, psi and its slope over the poles up to the
+// lane's split, phi and its slope beyond. Each lane adds its terms in pole
+// order, whatever the other lanes hold, so a root's result does not depend
+// on the roots beside it. Compiled for AVX-512, AVX2 and the baseline and
+// chosen when the program starts; every operation is per lane, so each gives
+// the same bits.
+using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
+using LaneIndex = long long __attribute__((vector_size(kLanes * sizeof(long long))));
+
+[[gnu::target_clones("avx512f", "avx2", "default")]] void laneSums(
+    const double* pole, const double* mass, int count, const LaneIndex& split, const Lanes& base,
+    const Lanes& tau, Lanes& psi, Lanes& dpsi, Lanes& phi, Lanes& dphi) {
   const Lanes zero = {};
-  for (int j = 0; j < count; j += kLanes) {
-    Lanes p, m;
-    std::memcpy(&p, pole + j, sizeof p);
-    std::memcpy(&m, mass + j, sizeof m);
-    const Lanes r = 1.0 / ((p - base) - tau);
-    const Lanes t = m * r;
+  psi = dpsi = phi = dphi = zero;
+  for (int j = 0; j < count; ++j) {
+    const Lanes r = 1.0 / ((pole[j] - base) - tau);
+    const Lanes t = mass[j] * r;
     const Lanes dt = t * r;
-    const Index left = index <= split;
+    const LaneIndex left = j <= split;
     psi += left ? t : zero;
     dpsi += left ? dt : zero;
     phi += left ? zero : t;
     dphi += left ? zero : dt;
-    index += kLanes;
   }
-  sums[0] = sums[1] = sums[2] = sums[3] = 0.0;
-  for (int l = 0; l < kLanes; ++l) {
-    sums[0] += psi[l];
-    sums[1] += dpsi[l];
-    sums[2] += phi[l];
-    sums[3] += dphi[l];
+}
+
+// zhat[i] *= (tau - (pole[i] - base)) / (pole[k or k + 1] - pole[i]) for
+// every i: one root's factors of the recomputed z, across whole vectors.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void multiplyRootFactors(
+    double* __restrict zhat, const double* __restrict pole, int count, int k, double base,
+    double tau) {
+  for (int i = 0; i < count; ++i) {
+    const double num = tau - (pole[i] - base);
+    const double den = (k < i ? pole[k] : pole[k + 1]) - pole[i];
+    zhat[i] *= num / den;
   }
 }
 
@@ -65,9 +66,6 @@ void RankOneEigen::reserve(int n) {
   const auto size = static_cast<std::size_t>(n);
   for (std::vector<double>* v : {&d_, &z_, &pole_, &mass_, &tau_, &zhat_, &values_})
     v->reserve(size);
-  const auto padded = static_cast<std::size_t>((n + kLanes - 1) / kLanes * kLanes);
-  lanePole_.reserve(padded);
-  laneMass_.reserve(padded);
   for (std::vector<int>* v : {&order_, &secular_, &deflated_, &origin_, &source_})
     v->reserve(size);
   rotations_.reserve(size);
@@ -116,17 +114,10 @@ bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z,
     pole_[k] = d_[secular_[k]];
     mass_[k] = weight_ * z_[secular_[k]] * z_[secular_[k]];
   }
-  // The padding's poles lie beyond every root (lambda <= d + weight), so
-  // its terms are exact zeros.
-  const int padded = (K + kLanes - 1) / kLanes * kLanes;
-  lanePole_.assign(pole_.begin(), pole_.end());
-  laneMass_.assign(mass_.begin(), mass_.end());
-  if (K > 0) lanePole_.resize(padded, pole_[K - 1] + std::fabs(pole_[K - 1]) + 2.0 * weight_ + 1.0);
-  laneMass_.resize(padded, 0.0);
   origin_.assign(K, 0);
   tau_.assign(K, 0.0);
-  for (int k = 0; k < K; ++k)
-    solveRoot(k);
+  for (int first = 0; first < K; first += kLanes)
+    solveRoots(first, std::min(kLanes, K - first));
   recomputeZ();
 
   // Every eigenvalue with where it came from, in ascending order of S.
@@ -201,113 +192,145 @@ void RankOneEigen::deflate() {
   if (prev >= 0) secular_.push_back(prev);
 }
 
-RankOneEigen::Secular RankOneEigen::evaluate(int origin, double tau, int k) const {
-  const double base = pole_[origin];
-  Secular s;
-  double sums[4];
-  poleSums(lanePole_.data(), laneMass_.data(), static_cast<int>(lanePole_.size()), k, base, tau,
-           sums);
-  s.psi = sums[0];
-  s.dpsi = sums[1];
-  s.phi = sums[2];
-  s.dphi = sums[3];
-  s.f = 1.0 + s.psi + s.phi;
-  return s;
-}
-
 // Root k lies between poles k and k + 1 (above the last pole for the last
 // root). It is sought as tau = lambda - d of the nearer pole, so that every
 // d - lambda is formed without cancellation, in a bracket that every
 // evaluation narrows, by Li's "middle way": f is modelled by a constant and
 // the two neighbouring poles, matched in value and slope, and the model's
 // root is the next iterate; Newton's step or bisection stand in when the
-// model's root leaves the bracket.
-void RankOneEigen::solveRoot(int k) {
+// model's root leaves the bracket. kLanes roots are solved side by side, so
+// that their evaluations share whole vectors; each follows its own course.
+void RankOneEigen::solveRoots(int first, int count) {
   const int K = static_cast<int>(pole_.size());
-  int origin = k;
-  double lo, hi, tau;
-  Secular s;
-  if (k == K - 1) {
-    // z is a unit vector, so lambda <= d + weight; the bracket reaches past
-    // that so that a root at the bound (one pole) stays inside it.
-    lo = 0.0;
-    hi = 2.0 * weight_;
-    tau = 0.5 * weight_;
-    s = evaluate(origin, tau, k);
-  } else {
-    // The middle of the interval tells which pole is nearer; f rises from
-    // one pole to the next.
-    const double gap = pole_[k + 1] - pole_[k];
-    tau = 0.5 * gap;
-    s = evaluate(origin, tau, k);
-    if (s.f >= 0.0) {
-      lo = 0.0;
-      hi = gap;
+  Root roots[kLanes];
+  for (int l = 0; l < count; ++l) {
+    Root& root = roots[l];
+    const int k = first + l;
+    root.k = root.origin = k;
+    if (k == K - 1) {
+      // z is a unit vector, so lambda <= d + weight; the bracket reaches past
+      // that so that a root at the bound (one pole) stays inside it.
+      root.lo = 0.0;
+      root.hi = 2.0 * weight_;
+      root.tau = 0.5 * weight_;
     } else {
-      origin = k + 1;
-      lo = -gap;
-      hi = 0.0;
-      tau = -0.5 * gap;
+      root.tau = 0.5 * (pole_[k + 1] - pole_[k]);
+    }
+    root.base = pole_[k];
+  }
+  LaneIndex split;
+  Lanes base, tau, psi, dpsi, phi, dphi;
+  for (;;) {
+    bool pending = false;
+    for (int l = 0; l < kLanes; ++l) {
+      // Lanes without a pending evaluation repeat a harmless one.
+      const Root& root = roots[l < count && roots[l].stage != Root::kDone ? l : 0];
+      pending = pending || (l < count && root.stage != Root::kDone);
+      split[l] = root.k;
+      base[l] = root.base;
+      tau[l] = root.tau;
+    }
+    if (!pending) break;
+    laneSums(pole_.data(), mass_.data(), K, split, base, tau, psi, dpsi, phi, dphi);
+    for (int l = 0; l < count; ++l) {
+      if (roots[l].stage == Root::kDone) continue;
+      roots[l].s = Secular{1.0 + psi[l] + phi[l], psi[l], phi[l], dpsi[l], dphi[l]};
+      advance(roots[l]);
     }
   }
-  const double base = pole_[origin];
-  const double deltaK = pole_[k] - base;
-  const double deltaK1 = k + 1 < K ? pole_[k + 1] - base : 0.0;
-
-  for (int iter = 0; iter < kMaxIterations; ++iter) {
-    const double w = s.f;
-    if (w == 0.0) break;
-    if (w < 0.0) {
-      lo = tau;
-    } else {
-      hi = tau;
+  for (int l = 0; l < count; ++l) {
+    Root& root = roots[l];
+    // A root that landed on a pole would make its eigenvector infinite.
+    if (root.tau == 0.0) {
+      root.tau = root.origin == root.k ? std::numeric_limits<double>::denorm_min()
+                                       : -std::numeric_limits<double>::denorm_min();
     }
-    const double slope = s.dpsi + s.dphi;
-    const double magnitude = 1.0 + std::fabs(s.psi) + std::fabs(s.phi);
-    if (std::fabs(w) <= kEps * (8.0 * magnitude + std::fabs(tau) * slope)) break;
-    if (hi - lo <= 2.0 * kEps * std::max(std::fabs(lo), std::fabs(hi))) break;
+    origin_[root.k] = root.origin;
+    tau_[root.k] = root.tau;
+  }
+}
 
-    const double di = deltaK - tau;
-    double eta = std::numeric_limits<double>::quiet_NaN();
-    if (k + 1 < K) {
-      const double dj = deltaK1 - tau;
-      const double c = w - di * s.dpsi - dj * s.dphi;
-      const double a = (di + dj) * w - di * dj * slope;
-      const double b = di * dj * w;
-      if (c == 0.0) {
-        eta = b / a;
+// One step of a root once f is known at its tau: the bracket first (after the
+// midpoint, which also tells which pole is nearer; f rises from one pole to
+// the next), then either the end or the next tau to evaluate.
+void RankOneEigen::advance(Root& root) const {
+  const int K = static_cast<int>(pole_.size());
+  const int k = root.k;
+  const Secular& s = root.s;
+  if (root.stage == Root::kMidpoint) {
+    if (k < K - 1) {
+      const double gap = pole_[k + 1] - pole_[k];
+      if (s.f >= 0.0) {
+        root.lo = 0.0;
+        root.hi = gap;
       } else {
-        const double disc = a * a - 4.0 * b * c;
-        if (disc >= 0.0) {
-          eta = a <= 0.0 ? (a - std::sqrt(disc)) / (2.0 * c) : 2.0 * b / (a + std::sqrt(disc));
-        }
+        root.origin = k + 1;
+        root.lo = -gap;
+        root.hi = 0.0;
+        root.tau = -0.5 * gap;
       }
+    }
+    root.base = pole_[root.origin];
+    root.stage = Root::kModel;
+  }
+  const double deltaK = pole_[k] - root.base;
+  const double deltaK1 = k + 1 < K ? pole_[k + 1] - root.base : 0.0;
+  double& lo = root.lo;
+  double& hi = root.hi;
+  const double tau = root.tau;
+  const int iter = root.iter++;
+
+  const double w = s.f;
+  const double slope = s.dpsi + s.dphi;
+  const double magnitude = 1.0 + std::fabs(s.psi) + std::fabs(s.phi);
+  if (w < 0.0) {
+    lo = tau;
+  } else if (w > 0.0) {
+    hi = tau;
+  }
+  if (iter >= kMaxIterations || w == 0.0 ||
+      std::fabs(w) <= kEps * (8.0 * magnitude + std::fabs(tau) * slope) ||
+      hi - lo <= 2.0 * kEps * std::max(std::fabs(lo), std::fabs(hi))) {
+    root.stage = Root::kDone;
+    return;
+  }
+
+  const double di = deltaK - tau;
+  double eta = std::numeric_limits<double>::quiet_NaN();
+  if (k + 1 < K) {
+    const double dj = deltaK1 - tau;
+    const double c = w - di * s.dpsi - dj * s.dphi;
+    const double a = (di + dj) * w - di * dj * slope;
+    const double b = di * dj * w;
+    if (c == 0.0) {
+      eta = b / a;
     } else {
-      const double c = w - di * s.dpsi;
-      if (c != 0.0) eta = di + di * di * s.dpsi / c;
+      const double disc = a * a - 4.0 * b * c;
+      if (disc >= 0.0) {
+        eta = a <= 0.0 ? (a - std::sqrt(disc)) / (2.0 * c) : 2.0 * b / (a + std::sqrt(disc));
+      }
     }
-    if (!std::isfinite(eta) || w * eta >= 0.0) eta = -w / slope;
-    double next = tau + eta;
-    if (!(next > lo && next < hi) || (iter >= kModelSteps && iter % 2 == 1)) {
-      next = 0.5 * (lo + hi);
-    } else if (std::fabs(eta) <= kLastStep * std::fabs(tau)) {
-      // The iteration converges quadratically, with a constant of about
-      // 1 / |tau| (the nearer pole is the origin): the error after this
-      // step is near eta^2 / |tau|, below the rounding of tau.
-      tau = next;
-      break;
-    }
-    if (next == tau) break;
-    tau = next;
-    s = evaluate(origin, tau, k);
+  } else {
+    const double c = w - di * s.dpsi;
+    if (c != 0.0) eta = di + di * di * s.dpsi / c;
   }
-  // A root that landed on a pole would make its eigenvector infinite.
-  if (tau == 0.0) {
-    tau = origin == k ? std::numeric_limits<double>::denorm_min()
-                      : -std::numeric_limits<double>::denorm_min();
+  if (!std::isfinite(eta) || w * eta >= 0.0) eta = -w / slope;
+  double next = tau + eta;
+  if (!(next > lo && next < hi) || (iter >= kModelSteps && iter % 2 == 1)) {
+    next = 0.5 * (lo + hi);
+  } else if (std::fabs(eta) <= kLastStep * std::fabs(tau)) {
+    // The iteration converges quadratically, with a constant of about
+    // 1 / |tau| (the nearer pole is the origin): the error after this
+    // step is near eta^2 / |tau|, below the rounding of tau.
+    root.tau = next;
+    root.stage = Root::kDone;
+    return;
   }
-  origin_[k] = origin;
-  tau_[k] = tau;
+  if (next == tau) {
+    root.stage = Root::kDone;
+    return;
+  }
+  root.tau = next;
 }
 
 // The z for which the computed roots are exact eigenvalues:
@@ -322,12 +345,7 @@ void RankOneEigen::recomputeZ() {
   for (int i = 0; i < K; ++i)
     zhat_[i] = -gap(i, K - 1);
   for (int k = 0; k + 1 < K; ++k) {
-    const double base = pole_[origin_[k]], tau = tau_[k];
-    for (int i = 0; i < K; ++i) {
-      const double num = tau - (pole_[i] - base);
-      const double den = (k < i ? pole_[k] : pole_[k + 1]) - pole_[i];
-      zhat_[i] *= num / den;
-    }
+    multiplyRootFactors(zhat_.data(), pole_.data(), K, k, pole_[origin_[k]], tau_[k]);
   }
   for (int i = 0; i < K; ++i)
     zhat_[i] = std::copysign(std::sqrt(std::max(zhat_[i], 0.0)), z_[secular_[i]]);

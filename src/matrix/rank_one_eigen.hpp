@@ -47,8 +47,16 @@ class RankOneEigen {
     double f, psi, phi, dpsi, dphi;
   };
   void deflate();
-  Secular evaluate(int origin, double tau, int k) const;
-  void solveRoot(int k);
+  // One root's search: where it is, its bracket and f at its tau.
+  struct Root {
+    enum Stage { kMidpoint, kModel, kDone };
+    Stage stage = kMidpoint;
+    int k = 0, origin = 0, iter = 0;
+    double lo = 0.0, hi = 0.0, tau = 0.0, base = 0.0;
+    Secular s{};
+  };
+  void solveRoots(int first, int count);
+  void advance(Root& root) const;
   void recomputeZ();
   // d_i - lambda_k for secular pole i, formed from the pole nearest lambda_k.
   double gap(int i, int k) const { return (pole_[i] - pole_[origin_[k]]) - tau_[k]; }
@@ -62,13 +70,12 @@ class RankOneEigen {
   std::vector<int> secular_;   // original indices of the secular poles, d ascending
   std::vector<int> deflated_;  // original indices whose e_i is an eigenvector
   std::vector<Rotation> rotations_;
-  std::vector<double> pole_;                 // per secular pole: its d
-  std::vector<double> mass_;                 // per secular pole: weight z^2
-  std::vector<double> lanePole_, laneMass_;  // the same, padded to whole vectors
-  std::vector<int> origin_;                  // per root: the position of its nearer pole
-  std::vector<double> tau_;                  // per root: lambda - d of that pole
-  std::vector<double> zhat_;                 // per secular pole: z recomputed from the roots
-  std::vector<double> values_;               // ascending, of S
+  std::vector<double> pole_;    // per secular pole: its d
+  std::vector<double> mass_;    // per secular pole: weight z^2
+  std::vector<int> origin_;     // per root: the position of its nearer pole
+  std::vector<double> tau_;     // per root: lambda - d of that pole
+  std::vector<double> zhat_;    // per secular pole: z recomputed from the roots
+  std::vector<double> values_;  // ascending, of S
   // Per value: the root (>= 0) or -1 - the position in deflated_.
   std::vector<int> source_;
   std::vector<std::pair<double, int>> sorted_;
