@@ -33,9 +33,9 @@ using LaneIndex = long long __attribute__((vector_size(kLanes * sizeof(long long
 
 [[gnu::target_clones("avx512f", "avx2", "default")]] void laneSums(
     const double* pole, const double* mass, int count, const LaneIndex& split, const Lanes& base,
-    const Lanes& tau, Lanes& psi, Lanes& dpsi, Lanes& phi, Lanes& dphi) {
+    const Lanes& tau, Lanes& psiOut, Lanes& dpsiOut, Lanes& phiOut, Lanes& dphiOut) {
   const Lanes zero = {};
-  psi = dpsi = phi = dphi = zero;
+  Lanes psi = zero, dpsi = zero, phi = zero, dphi = zero;
   for (int j = 0; j < count; ++j) {
     const Lanes r = 1.0 / ((pole[j] - base) - tau);
     const Lanes t = mass[j] * r;
@@ -46,6 +46,10 @@ using LaneIndex = long long __attribute__((vector_size(kLanes * sizeof(long long
     phi += left ? zero : t;
     dphi += left ? zero : dt;
   }
+  psiOut = psi;
+  dpsiOut = dpsi;
+  phiOut = phi;
+  dphiOut = dphi;
 }
 
 // zhat[i] *= (tau - (pole[i] - base)) / (pole[k or k + 1] - pole[i]) for
