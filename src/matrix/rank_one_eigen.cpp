@@ -120,8 +120,7 @@ bool RankOneEigen::compute(std::span<const double> d, std::span<const double> z,
   }
   origin_.assign(K, 0);
   tau_.assign(K, 0.0);
-  for (int first = 0; first < K; first += kLanes)
-    solveRoots(first, std::min(kLanes, K - first));
+  solveRoots();
   recomputeZ();
 
   // Every eigenvalue with where it came from, in ascending order of S.
@@ -204,12 +203,11 @@ void RankOneEigen::deflate() {
 // root is the next iterate; Newton's step or bisection stand in when the
 // model's root leaves the bracket. kLanes roots are solved side by side, so
 // that their evaluations share whole vectors; each follows its own course.
-void RankOneEigen::solveRoots(int first, int count) {
+void RankOneEigen::solveRoots() {
   const int K = static_cast<int>(pole_.size());
-  Root roots[kLanes];
-  for (int l = 0; l < count; ++l) {
-    Root& root = roots[l];
-    const int k = first + l;
+  auto start = [&](Root& root, int k) {
+    root = Root{};
+    root.stage = Root::kMidpoint;
     root.k = root.origin = k;
     if (k == K - 1) {
       // z is a unit vector, so lambda <= d + weight; the bracket reaches past
@@ -221,36 +219,44 @@ void RankOneEigen::solveRoots(int first, int count) {
       root.tau = 0.5 * (pole_[k + 1] - pole_[k]);
     }
     root.base = pole_[k];
+  };
+  // A lane whose root is found takes the next one, so the lanes stay busy.
+  Root roots[kLanes];
+  int next = 0;
+  for (Root& root : roots) {
+    if (next < K) start(root, next++);
   }
   LaneIndex split;
   Lanes base, tau, psi, dpsi, phi, dphi;
   for (;;) {
-    bool pending = false;
+    int busy = -1;
+    for (int l = 0; l < kLanes && busy < 0; ++l) {
+      if (roots[l].stage != Root::kDone) busy = l;
+    }
+    if (busy < 0) break;
     for (int l = 0; l < kLanes; ++l) {
-      // Lanes without a pending evaluation repeat a harmless one.
-      const Root& root = roots[l < count && roots[l].stage != Root::kDone ? l : 0];
-      pending = pending || (l < count && root.stage != Root::kDone);
+      // Idle lanes repeat a busy lane's evaluation.
+      const Root& root = roots[roots[l].stage != Root::kDone ? l : busy];
       split[l] = root.k;
       base[l] = root.base;
       tau[l] = root.tau;
     }
-    if (!pending) break;
     laneSums(pole_.data(), mass_.data(), K, split, base, tau, psi, dpsi, phi, dphi);
-    for (int l = 0; l < count; ++l) {
-      if (roots[l].stage == Root::kDone) continue;
-      roots[l].s = Secular{1.0 + psi[l] + phi[l], psi[l], phi[l], dpsi[l], dphi[l]};
-      advance(roots[l]);
+    for (int l = 0; l < kLanes; ++l) {
+      Root& root = roots[l];
+      if (root.stage == Root::kDone) continue;
+      root.s = Secular{1.0 + psi[l] + phi[l], psi[l], phi[l], dpsi[l], dphi[l]};
+      advance(root);
+      if (root.stage != Root::kDone) continue;
+      // A root that landed on a pole would make its eigenvector infinite.
+      if (root.tau == 0.0) {
+        root.tau = root.origin == root.k ? std::numeric_limits<double>::denorm_min()
+                                         : -std::numeric_limits<double>::denorm_min();
+      }
+      origin_[root.k] = root.origin;
+      tau_[root.k] = root.tau;
+      if (next < K) start(root, next++);
     }
-  }
-  for (int l = 0; l < count; ++l) {
-    Root& root = roots[l];
-    // A root that landed on a pole would make its eigenvector infinite.
-    if (root.tau == 0.0) {
-      root.tau = root.origin == root.k ? std::numeric_limits<double>::denorm_min()
-                                       : -std::numeric_limits<double>::denorm_min();
-    }
-    origin_[root.k] = root.origin;
-    tau_[root.k] = root.tau;
   }
 }
 

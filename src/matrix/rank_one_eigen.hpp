@@ -50,12 +50,12 @@ class RankOneEigen {
   // One root's search: where it is, its bracket and f at its tau.
   struct Root {
     enum Stage { kMidpoint, kModel, kDone };
-    Stage stage = kMidpoint;
+    Stage stage = kDone;  // idle until started
     int k = 0, origin = 0, iter = 0;
     double lo = 0.0, hi = 0.0, tau = 0.0, base = 0.0;
     Secular s{};
   };
-  void solveRoots(int first, int count);
+  void solveRoots();
   void advance(Root& root) const;
   void recomputeZ();
   // d_i - lambda_k for secular pole i, formed from the pole nearest lambda_k.
