@@ -33,6 +33,30 @@ constexpr auto kTriples = [] {
   return t;
 }();
 
+// The doubles nearest 10^-30 .. 10^30: where they are not exact a wrong
+// exponent is still caught by the range check of the scaled value.
+constexpr double kNearPow10[] = {
+    1e-30, 1e-29, 1e-28, 1e-27, 1e-26, 1e-25, 1e-24, 1e-23, 1e-22, 1e-21, 1e-20, 1e-19, 1e-18,
+    1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  1e-5,
+    1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,   1e7,   1e8,
+    1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21,
+    1e22,  1e23,  1e24,  1e25,  1e26,  1e27,  1e28,  1e29,  1e30};
+constexpr int kNearPowOffset = 30;
+
+// How many zeros end each group of three digits ("000" has three).
+constexpr auto kTrailingZeros = [] {
+  std::array<unsigned char, 1000> t{};
+  for (int i = 0; i < 1000; ++i) {
+    int n = i, z = 0;
+    while (z < 3 && n % 10 == 0) {
+      ++z;
+      n /= 10;
+    }
+    t[i] = static_cast<unsigned char>(z);
+  }
+  return t;
+}();
+
 // |x| 10^k with one rounding.
 double scaled(double ax, int k) {
   return k >= 0 ? ax * kPow10[k] : ax / kPow10[-k];
@@ -54,13 +78,9 @@ int formatGeneral6(double x, char* out) {
   if (biased == 0) return slow(x, out);
   const int e2 = biased - 1022;      // 2^(e2-1) <= ax < 2^e2
   int e = ((e2 - 1) * 78913) >> 18;  // floor((e2 - 1) log10 2): e or one below
-  if (5 - e > kMaxExact || e - 5 > kMaxExact) return slow(x, out);
-  double y = scaled(ax, 5 - e);
-  if (y >= 1e6) {
-    ++e;
-    if (e - 5 > kMaxExact) return slow(x, out);
-    y = scaled(ax, 5 - e);
-  }
+  if (5 - e > kMaxExact || e + 1 - 5 > kMaxExact) return slow(x, out);
+  e += ax >= kNearPow10[e + 1 + kNearPowOffset] ? 1 : 0;
+  const double y = scaled(ax, 5 - e);
   if (y < 1e5 || y >= 1e6) return slow(x, out);
   const int whole = static_cast<int>(y);  // y is positive: truncation is floor
   const double frac = y - whole;
@@ -70,13 +90,12 @@ int formatGeneral6(double x, char* out) {
     n = 100000;
     ++e;
   }
+  // The last digit that is kept: %g drops trailing zeros.
+  const int high = n / 1000, low = n % 1000;
   char digits[6];
-  std::memcpy(digits, &kTriples[3 * static_cast<unsigned>(n / 1000)], 3);
-  std::memcpy(digits + 3, &kTriples[3 * static_cast<unsigned>(n % 1000)], 3);
-  int last = 5;  // the last digit that is kept: %g drops trailing zeros
-  while (last > 0 && digits[last] == '0')
-    --last;
-
+  std::memcpy(digits, &kTriples[3 * static_cast<unsigned>(high)], 3);
+  std::memcpy(digits + 3, &kTriples[3 * static_cast<unsigned>(low)], 3);
+  const int last = low != 0 ? 5 - kTrailingZeros[low] : 2 - kTrailingZeros[high];
   int len = 0;
   if (x < 0.0) out[len++] = '-';
   if (e >= -4 && e < 6) {
