@@ -9,6 +9,9 @@
 
 namespace tolvane {
 
+// The digits are assembled in machine words, first digit first in memory.
+static_assert(std::endian::native == std::endian::little);
+
 namespace {
 
 // Powers of ten that are exact in double.
@@ -21,15 +24,12 @@ int slow(double x, char* out) {
   return static_cast<int>(std::to_chars(out, out + 32, x, std::chars_format::general, 6).ptr - out);
 }
 
-// "000" to "999": six digits are two table lookups instead of a chain of six
-// divisions.
+// "000" to "999" as the low three bytes of a word (first digit lowest): six
+// digits are two table lookups instead of a chain of six divisions.
 constexpr auto kTriples = [] {
-  std::array<char, 3000> t{};
-  for (int i = 0; i < 1000; ++i) {
-    t[3 * i] = static_cast<char>('0' + i / 100);
-    t[3 * i + 1] = static_cast<char>('0' + i / 10 % 10);
-    t[3 * i + 2] = static_cast<char>('0' + i % 10);
-  }
+  std::array<std::uint32_t, 1000> t{};
+  for (unsigned i = 0; i < 1000; ++i)
+    t[i] = ('0' + i / 100) | ('0' + i / 10 % 10) << 8 | ('0' + i % 10) << 16;
   return t;
 }();
 
@@ -92,37 +92,32 @@ int formatGeneral6(double x, char* out) {
   }
   // The last digit that is kept: %g drops trailing zeros.
   const int high = n / 1000, low = n % 1000;
-  char digits[6];
-  std::memcpy(digits, &kTriples[3 * static_cast<unsigned>(high)], 3);
-  std::memcpy(digits + 3, &kTriples[3 * static_cast<unsigned>(low)], 3);
+  // The six digits as one word, the first in the lowest byte; the text is
+  // made by shifting a point into it and storing whole words, with no branch
+  // on how many digits are kept.
+  const std::uint64_t six = kTriples[high] | std::uint64_t{kTriples[low]} << 24;
   const int last = low != 0 ? 5 - kTrailingZeros[low] : 2 - kTrailingZeros[high];
-  int len = 0;
-  if (x < 0.0) out[len++] = '-';
-  if (e >= -4 && e < 6) {
-    if (e >= 0) {
-      for (int i = 0; i <= e; ++i)
-        out[len++] = digits[i];
-      if (last > e) {
-        out[len++] = '.';
-        for (int i = e + 1; i <= last; ++i)
-          out[len++] = digits[i];
-      }
-    } else {
-      out[len++] = '0';
-      out[len++] = '.';
-      for (int i = 0; i < -e - 1; ++i)
-        out[len++] = '0';
-      for (int i = 0; i <= last; ++i)
-        out[len++] = digits[i];
-    }
-    return len;
+  // The digits with a point after the first `point` of them.
+  auto withPoint = [six](int point) {
+    const int shift = 8 * point;
+    const std::uint64_t head = six & ((std::uint64_t{1} << shift) - 1);
+    return head | (std::uint64_t{'.'} << shift) | ((six & ~((std::uint64_t{1} << shift) - 1)) << 8);
+  };
+  out[0] = '-';
+  char* p = out + (x < 0.0 ? 1 : 0);
+  if (e >= 0 && e < 6) {
+    const std::uint64_t word = withPoint(e + 1);
+    std::memcpy(p, &word, 8);
+    return static_cast<int>(p - out) + (last > e ? last + 2 : e + 1);
   }
-  out[len++] = digits[0];
-  if (last > 0) {
-    out[len++] = '.';
-    for (int i = 1; i <= last; ++i)
-      out[len++] = digits[i];
+  if (e < 0 && e >= -4) {
+    std::memcpy(p, "0.000000", 8);
+    std::memcpy(p + 1 - e, &six, 8);  // after "0." and -e - 1 zeros
+    return static_cast<int>(p - out) + 1 - e + last + 1;
   }
+  const std::uint64_t word = withPoint(1);
+  std::memcpy(p, &word, 8);
+  int len = static_cast<int>(p - out) + (last > 0 ? last + 2 : 1);
   out[len++] = 'e';
   out[len++] = e < 0 ? '-' : '+';
   const int ae = e < 0 ? -e : e;
