@@ -1,5 +1,6 @@
 #include "matrix/matrix_text.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -38,10 +39,29 @@ class LineBuffer {
     used_ += length;
   }
   void put(char c, int count = 1) {
-    for (int i = 0; i < count; ++i) {
+    while (count > 0) {
       if (used_ == static_cast<int>(sizeof buf_)) flush();
-      buf_[used_++] = c;
+      const int n = std::min(count, static_cast<int>(sizeof buf_) - used_);
+      std::memset(buf_ + used_, c, static_cast<std::size_t>(n));
+      used_ += n;
+      count -= n;
     }
+  }
+  // A number right-aligned in a field of `width` after one space; text has
+  // room for 32 characters.
+  void putField(const char* text, int length, int width) {
+    const int pad = 1 + (width > length ? width - length : 0);
+    // Whole fixed-size copies (the text's buffer holds 32), no calls; what
+    // they write past the field is overwritten by what follows.
+    constexpr int kCopy = 32;
+    if (pad > 16 || length > kCopy || used_ + 16 + kCopy > static_cast<int>(sizeof buf_)) {
+      put(' ', pad);
+      put(text, length);
+      return;
+    }
+    std::memcpy(buf_ + used_, "                ", 16);
+    std::memcpy(buf_ + used_ + pad, text, kCopy);
+    used_ += pad + length;
   }
   void flush() {
     if (used_ > 0) std::fwrite(buf_, 1, static_cast<std::size_t>(used_), file_);
@@ -74,12 +94,12 @@ void writeRow(LineBuffer& out, const double* row, int count, int perLine, const 
                                                     std::chars_format::general, general.precision)
                                           .ptr -
                                       number);
-      out.put(' ', 1 + (general.width > length ? general.width - length : 0));  // separator, pad
-    } else {
-      length = std::snprintf(number, sizeof number, format, x);
-      if (length < 0) continue;
-      if (length >= static_cast<int>(sizeof number)) length = static_cast<int>(sizeof number) - 1;
+      out.putField(number, length, general.width);
+      continue;
     }
+    length = std::snprintf(number, sizeof number, format, x);
+    if (length < 0) continue;
+    if (length >= static_cast<int>(sizeof number)) length = static_cast<int>(sizeof number) - 1;
     out.put(number, length);
   }
   out.put('\n');
