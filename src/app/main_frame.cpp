@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
@@ -123,6 +124,8 @@ MainFrame::MainFrame(AnalysisState& state, QWidget* parent)
     GuiBatchDialogs dialogs([this] { return dialogOwner(); });
     const BatchRunResult result = runBatchInputHoldingLock(s, std::move(input), dialogs);
     lastRunCancelled_ = result.status == BatchRunStatus::kCancelled;
+    std::lock_guard lock(textColumnMutex_);
+    textColumn_ = result.textColumn;
   };
 
   command(cmd::kCreateReport);
@@ -262,7 +265,39 @@ void MainFrame::runFinished() {
   waiting.swap(pending_);
   for (int id : waiting)
     command(id);
+  std::string column;
+  {
+    std::lock_guard lock(textColumnMutex_);
+    column.swap(textColumn_);
+  }
   emit batchInputFinished();
+  if (!column.empty()) {
+    QTimer::singleShot(
+        0, this,
+        [this, path = runPath_, leaveOut = runLeaveOut_, name = QString::fromStdString(column)] {
+          offerToLeaveOut(path, leaveOut, name);
+        });
+  }
+}
+
+void MainFrame::offerToLeaveOut(const QString& path, QStringList leaveOut, const QString& column) {
+  if (runner_->busy()) return;
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(kFrameTitle),
+                  QStringLiteral("Column \"%1\" of %2 holds text, not numbers.")
+                      .arg(column, QFileInfo(path).fileName()),
+                  QMessageBox::NoButton, dialogOwner());
+  box.setObjectName(QStringLiteral("leaveOutColumnQuestion"));
+  box.setInformativeText(
+      QStringLiteral("Leave the column out and read the file again? The report shows the line "
+                     "and the text."));
+  QPushButton* leave = box.addButton(QStringLiteral("Leave Out"), QMessageBox::AcceptRole);
+  leave->setObjectName(QStringLiteral("leaveOutButton"));
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(leave);
+  box.exec();
+  if (box.clickedButton() != leave) return;
+  leaveOut.append(column);
+  if (!startBatchInput(path, leaveOut)) openChosenFile(path);  // says why it does not open
 }
 
 bool MainFrame::refuseWhileRunning() {
@@ -350,7 +385,7 @@ bool MainFrame::openChosenFile(const QString& path) {
   return false;
 }
 
-bool MainFrame::startBatchInput(const QString& path) {
+bool MainFrame::startBatchInput(const QString& path, const QStringList& leaveOut) {
   if (runner_->busy()) return false;
   const QFileInfo info(path);
   if (info.isDir()) return false;  // fopen would open it, and reading would fail
@@ -374,7 +409,14 @@ bool MainFrame::startBatchInput(const QString& path) {
   // Output file names carry no directory: they land beside the input file.
   input.outputDirectory = QFile::encodeName(info.absolutePath()).toStdString();
   input.delimited = delimited;
+  runPath_ = info.absoluteFilePath();
+  runLeaveOut_ = leaveOut;
   if (delimited) {
+    // The desktop program asks about a text column instead of pointing to
+    // the batch tool's option.
+    input.delimitedOptions.leaveOutAdvice.clear();
+    for (const QString& name : leaveOut)
+      input.delimitedOptions.ignore.push_back(name.toStdString());
     auto progress = std::make_shared<ReadProgress>();
     input.delimitedOptions.progress = [progress](double share) {
       progress->permille.store(share < 0.0 ? 0 : static_cast<int>(share * 1000.0));

@@ -50,9 +50,10 @@ class MainFrame : public QMainWindow {
   // Starts a batch input run on a chosen file, as Read Batch Input and Open
   // Data File do after their open-file dialogs and a file dropped on the
   // frame does; delimited text (.csv, .tsv, .txt) is read as such, with a
-  // progress dialog whose Cancel stops the reading. False when the file does not open or a run
-  // is going on (which a message box then says).
-  bool startBatchInput(const QString& path);
+  // progress dialog whose Cancel stops the reading, leaving out the columns
+  // named in `leaveOut`. False when the file does not open or a run is going
+  // on (which a message box then says).
+  bool startBatchInput(const QString& path, const QStringList& leaveOut = {});
 
   // Opens a data file as File > Read Batch Input does once a file is chosen
   // (the run's dialogs follow); `tolvane FILE` comes here. A file that does
@@ -130,6 +131,9 @@ class MainFrame : public QMainWindow {
   // True (and the command queued) when a batch input run holds the state.
   bool waitForRun(int id);
   void runFinished();
+  // Delimited text stopped on a column holding text: offers to read the file
+  // again without it.
+  void offerToLeaveOut(const QString& path, QStringList leaveOut, const QString& column);
   void subWindowActivated(QMdiSubWindow* window);
   void fillWindowList(QMenu* menu);
   bool isGraphChild(QMdiSubWindow* window) const;
@@ -171,6 +175,12 @@ class MainFrame : public QMainWindow {
   };
   BeforeRun beforeRun_;
   std::atomic<bool> lastRunCancelled_{false};
+  // The delimited text the run reads, the columns it leaves out, and the
+  // column whose text stopped it (set by the run's thread).
+  QString runPath_;
+  QStringList runLeaveOut_;
+  std::mutex textColumnMutex_;
+  std::string textColumn_;
 };
 
 }  // namespace tolvane

@@ -30,7 +30,7 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
 
   s.files.directory = input.outputDirectory;  // 2
   const std::time_t now = input.stampTime != 0 ? input.stampTime : std::time(nullptr);
-  BatchRunResult result = openOutputFiles(s, dialogs, now);
+  BatchRunResult result = openOutputFiles(s, dialogs, now, input.delimited);
   if (!result.completed()) return result;
 
   if (input.delimited) {  // 3 to 7
@@ -52,7 +52,8 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
 
   if (!LEAST_SQUARES(s)) {  // 10
     return {BatchRunStatus::kAnalysisStopped,
-            "The least-squares analysis stopped; the report says why."};
+            "The least-squares analysis stopped; the report says why.",
+            {}};
   }
   return {};
 }

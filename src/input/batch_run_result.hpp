@@ -19,6 +19,9 @@ struct BatchRunResult {
   // Why the run did not complete, as one sentence without the report's
   // leading blanks (the same text the report shows); empty when completed.
   std::string reason;
+  // Delimited text that stopped on a column holding text: the column's full
+  // name, so that a front end can offer to read the file without it.
+  std::string textColumn;
 
   bool completed() const { return status == BatchRunStatus::kCompleted; }
 };

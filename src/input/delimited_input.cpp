@@ -104,8 +104,11 @@ BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::
   switch (read.status) {
     case DelimitedStatus::kRead:
       break;
-    case DelimitedStatus::kBadInput:
-      return stopRun(BatchRunStatus::kStopped, read.message);
+    case DelimitedStatus::kBadInput: {
+      BatchRunResult stopped = stopRun(BatchRunStatus::kStopped, read.message);
+      stopped.textColumn = read.textColumn;
+      return stopped;
+    }
     case DelimitedStatus::kCancelled:
       return stopRun(BatchRunStatus::kCancelled, read.message);
   }

@@ -83,6 +83,7 @@ struct Layout {
   std::vector<int> readIndex;  // per file column: index among the columns read, or -1
   std::vector<std::string> fileNames;
   int readColumns = 0;
+  std::string leaveOutAdvice;
 };
 
 // The outcome of parsing one piece of a block, which starts and ends at
@@ -97,7 +98,8 @@ struct Piece {
   std::int64_t lines = 0;               // line ends inside the piece
   bool failed = false;
   std::int64_t errorLine = 0;
-  std::string error;  // after "FILE line L"
+  std::string error;       // after "FILE line L"
+  std::string textColumn;  // the column whose text stopped the reading
 };
 
 class PieceParser {
@@ -261,9 +263,11 @@ class PieceParser {
     if (std::memchr(f.data(), '\0', f.size()) != nullptr) {
       return fail(line, where(column) + "binary data (a NUL byte); this is not a text file.");
     }
-    return fail(line, where(column) + shown(f) +
-                          " is not a number; leave the column out with --ignore " +
-                          L_.fileNames[static_cast<std::size_t>(column)] + ".");
+    const std::string& name = L_.fileNames[static_cast<std::size_t>(column)];
+    if (!out_.failed) out_.textColumn = name;
+    return fail(
+        line, where(column) + shown(f) + " is not a number" +
+                  (L_.leaveOutAdvice.empty() ? "." : "; " + L_.leaveOutAdvice + " " + name + "."));
   }
 
   const Layout& L_;
@@ -461,7 +465,7 @@ class Reader {
 
  private:
   DelimitedResult bad(std::int64_t line, const std::string& what) {
-    result_ = {DelimitedStatus::kBadInput, label_ + " line " + std::to_string(line) + what};
+    result_ = {DelimitedStatus::kBadInput, label_ + " line " + std::to_string(line) + what, {}};
     return result_;
   }
 
@@ -491,6 +495,7 @@ class Reader {
     const auto& names = h.names;
     layout_.delimiter = d;
     layout_.missingIsError = o_.missingIsError;
+    layout_.leaveOutAdvice = o_.leaveOutAdvice;
     layout_.fileColumns = static_cast<int>(names.size());
     layout_.fileNames = names;
     for (std::size_t c = 0; c < names.size(); ++c) {
@@ -583,7 +588,7 @@ class Reader {
                                                      static_cast<double>(total))
                                  : -1.0;
         if (!o_.progress(share)) {
-          result_ = {DelimitedStatus::kCancelled, "Reading " + label_ + " was cancelled."};
+          result_ = {DelimitedStatus::kCancelled, "Reading " + label_ + " was cancelled.", {}};
           return false;
         }
       }
@@ -616,6 +621,7 @@ class Reader {
     for (Piece& p : pieces) {
       if (p.failed) {
         bad(line_ + p.errorLine, p.error);
+        result_.textColumn = p.textColumn;
         return false;
       }
       const std::size_t kept = p.rows.size() / m;

@@ -32,9 +32,13 @@ namespace tolvane {
 inline constexpr std::size_t kMaxRecordBytes = std::size_t{1} << 20;
 
 struct DelimitedOptions {
-  char delimiter = 0;                 // ',', ';' or '\t'; 0 finds it from the header line
-  bool missingIsError = false;        // the first missing value stops the reading
-  std::vector<std::string> ignore;    // full names of columns that are not read
+  char delimiter = 0;               // ',', ';' or '\t'; 0 finds it from the header line
+  bool missingIsError = false;      // the first missing value stops the reading
+  std::vector<std::string> ignore;  // full names of columns that are not read
+  // How the message about a column holding text says it can be left out,
+  // before the column's name; empty for no advice (the desktop program asks
+  // instead).
+  std::string leaveOutAdvice = "leave the column out with --ignore";
   unsigned threads = 0;               // 0: one per processor, at most 8
   std::size_t blockBytes = 8u << 20;  // bytes parsed at once (tests make it small)
   // Called after each block with the share of the input read (0 to 1, or -1
@@ -98,6 +102,9 @@ struct DelimitedResult {
   // For bad input: one sentence naming the file (`label`), the line and,
   // where there is one, the column.
   std::string message;
+  // When the input was bad because a column holds text: its full name. The
+  // file may read well without it.
+  std::string textColumn;
 };
 
 // Reads all of `in`. `keepRows` is how many of the first rows kept are held

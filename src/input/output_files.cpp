@@ -19,7 +19,7 @@ constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 BatchRunResult cancelled(const char* why) {
-  return {BatchRunStatus::kCancelled, why};
+  return {BatchRunStatus::kCancelled, why, {}};
 }
 
 BatchRunResult abandoned() {
@@ -89,7 +89,8 @@ std::string formatStamp(const std::tm& t) {
   return text;
 }
 
-BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::time_t now) {
+BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::time_t now,
+                               bool delimited) {
   OutputFiles& f = s.files;
   // The previous run's files first, so that the existence test and a new
   // opening of the same names see everything that run wrote.
@@ -142,8 +143,11 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
   REPORT_LINE(BLANK_LINE);
   reportLinef("    Date/Time Stamp : %s", stamp.c_str());
   writeSummary(s, "Date/Time Stamp : %s", stamp.c_str());
-  reportLinef("    The Tolvane Batch Input file is %s.AYQ", base.c_str());
-  writeSummary(s, "The Tolvane Batch Input file is %s.AYQ\n", base.c_str());
+  // A batch input file is named in the classic way; delimited text by its
+  // own name (its name with .AYQ would be a file that does not exist).
+  const std::string shown = delimited ? s.INNAME : base + ".AYQ";
+  reportLinef("    The Tolvane Batch Input file is %s", shown.c_str());
+  writeSummary(s, "The Tolvane Batch Input file is %s\n", shown.c_str());
   REPORT_SHOW();
   return {};
 }

@@ -40,7 +40,9 @@ std::string formatStamp(const std::tm& time);
 // Cancelled: the user cancelled a name dialog or chose to abort; nothing was
 // opened or written. Stopped: a file could not be made (reported with its
 // name and the reason; no file was touched) or a dialog was abandoned.
-BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::time_t now);
+// The stamp names the input: delimited text by its own name.
+BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::time_t now,
+                               bool delimited = false);
 
 // Puts the run's files in place, once it has read its data. Stopped (with
 // the file and the reason) when that fails.

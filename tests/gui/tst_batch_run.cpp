@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -253,6 +254,67 @@ class TestBatchRun : public QObject {
     QCOMPARE(frame.stage(), MenuStage::Path);
     QCOMPARE(frame.mdiArea()->subWindowList().size(), children);
     QVERIFY(reportRows().contains("    Batch input cancelled; the previous analysis is kept."));
+  }
+
+  // A CSV column of text stopped the reading with advice about the batch
+  // tool's --ignore, which the desktop program does not have. Now the frame
+  // offers to leave the column out and read the file again; Cancel stops.
+  void aTextColumnIsLeftOutOnRequest() {
+    QTemporaryDir dir;
+    const QString input = dir.filePath("labels.csv");
+    {
+      QFile f(input);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("x1,label,x2,y\n");
+      const char* rows[] = {"1,a,2,3.1", "2,b,1,2.9",  "3,c,5,8.2", "4,d,3,6.8",  "5,e,8,13.1",
+                            "6,f,2,7.9", "7,g,6,13.2", "8,h,1,8.8", "9,i,4,13.1", "10,j,7,17.2"};
+      for (const char* r : rows)
+        f.write(QByteArray(r) + "\n");
+    }
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    QString question;
+    QStringList predictors;
+    ModalScript script(20000);
+    script.then("fileNameDialog", clickOk)
+        .then("leaveOutColumnQuestion",
+              [&](QWidget* w) {
+                question = qobject_cast<QMessageBox*>(w)->text();
+                w->findChild<QPushButton*>("leaveOutButton")->click();
+              })
+        .then("fileNameDialog", clickOk)
+        .then("roleDialog",
+              [&](QWidget* w) {
+                predictors = items(w->findChild<QListWidget*>("predictorList"));
+                clickOk(w);
+              })
+        .then("scalingDialog", clickOk);
+    QVERIFY(frame.openChosenFile(input));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 2, 20000);
+    QVERIFY2(script.done(), qPrintable(script.strangers().join(",") + reportRows().join("\n")));
+    QCOMPARE(question, QString("Column \"label\" of labels.csv holds text, not numbers."));
+    QVERIFY(
+        reportRows().contains("    labels.csv line 2, column 2 (label): \"a\" is not a number."));
+    QCOMPARE(predictors.size(), 2);
+    QCOMPARE(state.P, 2);
+    QCOMPARE(state.LSPEND, 0);
+    QVERIFY(QFile::exists(dir.filePath("labels.syq")));
+
+    // Cancel: the run stays stopped, nothing more is asked.
+    QFile::remove(dir.filePath("labels.syq"));
+    QFile::remove(dir.filePath("labels.myq"));
+    ModalScript cancel(20000);
+    cancel.then("fileNameDialog", clickOk).then("leaveOutColumnQuestion", [](QWidget* w) {
+      qobject_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click();
+    });
+    QVERIFY(frame.openChosenFile(input));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 3, 20000);
+    QTRY_VERIFY(cancel.done());
+    QTest::qWait(200);
+    QCOMPARE(finished.count(), 3);
+    QVERIFY(!QFile::exists(dir.filePath("labels.syq")));
   }
 
   void cancellingTheNameEndsTheRunWithNothingWritten() {

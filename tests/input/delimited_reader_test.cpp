@@ -95,6 +95,31 @@ TEST(DelimitedReader, TextColumnsAreErrorsUnlessIgnored) {
   EXPECT_EQ(e.result.message,
             "d.csv line 2, column 1 (id): \"A-1\" is not a number; leave the column out with "
             "--ignore id.");
+  EXPECT_EQ(e.result.textColumn, "id");
+  // Without advice (the desktop program asks instead), and column after
+  // column as each is left out, also when the text lies in a later block
+  // parsed by another thread.
+  DelimitedOptions asked;
+  asked.leaveOutAdvice.clear();
+  asked.ignore = {"id"};
+  asked.threads = 3;
+  asked.blockBytes = 16;
+  const Read d = readText(text, asked);
+  EXPECT_EQ(d.result.message, "d.csv line 2, column 2 (date): \"2021-01-05\" is not a number.");
+  EXPECT_EQ(d.result.textColumn, "date");
+  std::string later = "x,note,y\n";
+  for (int i = 0; i < 40; ++i)
+    later += std::to_string(i) + "," + std::to_string(i) + "," + std::to_string(2 * i) + "\n";
+  later += "40,n/a,80\n";
+  asked.ignore.clear();
+  const Read l = readText(later, asked);
+  EXPECT_EQ(l.result.message, "d.csv line 42, column 2 (note): \"n/a\" is not a number.");
+  EXPECT_EQ(l.result.textColumn, "note");
+  EXPECT_EQ(readText("x,y\n1,2\n", asked).result.textColumn, "");
+  const Read bad = readText("x,y\n1,\"2\"z\n", asked);
+  EXPECT_EQ(bad.result.status, DelimitedStatus::kBadInput);
+  EXPECT_EQ(bad.result.textColumn, "") << "a malformed field is no text column";
+
   DelimitedOptions o;
   o.ignore = {"id", "date"};
   const Read r = readText(text, o);
