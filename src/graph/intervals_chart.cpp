@@ -11,6 +11,7 @@
 #include "graph/child_list.hpp"
 #include "graph/graph_window.hpp"
 #include "graph/trace_chart.hpp"
+#include "graph/trace_kind.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -56,7 +57,10 @@ QWidget* openIntervalsWindow(QMdiArea* area, const AnalysisState& state, const B
   // A graph window, so that printing and copying work as in the trace
   // windows; its clicks report the interval instead.
   auto* window = new GraphWindow(TraceKind::Coefficients, const_cast<AnalysisState&>(state));
-  window->setWindowTitle(QString::fromLatin1(kIntervalsTitle));
+  // The path in the title tells the windows of two paths apart, as for the
+  // trace windows.
+  window->setWindowTitle(QString::fromLatin1(kIntervalsTitle) + QStringLiteral(" - ") +
+                         pathDescription(state));
   QMdiSubWindow* sub = area->addSubWindow(window);
   sub->setAttribute(Qt::WA_DeleteOnClose);
   registerChild(window, QString::fromLatin1(kIntervalsTitle));

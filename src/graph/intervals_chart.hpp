@@ -17,7 +17,7 @@ namespace tolvane {
 
 class TraceChart;
 
-// The window's title: "Inference Intervals".
+// The window's title: "Inference Intervals", then the path.
 extern const char kIntervalsTitle[];
 
 // Sets chart up: the coefficient traces of the result (the data's), a band

@@ -117,7 +117,7 @@ class TestInferenceIntervals : public QObject {
 
     QWidget* window = frame.intervals().lastWindow();
     QVERIFY(window != nullptr);
-    QCOMPARE(window->windowTitle(), QString("Inference Intervals"));
+    QCOMPARE(window->windowTitle(), QString("Inference Intervals - Q-shape Q=0.0, 4 steps/MCAL"));
     GraphWindow* g = graphWindowOf(window);
     QVERIFY(g != nullptr);
     QCOMPARE(g->chart().seriesCount(), 4);
