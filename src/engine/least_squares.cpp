@@ -53,7 +53,7 @@ struct FitNotes {
   double svdNorm = 0.0;
   double sse = 0.0;     // lack of fit of the raw decomposition
   double digits = 7.0;  // correct digits left in single precision
-  int df = 0;           // residual degrees of freedom
+  std::int64_t df = 0;  // residual degrees of freedom
   int conflicts = 0;    // sign conflicts of correlation and coefficient
 };
 
@@ -63,7 +63,8 @@ struct FitNotes {
 // guarantees it; a caller that skipped it gets a report instead of reads
 // outside the arrays.
 bool modelIsSetUp(const AnalysisState& s) {
-  const int n = s.N, p = s.P;
+  const std::int64_t n = s.N;  // sums may stand for billions of rows
+  const int p = s.P;
   const bool raw = s.XPXFORM == 0;
   const bool haveData = raw ? (s.XMAT.rows == n && s.XMAT.cols == p && s.YVEC.rows == n)
                             : (s.XPX.rows == p && s.XPX.cols == p && s.XPY.rows == p);
@@ -75,7 +76,7 @@ bool modelIsSetUp(const AnalysisState& s) {
 // and PCOORD. In single precision the decomposition sees XMAT rounded to 8
 // decimals; in double precision it sees XMAT itself.
 bool decomposeRaw(AnalysisState& s, FitNotes& notes) {
-  const int n = s.N, p = s.P;
+  const int n = static_cast<int>(s.N), p = s.P;  // raw data: at most 200 rows
   Rows1<double> a = DATRIX(n, p);
   Array1<double> w = DVECTOR(p);
   Rows1<double> v = DATRIX(p, p);
@@ -132,7 +133,7 @@ bool decomposeRaw(AnalysisState& s, FitNotes& notes) {
 // elements side by side only lets them overlap.
 template <class Store>
 double lackOfFitRows(AnalysisState& s) {
-  const int n = s.N, p = s.P;
+  const int n = static_cast<int>(s.N), p = s.P;             // raw data: at most 200 rows
   std::vector<double> vt(static_cast<std::size_t>(p) * p);  // V transposed
   for (int j = 1; j <= p; ++j) {
     for (int k = 1; k <= p; ++k)
@@ -219,7 +220,8 @@ bool decomposeCrossProducts(AnalysisState& s, bool* finite) {
 
 // Step 4: principal correlations (PCOR) and uncorrelated components (UCOMP).
 bool principalComponents(AnalysisState& s) {
-  const int n = s.N, p = s.P;
+  const std::int64_t n = s.N;
+  const int p = s.P;
   if (s.XPXFORM == 0) {
     MVYQCORR(&s.PCOR, s.YVEC, s.WORKMAT);
     if (n == p) {
@@ -363,8 +365,9 @@ double singlePrecisionDigits(const AnalysisState& s) {
 // of freedom in notes.df; with none left S2OLS is 0. False when memory ran
 // out.
 bool residualVariance(AnalysisState& s, FitNotes& notes) {
-  const int n = s.N, rank = s.RANK;
-  const int df = n - rank - 1;
+  const std::int64_t n = s.N;
+  const int rank = s.RANK;
+  const std::int64_t df = n - rank - 1;
   notes.df = df;
   if (s.XPXFORM == 0) {
     MYQBYVYQ(&s.RESID, s.BOLS, s.XMAT);
@@ -551,11 +554,13 @@ void printComponents(const AnalysisState& s) {
 }
 
 void printNoResidualDf(const AnalysisState& s, const FitNotes& notes) {
-  reportLinef("    Residual Degrees of Freedom = %d (N - Rank - 1).", notes.df);
+  reportLinef("    Residual Degrees of Freedom = %lld (N - Rank - 1).",
+              static_cast<long long>(notes.df));
   REPORT_LINE("    The OLS Residual Variance cannot be estimated.");
   REPORT_LINE("    Use more observations or fewer regressor variables.");
   filef(s.files.SUMMFILE,
-        "%d = Residual Degrees of Freedom: Residual Variance cannot be estimated.\n", notes.df);
+        "%lld = Residual Degrees of Freedom: Residual Variance cannot be estimated.\n",
+        static_cast<long long>(notes.df));
 }
 
 void printComponentStatistics(const AnalysisState& s) {

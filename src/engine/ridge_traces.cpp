@@ -576,7 +576,7 @@ bool tracePath(AnalysisState& s, int threads) {
   pw.r = r;
   // The bias weight is the real quotient of the two counts. With no residual
   // degree of freedom left it has no value; the risks then go without it.
-  const int below = s.N - r - 1;
+  const std::int64_t below = s.N - r - 1;
   if (below == 0) {
     REPORT_LINE("    RIDGE_TRACES: N - RANK - 1 = 0, so the bias weight is taken as 0.");
     pw.F = 0.0;

@@ -72,7 +72,7 @@ class Reader {
     writeSummary(s_, "%4d = NVAR, Number of Variables (Columns)\n", s_.NVAR);
 
     if (!nextLine("the number of observations")) return false;
-    if (const std::optional<int> v = firstInteger(in_.text())) s_.NOBS = *v;
+    if (const std::optional<std::int64_t> v = firstCount(in_.text())) s_.NOBS = *v;
     if (s_.NOBS < 0) {
       s_.XPXFORM = 1;
       s_.NOBS = -s_.NOBS;

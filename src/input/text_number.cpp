@@ -17,7 +17,9 @@ bool isDigit(char c) {
 }
 
 // Sign and digits from position i on; empty when no digit follows the sign.
-std::optional<int> signedDigits(std::string_view t, std::size_t i) {
+// Saturates at +-(LLONG_MAX - 9) instead of overflowing: any count this large
+// is corrected later.
+std::optional<long long> signedDigits(std::string_view t, std::size_t i) {
   bool negative = false;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
     negative = t[i] == '-';
@@ -26,13 +28,23 @@ std::optional<int> signedDigits(std::string_view t, std::size_t i) {
   if (i >= t.size() || !isDigit(t[i])) return std::nullopt;
   long long value = 0;
   for (; i < t.size() && isDigit(t[i]); ++i) {
-    // Saturate instead of overflowing: any count this large is corrected later.
     if (value <= LLONG_MAX / 10 - 9) value = value * 10 + (t[i] - '0');
   }
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < -INT_MAX) return -INT_MAX;
-  return static_cast<int>(value);
+  return negative ? -value : value;
+}
+
+std::optional<int> clampedToInt(std::optional<long long> v) {
+  if (!v) return std::nullopt;
+  if (*v > INT_MAX) return INT_MAX;
+  if (*v < -INT_MAX) return -INT_MAX;
+  return static_cast<int>(*v);
+}
+
+std::size_t afterSpace(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && isCSpace(line[i]))
+    ++i;
+  return i;
 }
 
 }  // namespace
@@ -44,17 +56,15 @@ double textToDouble(std::string_view text) {
 }
 
 int textToInt(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && isCSpace(text[i]))
-    ++i;
-  return signedDigits(text, i).value_or(0);
+  return clampedToInt(signedDigits(text, afterSpace(text))).value_or(0);
 }
 
 std::optional<int> firstInteger(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && isCSpace(line[i]))
-    ++i;
-  return signedDigits(line, i);
+  return clampedToInt(signedDigits(line, afterSpace(line)));
+}
+
+std::optional<std::int64_t> firstCount(std::string_view line) {
+  return signedDigits(line, afterSpace(line));
 }
 
 }  // namespace tolvane

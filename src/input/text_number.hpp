@@ -2,6 +2,7 @@
 // file and the dialogs' number fields.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -20,5 +21,9 @@ int textToInt(std::string_view text);
 // an optional sign and at least one digit. Empty when the line does not start
 // that way (the caller then keeps its previous value). Clamped to int.
 std::optional<int> firstInteger(std::string_view line);
+
+// The same for a count of rows, which sums of cross-products may carry far
+// beyond int (billions of rows reduced): clamped only near the 64-bit limit.
+std::optional<std::int64_t> firstCount(std::string_view line);
 
 }  // namespace tolvane

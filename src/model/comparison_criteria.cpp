@@ -34,7 +34,7 @@ CriterionMinimum findMinimum(const std::vector<double>& values, const std::vecto
 // Leave-one-out residuals of the shrunken fit from its leverages: the fit
 // is y-hat = 1 ybar + U diag(d) U' y, so h = 1/N + sum d(k) U(i,k)^2.
 double press(const AnalysisState& s, const DeltaRow& delta, const std::vector<double>& z) {
-  const int n = s.N, r = s.RANK;
+  const int n = static_cast<int>(s.N), r = s.RANK;  // raw data: at most 200 rows
   double sum = 0.0;
   for (int i = 1; i <= n; ++i) {
     double fitted = 0.0, h = 1.0 / n;
@@ -109,7 +109,8 @@ ShrunkenFitSize shrunkenFitSize(const AnalysisState& s, const DeltaRow& delta) {
 bool computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
                                ComparisonCriteria* out) {
   *out = ComparisonCriteria{};
-  const int r = s.RANK, n = s.N;
+  const int r = s.RANK;
+  const std::int64_t n = s.N;
   if (walk.steps() < 1 || r < 1 || n < 2 || s.PCOR.rows < r || s.UCOMP.rows < r ||
       s.SVAL.rows < r) {
     return false;

@@ -67,7 +67,8 @@ std::vector<std::vector<double>> riskMatrix(const AnalysisState& s, const DeltaR
 
 bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel* out) {
   *out = FittedModel{};
-  const int p = s.P, r = s.RANK, n = s.N;
+  const int p = s.P, r = s.RANK;
+  const std::int64_t n = s.N;
   if (r < 1 || p < r || n <= r + 1 || s.UCOMP.rows < r || s.DCOS.rows < p || s.XAVG.rows < p ||
       s.XSTD.rows < p || s.PCTSTAT.rows < r) {
     return false;
@@ -151,8 +152,8 @@ void reportFit(const AnalysisState& s, const FittedModel& f) {
     bothf(s, "%-10s %14.6g %14.6g %14.6g %11.4g", t.shortName.c_str(), t.leastSquares,
           t.leastSquaresSe, t.shrunken, t.rmse);
   }
-  bothf(s, "Effective df = %.3f  Residual SD = %.6g  R-squared = %.4f  N = %d", f.effectiveDf,
-        f.residualSd, f.rSquared, f.n);
+  bothf(s, "Effective df = %.3f  Residual SD = %.6g  R-squared = %.4f  N = %lld", f.effectiveDf,
+        f.residualSd, f.rSquared, static_cast<long long>(f.n));
   if (!f.extent.warning.empty()) bothf(s, "Warning: %s.", f.extent.warning.c_str());
   REPORT_SHOW();
 }
@@ -167,9 +168,9 @@ std::string fitCsv(const FittedModel& f) {
   }
   std::snprintf(line, sizeof line,
                 "\nstatistic,value\nMCAL,%.9g\nk,%.9g\neffective_df,%.9g\nresidual_sd,%.9g\n"
-                "r_squared,%.9g\nN,%d\nRANK,%d\ns2,%.9g\n",
-                f.extent.mcal, f.extent.k, f.effectiveDf, f.residualSd, f.rSquared, f.n, f.rank,
-                f.s2);
+                "r_squared,%.9g\nN,%lld\nRANK,%d\ns2,%.9g\n",
+                f.extent.mcal, f.extent.k, f.effectiveDf, f.residualSd, f.rSquared,
+                static_cast<long long>(f.n), f.rank, f.s2);
   text += line;
   text += "path," + csvQuoted(f.path) + "\n";
   text += "criterion," + csvQuoted(extentRequestText(f.extent.request)) + "\n";

@@ -4,6 +4,7 @@
 // squared error of each shrunken value, and the statistics of the fit.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,8 @@ struct FittedModel {
   double effectiveDf = 0.0;       // RANK - MCAL + 1
   double residualSd = 0.0;        // sqrt(RSS / (N - df)) of the shrunken fit
   double rSquared = 0.0;          // 1 - RSS / TSS of the shrunken fit
-  int n = 0, rank = 0, p = 0;
+  std::int64_t n = 0;
+  int rank = 0, p = 0;
 };
 
 // The fit at `extent` on the current analysis. False when the analysis is

@@ -1,6 +1,7 @@
 #include "model/model_file.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -67,6 +68,19 @@ class Reader {
     if (value < -1'000'000'000LL || value > 1'000'000'000LL)
       return fail("field " + path + " is out of range");
     *out = static_cast<int>(value);
+    return true;
+  }
+  // A count of rows: whole, not negative, anything a 64-bit count holds.
+  bool count(const json& object, const std::string& name, const std::string& path,
+             std::int64_t* out) {
+    const json* v = field(object, name, path);
+    if (v == nullptr) return false;
+    if (!v->is_number_integer()) return fail("field " + path + " is not a whole number");
+    if (v->is_number_unsigned() ? v->get<unsigned long long>() > INT64_MAX
+                                : v->get<long long>() < 0) {
+      return fail("field " + path + " is out of range");
+    }
+    *out = v->get<std::int64_t>();
     return true;
   }
   bool fail(const std::string& what) {
@@ -191,7 +205,7 @@ bool parseModel(const std::string& text, const std::string& label, ModelFile* ou
   }
   const json* extent = r.field(model, "extent", "extent");
   if (extent == nullptr || !r.real(*extent, "mcal", "extent.mcal", &out->mcal)) return false;
-  return r.integer(model, "N", "N", &out->n) && r.integer(model, "RANK", "RANK", &out->rank);
+  return r.count(model, "N", "N", &out->n) && r.integer(model, "RANK", "RANK", &out->rank);
 }
 
 bool loadModel(const std::string& path, ModelFile* out, std::string* why) {

@@ -12,6 +12,7 @@
 // are in the units of the data, whatever the scaling.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,8 @@ struct ModelFile {
   double intercept = 0.0;
   std::vector<ModelTerm> predictors;
   double mcal = 0.0;
-  int rank = 0, n = 0;
+  int rank = 0;
+  std::int64_t n = 0;  // sums may stand for billions of rows
 };
 
 // The JSON text of the fit in `results` (which must be fitted) on state `s`;

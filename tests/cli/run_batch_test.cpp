@@ -6,6 +6,8 @@
 #include <csignal>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -64,6 +66,25 @@ TEST(RunBatch, HaldCompletesAndPrintsTheWholeReport) {
   EXPECT_TRUE(c.dir.has("run.myq"));
   EXPECT_FALSE(c.state->files.summOpen());  // closed at the end
   EXPECT_EQ(c.state->stage(), AnalysisStage::kPathChosen);
+}
+
+// Sums of cross-products over more rows than an int counts: the count was
+// read clamped to 2147483647 and least squares then refused the model.
+TEST(RunBatch, SumsOverBillionsOfRowsRunWithTheirWholeCount) {
+  test::TempDir dir;
+  std::ifstream in(example("hald_xpx.ayq"), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t second = text.find('\n') + 1;
+  text.replace(second, text.find('\n', second) - second, "-3000000000");
+  dir.write("big.ayq", text);
+  Cli c(dir.file("big.ayq"));
+  ASSERT_EQ(c.run(), kExitCompleted) << c.err << c.out;
+  const std::string summary = c.summary();
+  EXPECT_NE(summary.find("3000000000 = NOBS, Number of Observations (Rows)\n"), std::string::npos);
+  EXPECT_NE(summary.find("3000000000 = N, number of observations\n"), std::string::npos);
+  EXPECT_NE(summary.find("  N = 3000000000\n"), std::string::npos) << summary;
+  // The report's 80-character lines go on in the next line, not cut.
+  EXPECT_NE(c.out.find("  N =\n    3000000000\n"), std::string::npos) << c.out;
 }
 
 TEST(RunBatch, ReExpressionGivesCoefficientsOnTheGivenScale) {

@@ -54,6 +54,15 @@ TEST(FirstInteger, FindsTheIntegerAtTheStartOfALine) {
   EXPECT_EQ(firstInteger("\t+8"), 8);
 }
 
+// Sums of cross-products may stand for more rows than an int counts.
+TEST(FirstCount, ReadsCountsBeyondIntWhole) {
+  EXPECT_EQ(firstCount("-3000000000   observations behind the sums"), -3000000000LL);
+  EXPECT_EQ(firstInteger("-3000000000"), -INT_MAX);  // where an int is meant
+  // Digits beyond what a count can hold stop adding: huge, never wrapped.
+  EXPECT_GE(*firstCount("99999999999999999999999"), 999999999999999999LL);
+  EXPECT_FALSE(firstCount("rows"));
+}
+
 TEST(FirstInteger, IsEmptyWithoutOneSoTheCallerKeepsItsValue) {
   EXPECT_FALSE(firstInteger(""));
   EXPECT_FALSE(firstInteger("NVAR = 5"));

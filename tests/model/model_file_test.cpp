@@ -116,6 +116,16 @@ TEST(ModelFile, RefusesWhatIsNotAModelNamingTheFault) {
   noName.replace(noName.find("\"name\": \"a\""), 11, "\"nam\": \"a\"");
   EXPECT_FALSE(parseModel(noName, "m.json", &m, &why));
   EXPECT_EQ(why, "m.json: missing field predictors[0].name");
+  // A count of rows beyond int (sums over billions of rows) reads whole; a
+  // negative one does not.
+  std::string many = good;
+  many.replace(many.find("\"N\": 10"), 7, "\"N\": 3000000000");
+  ASSERT_TRUE(parseModel(many, "m.json", &m, &why)) << why;
+  EXPECT_EQ(m.n, 3000000000LL);
+  std::string negative = good;
+  negative.replace(negative.find("\"N\": 10"), 7, "\"N\": -10");
+  EXPECT_FALSE(parseModel(negative, "m.json", &m, &why));
+  EXPECT_EQ(why, "m.json: field N is out of range");
   std::string textCoef = good;
   textCoef.replace(textCoef.find("\"coefficient\": 2"), 16, "\"coefficient\": \"2\"");
   EXPECT_FALSE(parseModel(textCoef, "m.json", &m, &why));
