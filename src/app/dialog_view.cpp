@@ -1,7 +1,9 @@
 #include "app/dialog_view.hpp"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace tolvane {
 
@@ -10,6 +12,21 @@ DialogView::DialogView(QWidget* owner) : QDialog(owner) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setModal(true);
+}
+
+DialogView::OkCancel DialogView::makeOkCancel(const char* okText, const char* cancelText) {
+  auto* ok = new QPushButton(QString::fromLatin1(okText), this);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromLatin1(cancelText), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  cancel->setAutoDefault(false);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  row->addStretch();
+  return {ok, cancel, row};
 }
 
 void DialogView::runModal() {

@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
+class QPushButton;
+
 namespace tolvane {
 
 class DialogView : public QDialog {
@@ -21,6 +24,15 @@ class DialogView : public QDialog {
   virtual bool escapePressed() = 0;
   // Close box clicked: return true to end the dialog.
   virtual bool closeBoxClicked() = 0;
+
+  // The OK (default) and Cancel buttons of a dialog, named okButton and
+  // cancelButton, and a centred row holding them.
+  struct OkCancel {
+    QPushButton* ok;
+    QPushButton* cancel;
+    QHBoxLayout* row;
+  };
+  OkCancel makeOkCancel(const char* okText, const char* cancelText);
 
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

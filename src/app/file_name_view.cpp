@@ -21,18 +21,7 @@ FileNameView::FileNameView(FileNameDialogModel& model, QWidget* owner)
   field_->setObjectName(QStringLiteral("fileNameField"));
   field_->setText(QString::fromStdString(model_.field()));
   field_->setMinimumWidth(320);
-  auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  cancel->setAutoDefault(false);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addStretch();
+  const auto [ok, cancel, buttons] = makeOkCancel(M::kOkButton, M::kCancelButton);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(explanation);
   layout->addWidget(instruction);

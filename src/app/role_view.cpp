@@ -38,12 +38,7 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   auto* left = new QPushButton(QString::fromLatin1(M::kLeftButton), this);
   left->setObjectName(QStringLiteral("leftButton"));
   left->setAutoDefault(false);
-  auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  cancel->setAutoDefault(false);
+  const auto [ok, cancel, buttonRow] = makeOkCancel(M::kOkButton, M::kCancelButton);
 
   auto label = [this](const char* text) {
     auto* l = new QLabel(QString::fromLatin1(text), this);
@@ -70,11 +65,6 @@ RoleView::RoleView(RoleDialogModel& model, QWidget* owner)
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);
   layout->addWidget(hint);
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch();
-  buttonRow->addWidget(ok);
-  buttonRow->addWidget(cancel);
-  buttonRow->addStretch();
   layout->addLayout(buttonRow);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 

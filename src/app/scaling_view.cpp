@@ -48,17 +48,7 @@ ScalingView::ScalingView(ScalingDialogModel& model, QWidget* owner)
   fields->addRow(QString::fromLatin1(M::kFirstLabel), first_);
   fields->addRow(QString::fromLatin1(M::kLastLabel), last_);
 
-  auto* ok = new QPushButton(QString::fromLatin1(M::kOkButton), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QString::fromLatin1(M::kCancelButton), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  cancel->setAutoDefault(false);
-  auto* buttonRow = new QHBoxLayout;
-  buttonRow->addStretch();
-  buttonRow->addWidget(ok);
-  buttonRow->addWidget(cancel);
-  buttonRow->addStretch();
+  const auto [ok, cancel, buttonRow] = makeOkCancel(M::kOkButton, M::kCancelButton);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
