@@ -430,7 +430,30 @@ void aboutAndHelp(MainFrame& frame) {
   help->close();
 }
 
-void scenario(MainFrame& frame, const QString& example, const QString& badFile) {
+// A CSV whose second column holds labels: the frame asks to leave it out,
+// then reads the file again without it.
+void csvWithATextColumn(MainFrame& frame, const QString& csv) {
+  ModalScript run;
+  run.then("fileNameDialog", clickOk)
+      .then("leaveOutColumnQuestion",
+            [](QWidget* w) {
+              save(w, "dialog-leave-out-column");
+              clickButton(w, "leaveOutButton");
+            })
+      .then("fileNameDialog", clickOk)
+      .then("roleDialog", clickOk)
+      .then("scalingDialog", clickOk);
+  if (!frame.openChosenFile(csv)) {
+    fail("csv", QStringLiteral("the CSV did not open"));
+    return;
+  }
+  if (!finish(run, "csv with a text column")) return;
+  waitForRun(frame);
+  save(&frame, "frame-csv-without-text-column");
+}
+
+void scenario(MainFrame& frame, const QString& example, const QString& badFile,
+              const QString& csv) {
   showStart(frame);
   readBadFile(frame, badFile);
   readExample(frame, example);
@@ -443,6 +466,7 @@ void scenario(MainFrame& frame, const QString& example, const QString& badFile) 
   cancelledSecondRun(frame, example);
   reopenTheReport(frame);
   aboutAndHelp(frame);
+  csvWithATextColumn(frame, csv);
 }
 
 }  // namespace
@@ -470,13 +494,23 @@ int main(int argc, char** argv) {
     return 2;
   }
   bad.close();
+  const QString csv = scratch.filePath(QStringLiteral("plants.csv"));
+  QFile text(csv);
+  if (!text.open(QIODevice::WriteOnly) ||
+      text.write("height,site,light,yield\n1.2,north,3,4.1\n1.9,north,4,5.8\n2.2,south,2,5.1\n"
+                 "2.8,south,6,8.9\n3.1,east,5,9.2\n3.5,east,7,10.9\n4.0,west,3,8.1\n"
+                 "4.4,west,8,12.8\n") < 0) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(csv));
+    return 2;
+  }
+  text.close();
   QDir::setCurrent(scratch.path());  // where the open-file dialog starts
 
   AnalysisState state;
   MainFrame frame(state);  // at its own default size
   frame.show();
   QTimer::singleShot(500, &frame, [&] {
-    scenario(frame, example, badFile);
+    scenario(frame, example, badFile, csv);
     app.quit();
   });
   app.exec();
