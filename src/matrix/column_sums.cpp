@@ -2,14 +2,15 @@
 
 #include <cstddef>
 
+#include "matrix/vector_targets.hpp"
+
 namespace tolvane {
 
 // Built for AVX-512, AVX2 and the baseline and chosen when the program
 // starts. Every element is a product and a sum of its own, so the width
 // changes no result.
-[[gnu::target_clones("avx512f", "avx2", "default")]] void sumsByColumns(const double* at, int n,
-                                                                        const double* x,
-                                                                        double* __restrict y) {
+TOLVANE_VECTOR_TARGETS void sumsByColumns(const double* at, int n, const double* x,
+                                          double* __restrict y) {
   for (int j = 0; j < n; ++j)
     y[j] = 0.0;
   for (int i = 0; i < n; ++i) {
@@ -20,9 +21,10 @@ namespace tolvane {
   }
 }
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void riskSumsByColumns(
-    const double* at, int n, const double* extra, const double* v, const double* floor,
-    double* __restrict own, double* __restrict gv, double* __restrict fl) {
+TOLVANE_VECTOR_TARGETS void riskSumsByColumns(const double* at, int n, const double* extra,
+                                              const double* v, const double* floor,
+                                              double* __restrict own, double* __restrict gv,
+                                              double* __restrict fl) {
   for (int j = 0; j < n; ++j)
     own[j] = gv[j] = fl[j] = 0.0;
   for (int i = 0; i < n; ++i) {

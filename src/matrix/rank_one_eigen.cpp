@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "matrix/vector_targets.hpp"
+
 namespace tolvane {
 
 namespace {
@@ -25,15 +27,15 @@ constexpr int kLanes = 8;
 // lane: at lambda = base + tau, psi and its slope over the poles up to the
 // lane's split, phi and its slope beyond. Each lane adds its terms in pole
 // order, whatever the other lanes hold, so a root's result does not depend
-// on the roots beside it. Compiled for AVX-512, AVX2 and the baseline and
+// on the roots beside it. Built for AVX-512, AVX2 and the baseline and
 // chosen when the program starts; every operation is per lane, so each gives
 // the same bits.
 using Lanes = double __attribute__((vector_size(kLanes * sizeof(double))));
 using LaneIndex = long long __attribute__((vector_size(kLanes * sizeof(long long))));
 
-[[gnu::target_clones("avx512f", "avx2", "default")]] void laneSums(
-    const double* pole, const double* mass, int count, const LaneIndex& split, const Lanes& base,
-    const Lanes& tau, Lanes& psiOut, Lanes& dpsiOut, Lanes& phiOut, Lanes& dphiOut) {
+TOLVANE_VECTOR_TARGETS void laneSums(const double* pole, const double* mass, int count,
+                                     const LaneIndex& split, const Lanes& base, const Lanes& tau,
+                                     Lanes& psiOut, Lanes& dpsiOut, Lanes& phiOut, Lanes& dphiOut) {
   const Lanes zero = {};
   Lanes psi = zero, dpsi = zero, phi = zero, dphi = zero;
   for (int j = 0; j < count; ++j) {
@@ -54,9 +56,9 @@ using LaneIndex = long long __attribute__((vector_size(kLanes * sizeof(long long
 
 // zhat[i] *= (tau - (pole[i] - base)) / (pole[k or k + 1] - pole[i]) for
 // every i: one root's factors of the recomputed z, across whole vectors.
-[[gnu::target_clones("avx512f", "avx2", "default")]] void multiplyRootFactors(
-    double* __restrict zhat, const double* __restrict pole, int count, int k, double base,
-    double tau) {
+TOLVANE_VECTOR_TARGETS void multiplyRootFactors(double* __restrict zhat,
+                                                const double* __restrict pole, int count, int k,
+                                                double base, double tau) {
   for (int i = 0; i < count; ++i) {
     const double num = tau - (pole[i] - base);
     const double den = (k < i ? pole[k] : pole[k + 1]) - pole[i];
