@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "matrix/vector_targets.hpp"
@@ -18,9 +17,9 @@ constexpr int kMaxIterations = 100;
 constexpr int kModelSteps = 20;
 // A model step this small, relative to tau, is the last one needed.
 constexpr double kLastStep = 1e-9;
-// Partial sums kept side by side: they break the chain of additions, so the
-// divisions of neighbouring terms overlap, and the compiler may vectorize
-// them. Their number, not the machine, fixes the order of the additions.
+// Roots searched side by side, one to a vector lane: eight doubles fill an
+// AVX-512 register, two AVX2 ones or four SSE2 ones. Each root's sums keep
+// their own order of additions, whatever the width.
 constexpr int kLanes = 8;
 
 // The secular function's four sums for kLanes roots at once, one root to a
