@@ -297,7 +297,7 @@ void MainFrame::offerToLeaveOut(const QString& path, QStringList leaveOut, const
   box.exec();
   if (box.clickedButton() != leave) return;
   leaveOut.append(column);
-  if (!startBatchInput(path, leaveOut)) openChosenFile(path);  // says why it does not open
+  openChosenFile(path, leaveOut);
 }
 
 bool MainFrame::refuseWhileRunning() {
@@ -363,7 +363,7 @@ void MainFrame::readBatchInput() {
   openChosenFile(path);
 }
 
-bool MainFrame::openChosenFile(const QString& path) {
+bool MainFrame::openChosenFile(const QString& path, const QStringList& leaveOut) {
   if (runner_->busy()) {
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kFrameTitle),
                     QString::fromLatin1(kRunGoingOn), QMessageBox::Ok, this);
@@ -372,7 +372,7 @@ bool MainFrame::openChosenFile(const QString& path) {
     return false;
   }
   errno = 0;
-  if (startBatchInput(path)) return true;
+  if (startBatchInput(path, leaveOut)) return true;
   const int error = errno;
   const QString why = QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
                       : error != 0            ? QString::fromLocal8Bit(std::strerror(error))

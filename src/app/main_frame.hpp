@@ -57,8 +57,9 @@ class MainFrame : public QMainWindow {
 
   // Opens a data file as File > Read Batch Input does once a file is chosen
   // (the run's dialogs follow); `tolvane FILE` comes here. A file that does
-  // not open gets a message box naming it and the system's reason.
-  bool openChosenFile(const QString& path);
+  // not open gets a message box naming it and the system's reason. Columns
+  // named in `leaveOut` are not read (delimited text).
+  bool openChosenFile(const QString& path, const QStringList& leaveOut = {});
 
   // Replaces the run that Read Batch Input starts (tests).
   void setBatchInputRun(BatchInputRun run) { batchRun_ = std::move(run); }
