@@ -43,6 +43,18 @@ void pressEscape(QWidget* w) {
   QTest::keyClick(w, Qt::Key_Escape);
 }
 
+// Leaves a dialog the way a data row names: "cancel" (its button), "esc" or
+// "close" (the close box).
+void leaveDialog(QWidget* w, const QString& how) {
+  if (how == "cancel") {
+    QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+  } else if (how == "esc") {
+    pressEscape(w);
+  } else {
+    w->close();
+  }
+}
+
 // A click on a radio button's indicator (its middle may lie past the label).
 void clickRadio(QWidget* dialog, const char* name) {
   auto* radio = dialog->findChild<QRadioButton*>(name);
@@ -96,9 +108,7 @@ class TestDialogViews : public QObject {
     ModalScript script;
     script.then("fileNameDialog", [&](QWidget* w) {
       QTest::keyClicks(w->findChild<QLineEdit*>("fileNameField"), "OTHER");
-      if (how == "cancel") w->findChild<QPushButton*>("cancelButton")->click();
-      if (how == "esc") pressEscape(w);
-      if (how == "close") w->close();
+      leaveDialog(w, how);
     });
     view.runModal();
     QVERIFY(!script.expired());
@@ -226,13 +236,7 @@ class TestDialogViews : public QObject {
     ModalScript script;
     script.then("scalingDialog", [&](QWidget* w) {
       clickRadio(w, "centerOnlyButton");
-      if (how == "cancel") {
-        QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-      } else if (how == "esc") {
-        pressEscape(w);
-      } else {
-        w->close();
-      }
+      leaveDialog(w, how);
     });
     view.runModal();
     QVERIFY(!script.expired());
@@ -397,13 +401,7 @@ class TestDialogViews : public QObject {
     script.then("roleDialog", [&](QWidget* w) {
       for (auto* l : w->findChildren<QLabel*>())
         texts << l->text();
-      if (how == "cancel") {
-        QTest::mouseClick(w->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-      } else if (how == "esc") {
-        pressEscape(w);
-      } else {
-        w->close();
-      }
+      leaveDialog(w, how);
     });
     view.runModal();
     QVERIFY(!script.expired());
