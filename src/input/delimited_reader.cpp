@@ -11,7 +11,7 @@
 #include <exception>
 #include <thread>
 
-#include "input/comoment_accumulator.hpp"
+#include "engine/comoment_accumulator.hpp"
 
 namespace tolvane {
 

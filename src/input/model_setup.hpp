@@ -3,7 +3,10 @@
 // and possibly rescaled model data, and their summaries.
 #pragma once
 
+#include <string>
+
 #include "engine/analysis_state.hpp"
+#include "engine/model_data.hpp"
 #include "input/batch_dialogs.hpp"
 #include "input/batch_run_result.hpp"
 
@@ -26,18 +29,15 @@ namespace tolvane {
 // scaling dialog; the caller then puts the previous analysis back.
 BatchRunResult setUpModel(AnalysisState& s, BatchDialogs& dialogs);
 
-// The model data alone, from a state whose roles, SCALECODE and (raw data)
-// observation texts are set: what setUpModel does after its dialogs, with
-// the same stops. A resample repeats it on its own DATA.
+// The model data, from a state whose roles, SCALECODE and (raw data)
+// observation texts are set: what setUpModel does after its dialogs. The
+// computation is computeModelData's (engine/model_data.hpp); this shows the
+// observation range and writes the model data to the trace matrix file, and
+// reports a stop.
 BatchRunResult buildModelData(AnalysisState& s);
 
-// The same model data and stops with nothing shown: no report line and no
-// file written. For repeated fits such as resampling.
-BatchRunResult buildModelDataResults(AnalysisState& s);
-
-// The observation range rule for raw data: N1 from the first text (raised to
-// 1, lowered to NOBS - P - 4), N2 from the last text (at most NOBS, at least
-// N1 + P + 4 when NOBS allows it), and N. Texts read as atoi reads them.
+// The observation range of engine/model_data.hpp from the dialog's texts,
+// read as atoi reads them.
 void setObservationRange(AnalysisState& s, const std::string& firstText,
                          const std::string& lastText);
 

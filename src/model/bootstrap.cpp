@@ -14,8 +14,8 @@
 #include "engine/extent_criteria.hpp"
 #include "engine/front_end_hooks.hpp"
 #include "engine/least_squares.hpp"
+#include "engine/model_data.hpp"
 #include "engine/select_shape.hpp"
-#include "input/model_setup.hpp"
 #include "model/comparison_criteria.hpp"
 #include "model/path_walk.hpp"
 #include "report/report.hpp"
@@ -105,7 +105,8 @@ class ResampleAnalysis {
     AnalysisState r;
     r.precision = job_.s.precision;
     if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
-    if (!buildModelDataResults(r).completed()) return ResampleOutcome::kModelStopped;
+    setObservationRange(r, 1, job_.n);
+    if (!computeModelData(r).ok()) return ResampleOutcome::kModelStopped;
     if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
     if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
     setPath(r);
@@ -144,8 +145,6 @@ class ResampleAnalysis {
     r.EPS = s.EPS;
     r.NOTELEVEL = s.NOTELEVEL;
     r.LSPEND = 1;
-    r.memory.N1TEXT = "1";
-    r.memory.N2TEXT = std::to_string(job_.n);
     if (!r.DATA.allocate(job_.n, s.NVAR)) return false;
     for (int i = 1; i <= job_.n; ++i) {
       const auto* from = s.DATA.data.row(s.N1 + rows[i - 1]);

@@ -11,6 +11,7 @@
 
 #include "engine/extent_criteria.hpp"
 #include "engine/least_squares.hpp"
+#include "engine/model_data.hpp"
 #include "engine/select_shape.hpp"
 #include "input/model_setup.hpp"
 #include "support/engine_state_setup.hpp"
@@ -222,7 +223,8 @@ TEST(ComputeOnlyModelData, SameValuesAndNothingShown) {
       ASSERT_TRUE(buildModelData(full).completed());
       EXPECT_FALSE(fullLines.lines().empty());
       testing::ReportCapture quietLines;
-      ASSERT_TRUE(buildModelDataResults(quiet).completed());
+      setObservationRange(quiet, 2, 12);
+      ASSERT_TRUE(computeModelData(quiet).ok());
       EXPECT_TRUE(quietLines.lines().empty());
       EXPECT_EQ(fileText(quiet.files.SUMMFILE), "");
       EXPECT_EQ(fileText(quiet.files.TRACEFILE), "");
@@ -238,6 +240,44 @@ TEST(ComputeOnlyModelData, SameValuesAndNothingShown) {
       expectSameBits(full.YAVG, quiet.YAVG, "YAVG");
       expectSameBits(full.YSTD, quiet.YSTD, "YSTD");
     }
+  }
+}
+
+// A model that cannot be fitted is refused by the status alone: the
+// sentence the report would show, and no line reported.
+TEST(ComputeOnlyModelData, StopsWithTheReasonAndReportsNothing) {
+  PrecisionScope scope(Precision::kDouble);
+  for (int scalecode : {0, 1}) {
+    AnalysisState s;
+    s.precision = Precision::kDouble;
+    const int n = static_cast<int>(kHaldY.size());
+    s.XPXFORM = 0;
+    s.NVAR = 5;
+    s.NOBS = n;
+    s.P = 4;
+    s.YCOL = 5;
+    s.YNAME = "y";
+    for (int i = 1; i <= 4; ++i) {
+      s.XCOL[i] = i;
+      s.XNAME[i] = "x" + std::to_string(i);
+    }
+    s.SCALECODE = scalecode;
+    ASSERT_TRUE(s.DATA.allocate(n, 5));
+    for (int k = 1; k <= n; ++k) {
+      for (int i = 1; i <= 4; ++i)
+        s.DATA.data[k][i] = i == 3 ? 4.0 : kHaldX[i - 1][k - 1];  // x3 constant
+      s.DATA.data[k][5] = kHaldY[k - 1];
+    }
+    setObservationRange(s, 1, n);
+    testing::ReportCapture lines;
+    const Status st = computeModelData(s);
+    EXPECT_EQ(st.code, StatusCode::kStopped);
+    EXPECT_EQ(st.message, scalecode == 1
+                              ? "The predictor x3 has standard deviation 0 and cannot be rescaled. "
+                                "Batch input stopped."
+                              : "The predictor x3 has standard deviation 0: a constant predictor "
+                                "cannot be fitted beside the mean. Batch input stopped.");
+    EXPECT_TRUE(lines.lines().empty());
   }
 }
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "input/comoment_accumulator.hpp"
+#include "engine/comoment_accumulator.hpp"
 #include "input/short_names.hpp"
 
 namespace tolvane {

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/comoment_accumulator.hpp"
 #include "engine/least_squares.hpp"
-#include "input/comoment_accumulator.hpp"
 #include "input/model_setup.hpp"
 #include "support/input_test_support.hpp"
 

@@ -1,4 +1,4 @@
-#include "input/comoment_accumulator.hpp"
+#include "engine/comoment_accumulator.hpp"
 
 #include <utility>
 
