@@ -151,6 +151,20 @@ bool BatchOptions::delimitedInput() const {
   return isDelimitedName(input);
 }
 
+ModelSettings BatchOptions::modelSettings() const {
+  ModelSettings m;
+  m.outputName = out;
+  m.ifExists = ifExists;
+  m.response = response;
+  m.predictors = predictors;
+  m.leaveOut = leaveOut;
+  m.scale = scale;
+  m.first = first;
+  m.last = last;
+  m.precision = precision;
+  return m;
+}
+
 std::optional<BatchOptions> parseBatchOptions(int argc, const char* const* argv, std::ostream& out,
                                               std::ostream& err, int* exitCode) {
   CLI::App app{"", "tolvane-batch"};

@@ -10,6 +10,7 @@
 
 #include "cli/path_options.hpp"
 #include "engine/analysis_state.hpp"
+#include "input/model_settings.hpp"
 
 namespace CLI {
 class App;
@@ -22,8 +23,6 @@ inline constexpr int kExitCompleted = 0;   // the analysis completed
 inline constexpr int kExitStopped = 1;     // the run stopped: bad input, a file, the model
 inline constexpr int kExitUsage = 2;       // bad options, or options that do not fit the data
 inline constexpr int kExitFilesExist = 3;  // output files exist and --if-exists is abort
-
-enum class IfExists { kOverwrite, kAppend, kAbort };
 
 enum class InputFormat { kByName, kBatch, kDelimited };
 
@@ -47,6 +46,9 @@ struct BatchOptions {
 
   // Whether the input is read as delimited text: --format, else its name.
   bool delimitedInput() const;
+  // The batch input run's settings: output, roles, scaling, observations
+  // and precision.
+  ModelSettings modelSettings() const;
   std::string saveModel;  // --save-model: JSON of the last path's fit
 };
 

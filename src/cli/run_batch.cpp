@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/option_dialogs.hpp"
 #include "cli/report_printer.hpp"
 #include "input/batch_input_run.hpp"
 #include "input/cross_product_file.hpp"
@@ -14,6 +13,28 @@
 namespace tolvane {
 
 namespace {
+
+// A setting the data could not satisfy, in the words of the option that set it.
+std::string optionProblem(const SettingProblem& p) {
+  switch (p.setting) {
+    case SettingAtFault::kResponse:
+      return "--response: " + p.detail;
+    case SettingAtFault::kPredictors:
+      return "--predictors: " + p.detail;
+    case SettingAtFault::kLeaveOut:
+      return "--leave-out: " + p.detail;
+    case SettingAtFault::kRolesOnSums:
+      return "--response, --predictors and --leave-out apply to raw data and delimited text "
+             "only; in a cross-product batch file the last column is the response.";
+    case SettingAtFault::kRangeOnSums:
+      return "--first and --last select observations of raw data; this file has more than 200 "
+             "rows, which were reduced to cross-products in one pass. Select the rows beforehand "
+             "(for example with a WHERE clause in scripts/cross-products.sql).";
+    case SettingAtFault::kNone:
+      break;
+  }
+  return p.message();
+}
 
 int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& out,
                std::ostream& err) {
@@ -35,8 +56,6 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     err << "tolvane-batch: cannot open " << options.input << ": " << std::strerror(errno) << "\n";
     return kExitStopped;
   }
-  OptionDialogs dialogs(options);
-  state.precision = options.precision;
   BatchRunResult result;
   {
     ReportPrinter printer(out);
@@ -46,7 +65,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     input.delimitedOptions.delimiter = options.delimiter;
     input.delimitedOptions.missingIsError = options.missingIsError;
     input.delimitedOptions.ignore = options.ignore;
-    result = runBatchInput(state, std::move(input), dialogs);
+    result = runBatchInput(state, std::move(input), options.modelSettings());
   }
   switch (result.status) {
     case BatchRunStatus::kCompleted:
@@ -63,7 +82,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
       return kExitCompleted;
     case BatchRunStatus::kCancelled: {
       // The sentence ends in a full stop: drop it before the semicolon.
-      std::string names = existingFilesSentence(dialogs.existingFiles());
+      std::string names = existingFilesSentence(result.existingFiles);
       names.pop_back();
       err << "tolvane-batch: " << names
           << "; nothing was written. Use --if-exists overwrite or append, or --out NAME.\n";
@@ -74,8 +93,8 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     case BatchRunStatus::kAnalysisStopped:
       break;
   }
-  if (!dialogs.problem().empty()) {
-    err << "tolvane-batch: " << dialogs.problem() << "\n";
+  if (result.problem.any()) {
+    err << "tolvane-batch: " << optionProblem(result.problem) << "\n";
     return kExitUsage;
   }
   err << "tolvane-batch: " << result.reason << "\n";

@@ -11,6 +11,7 @@
 #include "input/delimited_input.hpp"
 #include "input/model_setup.hpp"
 #include "input/output_files.hpp"
+#include "input/settings_answers.hpp"
 #include "input/stop_report.hpp"
 #include "report/report.hpp"
 
@@ -51,9 +52,8 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
   if (!result.completed()) return result;
 
   if (!LEAST_SQUARES(s)) {  // 10
-    return {BatchRunStatus::kAnalysisStopped,
-            "The least-squares analysis stopped; the report says why.",
-            {}};
+    return BatchRunResult::ended(BatchRunStatus::kAnalysisStopped,
+                                 "The least-squares analysis stopped; the report says why.");
   }
   return {};
 }
@@ -97,16 +97,18 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
   return result;
 }
 
+BatchRunResult busy() {
+  return stopRun(BatchRunStatus::kBusy,
+                 "A batch input is already running; wait until it has finished.");
+}
+
 }  // namespace
 
 BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& dialogs) {
   PrecisionScope scope(s.precision);
   InFile infile(input.file);
   std::unique_lock lock(s.runMutex, std::try_to_lock);
-  if (!lock.owns_lock()) {
-    return stopRun(BatchRunStatus::kBusy,
-                   "A batch input is already running; wait until it has finished.");
-  }
+  if (!lock.owns_lock()) return busy();
   return runHeld(s, input, infile, dialogs);
 }
 
@@ -114,6 +116,23 @@ BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, Batc
   PrecisionScope scope(s.precision);
   InFile infile(input.file);
   return runHeld(s, input, infile, dialogs);
+}
+
+BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, const ModelSettings& settings) {
+  InFile infile(input.file);
+  std::unique_lock lock(s.runMutex, std::try_to_lock);
+  if (!lock.owns_lock()) return busy();
+  // Set only once the run holds the state: another run may be reading it.
+  s.precision = settings.precision;
+  PrecisionScope scope(s.precision);
+  SettingsAnswers answers(settings);
+  BatchRunResult result = runHeld(s, input, infile, answers);
+  if (answers.problem().any()) {
+    result.problem = answers.problem();
+    result.reason = result.problem.message();
+  }
+  result.existingFiles = answers.existingFiles();
+  return result;
 }
 
 }  // namespace tolvane

@@ -12,6 +12,7 @@
 #include "input/batch_dialogs.hpp"
 #include "input/batch_run_result.hpp"
 #include "input/delimited_reader.hpp"
+#include "input/model_settings.hpp"
 
 namespace tolvane {
 
@@ -58,5 +59,12 @@ BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, BatchDialogs& d
 // runBatchInput there instead would try to lock a mutex the thread already
 // holds.
 BatchRunResult runBatchInputHoldingLock(AnalysisState& s, BatchInput input, BatchDialogs& dialogs);
+
+// The same run with every question answered by `settings` (the precision
+// too). A setting the data cannot satisfy stops the run (kStopped) with the
+// setting in result.problem and its sentence as the reason; existing output
+// files with IfExists::kAbort cancel it with their names in
+// result.existingFiles.
+BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, const ModelSettings& settings);
 
 }  // namespace tolvane

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "input/model_settings.hpp"
 
 namespace tolvane {
 
@@ -22,8 +26,20 @@ struct BatchRunResult {
   // Delimited text that stopped on a column holding text: the column's full
   // name, so that a front end can offer to read the file without it.
   std::string textColumn;
+  // A run from settings: the setting that the data could not satisfy, and
+  // the output files found existing when it was told to abort for them.
+  SettingProblem problem;
+  std::vector<std::string> existingFiles;
 
   bool completed() const { return status == BatchRunStatus::kCompleted; }
+
+  // A run or step that ended otherwise, for `reason`.
+  static BatchRunResult ended(BatchRunStatus status, std::string reason) {
+    BatchRunResult r;
+    r.status = status;
+    r.reason = std::move(reason);
+    return r;
+  }
 };
 
 }  // namespace tolvane

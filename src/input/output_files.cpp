@@ -19,7 +19,7 @@ constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 BatchRunResult cancelled(const char* why) {
-  return {BatchRunStatus::kCancelled, why, {}};
+  return BatchRunResult::ended(BatchRunStatus::kCancelled, why);
 }
 
 BatchRunResult abandoned() {

@@ -23,7 +23,7 @@ void reportWrapped(const std::string& text) {
 BatchRunResult stopRun(BatchRunStatus status, std::string reason) {
   reportWrapped(reason);
   REPORT_SHOW();
-  return {status, std::move(reason), {}};
+  return BatchRunResult::ended(status, std::move(reason));
 }
 
 }  // namespace tolvane

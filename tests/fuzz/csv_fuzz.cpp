@@ -15,32 +15,9 @@
 #include "input/delimited_input.hpp"
 #include "input/delimited_reader.hpp"
 #include "input/model_setup.hpp"
-
-namespace {
+#include "input/settings_answers.hpp"
 
 using namespace tolvane;
-
-struct OkDialogs : BatchDialogs {
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);  // it opens on Change
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
@@ -70,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto state = std::make_unique<AnalysisState>();
   state->reset();
   if (!loadDelimitedData(*state, d, "fuzz.csv").completed()) return 0;
-  OkDialogs dialogs;
-  if (setUpModel(*state, dialogs).completed()) LEAST_SQUARES(*state);
+  const ModelSettings settings;
+  SettingsAnswers answers(settings);
+  if (setUpModel(*state, answers).completed()) LEAST_SQUARES(*state);
   return 0;
 }

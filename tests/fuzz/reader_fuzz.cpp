@@ -15,6 +15,7 @@
 #include "input/batch_line_reader.hpp"
 #include "input/batch_reader.hpp"
 #include "input/model_setup.hpp"
+#include "input/settings_answers.hpp"
 
 namespace {
 
@@ -39,38 +40,23 @@ std::FILE* openBytes(Buffer* b) {
   return fopencookie(b, "r", io);
 }
 
-// Dialog answers chosen by the bits of one byte.
-struct FuzzDialogs : BatchDialogs {
-  explicit FuzzDialogs(std::uint8_t bits) : bits(bits) {}
-  std::uint8_t bits;
-
-  bool fileName(FileNameDialogModel& d) override {
-    d.ok();
-    return true;
-  }
-  bool filesExist(FilesExistDialogModel& d) override {
-    d.click(FilesExistDialogModel::kOverwrite);
-    d.ok();
-    return true;
-  }
-  bool roles(RoleDialogModel& d) override {
-    if (bits & 1) d.moveLeft();
-    if (bits & 2) d.moveRight();
-    if (bits & 4) {
-      d.select(RoleDialogModel::List::kLeftOut, 0);
-      d.moveLeft();
-    }
-    (bits & 8) ? d.closeBox() : d.ok();
-    return true;
-  }
-  bool scaling(ScalingDialogModel& d) override {
-    d.clickButton((bits >> 4) % 3);
-    if (bits & 64) d.setFirstText(std::to_string(bits % 17));
-    if (bits & 128) d.setLastText(std::to_string(bits % 29));
-    d.ok();
-    return true;
-  }
-};
+// Settings chosen by the bits of one byte: a response and a column left out
+// among the names read (or names that are no column), each scaling, and
+// observation ranges inside, at and beyond the data's.
+ModelSettings fuzzSettings(const AnalysisState& s, std::uint8_t bits) {
+  ModelSettings m;
+  const int columns = s.NVAR;
+  const auto name = [&s, columns](int k) {
+    return k < columns ? s.VNAME[k + 1] : std::string("none");
+  };
+  if (bits & 1) m.response = name(bits % 7);
+  if (bits & 2) m.leaveOut = {name((bits >> 2) % 5)};
+  if (bits & 4) m.predictors = {name(0), name(1), name(bits % 3 + 1)};
+  m.scale = (bits >> 4) % 3;
+  if (bits & 64) m.first = bits % 17;
+  if (bits & 128) m.last = bits % 29;
+  return m;
+}
 
 // A path chosen by the bits of one byte: each family, each step count, and
 // Q values inside, at and beyond the clamped range.
@@ -100,8 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const BatchRunResult read = readBatchData(*state, reader, "fuzz.ayq");
   std::fclose(file);
   if (!read.completed()) return 0;
-  FuzzDialogs dialogs(size > 0 ? data[size - 1] : 0);
-  if (!setUpModel(*state, dialogs).completed() || !LEAST_SQUARES(*state)) return 0;
+  const ModelSettings settings = fuzzSettings(*state, size > 0 ? data[size - 1] : 0);
+  SettingsAnswers answers(settings);
+  if (!setUpModel(*state, answers).completed() || !LEAST_SQUARES(*state)) return 0;
   FuzzPath path(size > 1 ? data[size - 2] : 0);
   SELECT_SHAPE(*state, path, 1);
   return 0;

@@ -122,14 +122,18 @@ inline std::string examplePath(const std::string& name) {
 }
 
 // A whole batch input run of the data file at `path` (an example, or a file
-// a test wrote), every dialog OK and the scaling dialog on `scaleButton`;
-// the output files go to `dir`. The date stamp is fixed.
+// a test wrote) from settings: the default roles, `scaleButton`, existing
+// files replaced, the state's precision; the output files go to `dir`. The
+// date stamp is fixed.
 inline bool runDataFile(AnalysisState& s, const std::string& path, const std::string& dir,
                         int scaleButton = kCenterRescale) {
   std::FILE* in = std::fopen(path.c_str(), "r");
   if (in == nullptr) return false;
-  ScriptedDialogs dialogs(scaleButton);
-  return runBatchInput(s, {in, path, dir, std::time_t{1'000'000'000}}, dialogs).completed();
+  ModelSettings settings;
+  settings.ifExists = IfExists::kOverwrite;
+  settings.scale = scaleButton;
+  settings.precision = s.precision;
+  return runBatchInput(s, {in, path, dir, std::time_t{1'000'000'000}}, settings).completed();
 }
 
 }  // namespace tolvane::testing

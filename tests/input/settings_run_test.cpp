@@ -1,0 +1,117 @@
+// A batch input run answered by settings alone: roles, scaling, observations,
+// existing files and precision, and what a setting the data cannot satisfy
+// gives back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "input/batch_input_run.hpp"
+#include "support/input_test_support.hpp"
+
+namespace tolvane {
+namespace {
+
+struct SettingsRun {
+  test::TempDir dir;
+  std::unique_ptr<AnalysisState> s = std::make_unique<AnalysisState>();
+  test::ReportCapture report;
+  BatchRunResult result;
+
+  BatchRunResult run(const std::string& example, ModelSettings settings) {
+    const std::string path = test::sourceFile("examples/" + example);
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    EXPECT_NE(in, nullptr) << path;
+    BatchInput input{in, path, dir.path(), 1'000'000'000};
+    input.delimited = example.ends_with(".csv");
+    return result = runBatchInput(*s, std::move(input), settings);
+  }
+};
+
+TEST(SettingsRun, RolesScalingRangeAndPrecisionAreApplied) {
+  SettingsRun r;
+  ModelSettings m;
+  m.response = "x4";
+  m.predictors = {"x2", "x1", "y"};
+  m.scale = kCenterOnly;
+  m.first = 2;
+  m.last = 12;
+  m.precision = Precision::kSingle;
+  ASSERT_TRUE(r.run("hald.csv", m).completed()) << r.result.reason;
+  EXPECT_EQ(r.s->YNAME, "x4");
+  ASSERT_EQ(r.s->P, 3);
+  EXPECT_EQ(r.s->XNAME[1], "x1");
+  EXPECT_EQ(r.s->XNAME[2], "x2");
+  EXPECT_EQ(r.s->XNAME[3], "y");
+  EXPECT_EQ(r.s->SCALECODE, kCenterOnly);
+  EXPECT_EQ(r.s->N1, 2);
+  EXPECT_EQ(r.s->N2, 12);
+  EXPECT_EQ(r.s->precision, Precision::kSingle);
+  EXPECT_TRUE(r.dir.has("hald.syq"));
+
+  SettingsRun left;
+  ModelSettings l;
+  l.leaveOut = {"x3", "x3"};  // named twice: once is enough
+  ASSERT_TRUE(left.run("hald.csv", l).completed()) << left.result.reason;
+  EXPECT_EQ(left.s->YNAME, "y");
+  ASSERT_EQ(left.s->P, 3);
+  EXPECT_EQ(left.s->XNAME[3], "x4");
+  EXPECT_EQ(left.s->precision, Precision::kDouble);
+}
+
+// Every refusal names the setting in its own words: no option of the batch
+// tool appears in what a desktop user could read.
+TEST(SettingsRun, ASettingTheDataCannotSatisfyStopsTheRunAndSaysWhich) {
+  struct Case {
+    const char* example;
+    ModelSettings settings;
+    SettingAtFault setting;
+    std::string reason;
+  };
+  ModelSettings unknown, isResponse, tooFew, onSums;
+  unknown.response = "z";
+  isResponse.predictors = {"x1", "y"};
+  tooFew.leaveOut = {"x1", "x2", "x3"};
+  onSums.leaveOut = {"x1"};
+  const Case cases[] = {
+      {"hald.csv", unknown, SettingAtFault::kResponse,
+       "Response: no column is named z (columns: x1, x2, x3, x4 and y)."},
+      {"hald.csv", isResponse, SettingAtFault::kPredictors, "Predictors: y is the response."},
+      {"hald.csv", tooFew, SettingAtFault::kLeaveOut,
+       "Left out: at least 2 predictors must remain."},
+      {"hald_xpx.ayq", onSums, SettingAtFault::kRolesOnSums,
+       "Roles can be chosen for raw data and delimited text only; in a cross-product batch "
+       "file the last column is the response."},
+  };
+  for (const Case& c : cases) {
+    SettingsRun r;
+    r.run(c.example, c.settings);
+    EXPECT_EQ(r.result.status, BatchRunStatus::kStopped) << c.reason;
+    EXPECT_EQ(r.result.problem.setting, c.setting) << c.reason;
+    EXPECT_EQ(r.result.reason, c.reason);
+    EXPECT_EQ(r.result.reason.find("--"), std::string::npos);
+    EXPECT_EQ(r.s->LSPEND, 1) << "no analysis is left from a refused run";
+  }
+}
+
+TEST(SettingsRun, ExistingFilesAreKeptOrReplacedAsTold) {
+  SettingsRun r;
+  r.dir.write("hald.syq", "earlier summary\n");
+  ModelSettings abort;
+  r.run("hald.csv", abort);
+  EXPECT_EQ(r.result.status, BatchRunStatus::kCancelled);
+  ASSERT_EQ(r.result.existingFiles.size(), 1u);
+  EXPECT_NE(r.result.existingFiles[0].find("hald.syq"), std::string::npos);
+  EXPECT_EQ(r.dir.read("hald.syq"), "earlier summary\n");
+
+  ModelSettings overwrite;
+  overwrite.ifExists = IfExists::kOverwrite;
+  overwrite.outputName = r.dir.file("again");
+  ASSERT_TRUE(r.run("hald.csv", overwrite).completed()) << r.result.reason;
+  EXPECT_TRUE(r.dir.has("again.syq"));
+  EXPECT_EQ(r.dir.read("hald.syq"), "earlier summary\n");
+}
+
+}  // namespace
+}  // namespace tolvane
