@@ -55,13 +55,8 @@ files exist and --if-exists is abort (nothing was written).
 Scoring: tolvane-batch predict --model FILE --data NEW --out PRED.csv (see
 tolvane-batch predict --help).)";
 
-}  // namespace
-
-void addBatchOptions(CLI::App& app, BatchOptions& o) {
-  app.description(kDescription);
-  app.footer(kFooter);
-  app.add_option("FILE", o.input, "Batch input file (.ayq), or delimited text (.csv, .tsv, .txt)")
-      ->required();
+// How delimited text is read.
+void addReadingOptions(CLI::App& app, BatchOptions& o) {
   const std::map<std::string, InputFormat> formats{{"ayq", InputFormat::kBatch},
                                                    {"csv", InputFormat::kDelimited}};
   app.add_option("--format", o.format,
@@ -88,6 +83,10 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
                  "After reading delimited text, write its sums as a batch input file in "
                  "cross-product form (17 significant digits), with the chosen roles")
       ->option_text("FILE");
+}
+
+// The output files: their name, and what to do when they exist.
+void addOutputOptions(CLI::App& app, BatchOptions& o) {
   app.add_option("--out", o.out,
                  "Base name of the output files (default: the input file's base name)")
       ->option_text("NAME")
@@ -106,6 +105,10 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
                  "(default: abort, so that no file is emptied unasked)")
       ->transform(CLI::CheckedTransformer(ifExists, CLI::ignore_case))
       ->option_text("overwrite|append|abort");
+}
+
+// The model: roles, standardization, observations, precision.
+void addModelOptions(CLI::App& app, BatchOptions& o) {
   app.add_option("--response", o.response, "Name of the response variable (default: last column)")
       ->option_text("NAME");
   CLI::Option* predictors =
@@ -140,6 +143,18 @@ void addBatchOptions(CLI::App& app, BatchOptions& o) {
                  "the classic single-precision arithmetic, bit for bit (default double)")
       ->transform(CLI::CheckedTransformer(precisions, CLI::ignore_case))
       ->option_text("single|double");
+}
+
+}  // namespace
+
+void addBatchOptions(CLI::App& app, BatchOptions& o) {
+  app.description(kDescription);
+  app.footer(kFooter);
+  app.add_option("FILE", o.input, "Batch input file (.ayq), or delimited text (.csv, .tsv, .txt)")
+      ->required();
+  addReadingOptions(app, o);
+  addOutputOptions(app, o);
+  addModelOptions(app, o);
   addPathOptions(app, o.path);
   app.add_option("--save-model", o.saveModel,
                  "Write the fit at the last path's chosen extent as a JSON model file")

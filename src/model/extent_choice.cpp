@@ -108,6 +108,108 @@ std::string extentRequestLabel(const ExtentRequest& request) {
   return namedOf(request.criterion)->label;
 }
 
+namespace {
+
+// Where the extent of a request lies, and what to warn of; false with *why.
+struct ExtentPlace {
+  double mcal = 0.0;
+  std::string warning;
+};
+
+bool likelihoodExtent(const AnalysisState& s, const PathWalk& walk, ExtentCriterion criterion,
+                      ExtentPlace* at, std::string* why) {
+  const int step = likelihoodChoice(s, criterion, why);
+  if (step == 0) return false;
+  at->mcal = walk.mcal[step - 1];
+  if (step == s.NSTEPS && criterion != ExtentCriterion::kGup) {
+    std::string upper = namedOf(criterion)->text;
+    for (char& ch : upper)
+      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    at->warning = upper +
+                  " keeps falling to MCAL = RANK: no interior minimum; the extent is "
+                  "that end of the path";
+  }
+  return true;
+}
+
+bool comparisonExtent(const ComparisonCriteria& cc, ExtentCriterion criterion, ExtentPlace* at,
+                      std::string* why) {
+  struct Source {
+    ExtentCriterion criterion;
+    ComparisonKind kind;
+    const char* unavailable;
+  };
+  static constexpr Source kSources[] = {
+      {ExtentCriterion::kGcv, ComparisonKind::kGcv, "GCV could not be computed on this path"},
+      {ExtentCriterion::kLoo, ComparisonKind::kLoo,
+       "leave-one-out PRESS needs the observations; data given as cross-products have none"},
+      {ExtentCriterion::kAic, ComparisonKind::kAic, "AIC could not be computed on this path"},
+      {ExtentCriterion::kBic, ComparisonKind::kBic, "BIC could not be computed on this path"},
+  };
+  for (const Source& source : kSources) {
+    if (source.criterion != criterion) continue;
+    const CriterionMinimum& m = cc.minOf(source.kind);
+    if (!m.available) {
+      *why = source.unavailable;
+      return false;
+    }
+    at->mcal = m.mcal;
+    const std::string note = endOfPathNote(comparisonName(source.kind), m);
+    if (!note.empty()) at->warning = note + "; the extent is that end of the path";
+    return true;
+  }
+  return false;
+}
+
+bool ridgeRuleExtent(const AnalysisState& s, const ComparisonCriteria& cc,
+                     ExtentCriterion criterion, ExtentPlace* at, std::string* why) {
+  const RidgeRule& rule = criterion == ExtentCriterion::kHkb ? cc.hkb : cc.lw;
+  const char* name = criterion == ExtentCriterion::kHkb ? "HKB" : "LW";
+  if (!rule.available) {
+    *why = std::string("the ") + name +
+           " ridge constant is undefined here (the least-squares components are all 0)";
+    return false;
+  }
+  at->mcal = std::min(std::max(rule.mcal, 0.0), static_cast<double>(s.RANK));
+  if (!isQZeroPath(s)) {
+    at->warning = std::string(name) +
+                  "'s MCAL belongs to the Q = 0 path (ordinary ridge); it is "
+                  "used here on the " +
+                  pathName(s) + " path";
+  }
+  return true;
+}
+
+bool extentPlace(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
+                 const ExtentRequest& request, ExtentPlace* at, std::string* why) {
+  switch (request.criterion) {
+    case ExtentCriterion::kMcal:
+      if (!(request.mcal >= 0.0 && request.mcal <= s.RANK)) {
+        *why = "the extent MCAL = " + number(request.mcal) + " lies outside [0, RANK] = [0, " +
+               std::to_string(s.RANK) + "]";
+        return false;
+      }
+      at->mcal = request.mcal;
+      return true;
+    case ExtentCriterion::kClik:
+    case ExtentCriterion::kEbays:
+    case ExtentCriterion::kRcoef:
+    case ExtentCriterion::kGup:
+      return likelihoodExtent(s, walk, request.criterion, at, why);
+    case ExtentCriterion::kGcv:
+    case ExtentCriterion::kLoo:
+    case ExtentCriterion::kAic:
+    case ExtentCriterion::kBic:
+      return comparisonExtent(cc, request.criterion, at, why);
+    case ExtentCriterion::kHkb:
+    case ExtentCriterion::kLw:
+      return ridgeRuleExtent(s, cc, request.criterion, at, why);
+  }
+  return false;
+}
+
+}  // namespace
+
 bool chooseExtent(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
                   const ExtentRequest& request, ChosenExtent* out, std::string* why) {
   *out = ChosenExtent{};
@@ -116,93 +218,14 @@ bool chooseExtent(const AnalysisState& s, const PathWalk& walk, const Comparison
     *why = "no path has been traced: run Select Shape first";
     return false;
   }
-  double mcal = 0.0;
-  std::string warning;
-  const auto fromMinimum = [&](ComparisonKind kind) {
-    const CriterionMinimum& m = cc.minOf(kind);
-    if (!m.available) return false;
-    mcal = m.mcal;
-    const std::string note = endOfPathNote(comparisonName(kind), m);
-    if (!note.empty()) warning = note + "; the extent is that end of the path";
-    return true;
-  };
-  switch (request.criterion) {
-    case ExtentCriterion::kMcal:
-      if (!(request.mcal >= 0.0 && request.mcal <= s.RANK)) {
-        *why = "the extent MCAL = " + number(request.mcal) + " lies outside [0, RANK] = [0, " +
-               std::to_string(s.RANK) + "]";
-        return false;
-      }
-      mcal = request.mcal;
-      break;
-    case ExtentCriterion::kClik:
-    case ExtentCriterion::kEbays:
-    case ExtentCriterion::kRcoef:
-    case ExtentCriterion::kGup: {
-      const int step = likelihoodChoice(s, request.criterion, why);
-      if (step == 0) return false;
-      mcal = walk.mcal[step - 1];
-      if (step == s.NSTEPS && request.criterion != ExtentCriterion::kGup) {
-        std::string upper = namedOf(request.criterion)->text;
-        for (char& ch : upper)
-          ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        warning = upper +
-                  " keeps falling to MCAL = RANK: no interior minimum; the extent is "
-                  "that end of the path";
-      }
-      break;
-    }
-    case ExtentCriterion::kGcv:
-      if (!fromMinimum(ComparisonKind::kGcv)) {
-        *why = "GCV could not be computed on this path";
-        return false;
-      }
-      break;
-    case ExtentCriterion::kLoo:
-      if (!fromMinimum(ComparisonKind::kLoo)) {
-        *why =
-            "leave-one-out PRESS needs the observations; data given as cross-products have "
-            "none";
-        return false;
-      }
-      break;
-    case ExtentCriterion::kAic:
-      if (!fromMinimum(ComparisonKind::kAic)) {
-        *why = "AIC could not be computed on this path";
-        return false;
-      }
-      break;
-    case ExtentCriterion::kBic:
-      if (!fromMinimum(ComparisonKind::kBic)) {
-        *why = "BIC could not be computed on this path";
-        return false;
-      }
-      break;
-    case ExtentCriterion::kHkb:
-    case ExtentCriterion::kLw: {
-      const RidgeRule& rule = request.criterion == ExtentCriterion::kHkb ? cc.hkb : cc.lw;
-      const char* name = request.criterion == ExtentCriterion::kHkb ? "HKB" : "LW";
-      if (!rule.available) {
-        *why = std::string("the ") + name +
-               " ridge constant is undefined here (the least-squares components are all 0)";
-        return false;
-      }
-      mcal = std::min(std::max(rule.mcal, 0.0), static_cast<double>(s.RANK));
-      if (!isQZeroPath(s)) {
-        warning = std::string(name) +
-                  "'s MCAL belongs to the Q = 0 path (ordinary ridge); it is "
-                  "used here on the " +
-                  pathName(s) + " path";
-      }
-      break;
-    }
-  }
-  if (!deltaFactorsAtMcal(s, walk, mcal, &out->delta, &out->k)) {
-    *why = "the delta factors at MCAL = " + number(mcal) + " could not be solved";
+  ExtentPlace at;
+  if (!extentPlace(s, walk, cc, request, &at, why)) return false;
+  if (!deltaFactorsAtMcal(s, walk, at.mcal, &out->delta, &out->k)) {
+    *why = "the delta factors at MCAL = " + number(at.mcal) + " could not be solved";
     return false;
   }
-  out->mcal = mcal;
-  out->warning = warning;
+  out->mcal = at.mcal;
+  out->warning = at.warning;
   return true;
 }
 
