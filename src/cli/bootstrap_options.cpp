@@ -9,13 +9,6 @@
 #include "model/bootstrap.hpp"
 #include "model/bootstrap_report.hpp"
 
-#ifdef TOLVANE_WITH_PLOTS
-#include <QDir>
-#include <QString>
-
-#include "graph/intervals_chart.hpp"
-#endif
-
 namespace tolvane {
 
 namespace {
@@ -102,23 +95,10 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     err << "tolvane-batch: " << why << "; this run's output files were removed\n";
     return kExitStopped;
   }
-#ifdef TOLVANE_WITH_PLOTS
-  if (!plots.dir.empty()) {
-    PlotFormat format = PlotFormat::Png;
-    parsePlotFormat(plots.format, &format);  // checked when read
-    QDir().mkpath(QString::fromStdString(plots.dir));
-    const std::string chart =
-        (std::filesystem::path(plots.dir) /
-         ("path" + std::to_string(number) + "_intervals." + plotFormatExtension(format)))
-            .string();
-    if (!writeIntervalsChart(state, *result, chart, format, &why)) {
-      err << "tolvane-batch: plots: " << why << "\n";
-      return kExitStopped;
-    }
+  if (const int status = writeIntervalsPlot(plots, state, *result, number, err);
+      status != kExitCompleted) {
+    return status;
   }
-#else
-  (void)plots;  // without the graph layer --plots is refused when read
-#endif
   err << "tolvane-batch: path " << number << ": intervals from " << result->used << " of "
       << options.resamples << " resamples in " << path << "\n";
   if (result->unreliable()) {

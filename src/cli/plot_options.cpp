@@ -3,17 +3,35 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/batch_options.hpp"
-
-#ifdef TOLVANE_WITH_PLOTS
-#include "graph/trace_export.hpp"
-#endif
+#include "cli/plot_plugin_loader.hpp"
 
 namespace tolvane {
 
 namespace {
+
 constexpr const char* kUnavailable =
     "plotting is unavailable in this build (tolvane-batch was built without the desktop "
     "program's graph layer)";
+
+// The plug-in, or nullptr with *why saying why plotting is unavailable.
+const TolvanePlotPlugin* plugin(std::string* why) {
+  if (!plotsAvailable()) {
+    *why = kUnavailable;
+    return nullptr;
+  }
+  const TolvanePlotPlugin* opened = plotPlugin(why);
+  if (opened == nullptr) *why = "plotting is unavailable: " + *why;
+  return opened;
+}
+
+// The plug-in, or nullptr after saying on err why plotting is unavailable.
+const TolvanePlotPlugin* pluginOrSay(std::ostream& err) {
+  std::string why;
+  const TolvanePlotPlugin* opened = plugin(&why);
+  if (opened == nullptr) err << "tolvane-batch: " << why << "\n";
+  return opened;
+}
+
 }  // namespace
 
 bool plotsAvailable() {
@@ -48,10 +66,13 @@ void addPlotOptions(CLI::App& app, PlotOptions& o) {
                      "Folder for the five trace charts of each path (made when missing): "
                      "pathN_cyq, _ryq, _eyq, _iyq, _dyq")
           ->option_text("DIR");
-  if (!plotsAvailable()) {
+  if (!plotsAvailable())
     plots->description(plots->get_description() + " (unavailable in this build)");
-    plots->check([](const std::string&) { return std::string(kUnavailable); });
-  }
+  // Opening the plug-in here refuses plots before anything is written.
+  plots->check([](const std::string&) {
+    std::string why;
+    return plugin(&why) != nullptr ? std::string() : why;
+  });
   app.add_option("--plot-format", o.format, "File format of the charts: png, svg or pdf")
       ->transform(CLI::IsMember({"png", "svg", "pdf"}, CLI::ignore_case))
       ->option_text("png|svg|pdf");
@@ -78,24 +99,31 @@ void addPlotOptions(CLI::App& app, PlotOptions& o) {
 int writePathPlots(const PlotOptions& options, const AnalysisState& state, int number,
                    std::ostream& err) {
   if (options.dir.empty()) return kExitCompleted;
-#ifdef TOLVANE_WITH_PLOTS
-  PlotFormat format = PlotFormat::Png;
-  parsePlotFormat(options.format, &format);  // checked when read; png otherwise
-  std::string why;
-  const PlotLook look{options.width, options.height, options.dpi};
-  if (!writeTracePlots(state, options.dir, "path" + std::to_string(number), format, nullptr, &why,
-                       look)) {
-    err << "tolvane-batch: plots: " << why << "\n";
+  const TolvanePlotPlugin* plots = pluginOrSay(err);
+  if (plots == nullptr) return kExitUsage;
+  const std::string stem = "path" + std::to_string(number);
+  const TolvanePlotLook look{options.width, options.height, options.dpi};
+  if (const char* failure = plots->writePathCharts(&state, options.dir.c_str(), stem.c_str(),
+                                                   options.format.c_str(), look)) {
+    err << "tolvane-batch: plots: " << failure << "\n";
     return kExitStopped;
   }
   err << "tolvane-batch: charts of path " << number << " in " << options.dir << "\n";
   return kExitCompleted;
-#else
-  (void)state;
-  (void)number;
-  err << "tolvane-batch: " << kUnavailable << "\n";
-  return kExitUsage;
-#endif
+}
+
+int writeIntervalsPlot(const PlotOptions& options, const AnalysisState& state,
+                       const BootstrapResult& result, int number, std::ostream& err) {
+  if (options.dir.empty()) return kExitCompleted;
+  const TolvanePlotPlugin* plots = pluginOrSay(err);
+  if (plots == nullptr) return kExitUsage;
+  const std::string stem = "path" + std::to_string(number);
+  if (const char* failure = plots->writeIntervalsChart(&state, &result, options.dir.c_str(),
+                                                       stem.c_str(), options.format.c_str())) {
+    err << "tolvane-batch: plots: " << failure << "\n";
+    return kExitStopped;
+  }
+  return kExitCompleted;
 }
 
 }  // namespace tolvane
