@@ -8,14 +8,14 @@
 #include "report/csv_field.hpp"
 #include "report/output_file.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
 namespace {
 
 void blank(const AnalysisState& s) {
-  REPORT_LINE(BLANK_LINE);
-  if (s.files.summOpen()) std::fputc('\n', s.files.SUMMFILE);
+  reportAndSummary(s.files.SUMMFILE, "");
 }
 
 void table(const AnalysisState& s, const BootstrapResult& r, const double* estimate,
