@@ -14,7 +14,7 @@
 #include "cli/trace_csv.hpp"
 #include "engine/select_shape.hpp"
 #include "model/extent_choice.hpp"
-#include "model/whole_file.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -202,9 +202,9 @@ bool writeModelCsvs(const AnalysisState& state, const ModelResults& results,
       (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
   if (!writeComparisonCsv(results.criteria, base + "criteria.csv", why)) return false;
   if (!results.fitted) return true;
-  if (!writeWholeFile(base + "fit.csv", fitCsv(results.fit), why)) return false;
+  if (!writeFileAtomically(base + "fit.csv", fitCsv(results.fit), why)) return false;
   return state.XPXFORM != 0 ||
-         writeWholeFile(base + "fitted.csv", fittedValuesCsv(state, results.fit), why);
+         writeFileAtomically(base + "fitted.csv", fittedValuesCsv(state, results.fit), why);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include "input/prediction_data.hpp"
 #include "model/model_file.hpp"
 #include "model/scoring.hpp"
-#include "model/whole_file.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -63,7 +63,7 @@ int runPredict(int argc, const char* const* argv, std::ostream& out, std::ostrea
     err << "tolvane-batch predict: " << why << "\n";
     return kExitUsage;
   }
-  if (!writeWholeFile(outPath, predictionsCsv(scored), &why)) {
+  if (!writeFileAtomically(outPath, predictionsCsv(scored), &why)) {
     err << "tolvane-batch predict: " << why << "\n";
     return kExitStopped;
   }

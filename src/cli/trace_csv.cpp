@@ -1,14 +1,13 @@
 #include "cli/trace_csv.hpp"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <system_error>
 #include <vector>
 
-#include "model/whole_file.hpp"
+#include "report/csv_field.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -18,36 +17,37 @@ namespace {
 // the matrix row.
 // Enough significant digits to read every value back exactly: 9 for a
 // single-precision value, 17 for a double.
-bool writeTable(const std::string& path, const std::vector<std::string>& header, const MatrixRec& m,
-                const std::function<bool(int row, double* lead)>& leading, Precision precision,
-                std::string* why) {
+std::string tableText(const std::vector<std::string>& header, const MatrixRec& m,
+                      const std::function<bool(int row, double* lead)>& leading,
+                      Precision precision) {
   const bool single = precision == Precision::kSingle;
   const char* first = single ? "%.9g" : "%.17g";
   const char* next = single ? ",%.9g" : ",%.17g";
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  for (std::size_t i = 0; i < header.size(); ++i) {
-    std::fputs(i == 0 ? "" : ",", f);
-    std::fputs(csvQuoted(header[i]).c_str(), f);
-  }
-  std::fputc('\n', f);
+  std::string text;
+  for (std::size_t i = 0; i < header.size(); ++i)
+    text += (i == 0 ? "" : ",") + csvField(header[i]);
+  text += '\n';
+  char cell[40];
   for (int i = 1; i <= m.rows; ++i) {
     double lead = 0.0;
     const bool hasLead = leading && leading(i, &lead);
-    if (hasLead) std::fprintf(f, first, lead);
-    for (int j = 1; j <= m.cols; ++j)
-      std::fprintf(f, (j == 1 && !hasLead) ? first : next, m.data[i][j]);
-    std::fputc('\n', f);
+    if (hasLead) {
+      std::snprintf(cell, sizeof cell, first, lead);
+      text += cell;
+    }
+    for (int j = 1; j <= m.cols; ++j) {
+      std::snprintf(cell, sizeof cell, (j == 1 && !hasLead) ? first : next, m.data[i][j]);
+      text += cell;
+    }
+    text += '\n';
   }
-  const bool failed = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 || failed) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
+  return text;
+}
+
+bool writeTable(const std::string& path, const std::vector<std::string>& header, const MatrixRec& m,
+                const std::function<bool(int row, double* lead)>& leading, Precision precision,
+                std::string* why) {
+  return writeFileAtomically(path, tableText(header, m, leading, precision), why);
 }
 
 bool makeFolder(const std::string& folder, std::string* why) {

@@ -1,12 +1,12 @@
 #include "engine/extent_criteria.hpp"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "engine/delta_step.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -14,24 +14,6 @@ namespace {
 
 // The constant of the last step does not fit single precision.
 constexpr double kConstantCap = 3.4e38;
-
-// One table line, window first, then the summary file.
-void bothf(const AnalysisState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void bothf(const AnalysisState& s, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  char line[kReportBufferSize];
-  std::vsnprintf(line, sizeof line, format, args);
-  REPORT_LINE(line);
-  if (s.files.summOpen()) {
-    std::vfprintf(s.files.SUMMFILE, format, copy);
-    std::fputc('\n', s.files.SUMMFILE);
-  }
-  va_end(copy);
-  va_end(args);
-}
 
 void heading(const AnalysisState& s) {
   switch (s.SHAPECODE) {
@@ -219,18 +201,23 @@ void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
   const Rows1<double> tab = s.THREEYQ.data;
   const double minClik = minima.clik, minRcoef = minima.rcoef, minEbays = minima.ebays;
   const int gup = minima.gupStep;
-  bothf(s, "       MCAL        CLIK           EBAYS           RCOEF");
-  bothf(s, "      0.000     +infinity       +infinity       +infinity");
+  // The rows bring their own margin, and the summary file keeps it.
+  const ReportForm table{.indent = false};
+  reportAndSummary(s.files.SUMMFILE, "       MCAL        CLIK           EBAYS           RCOEF",
+                   table);
+  reportAndSummary(s.files.SUMMFILE, "      0.000     +infinity       +infinity       +infinity",
+                   table);
   for (int step = 2; step <= nsteps; ++step) {
     const Array1<double> row = tab[step];
     const bool clikBest = row[3] <= minClik;
     const char* clikMark = clikBest ? "<<<" : (step == gup ? "GUP" : "   ");
     // A CLIK minimum that is also the GUP step shows both marks; the second
     // goes at the end so that every column keeps its place.
-    bothf(s, "     %6.3f   %9.3g %3s %9.3g %3s %9.3g %3s%s", static_cast<double>(row[1]),
-          static_cast<double>(row[3]), clikMark, static_cast<double>(row[5]),
-          mark(row[5] <= minEbays), static_cast<double>(row[4]), mark(row[4] <= minRcoef),
-          clikBest && step == gup ? " GUP" : "");
+    reportAndSummaryf(s.files.SUMMFILE, table, "     %6.3f   %9.3g %3s %9.3g %3s %9.3g %3s%s",
+                      static_cast<double>(row[1]), static_cast<double>(row[3]), clikMark,
+                      static_cast<double>(row[5]), mark(row[5] <= minEbays),
+                      static_cast<double>(row[4]), mark(row[4] <= minRcoef),
+                      clikBest && step == gup ? " GUP" : "");
   }
   if (s.NOTELEVEL == 1) {
     REPORT_LINE(BLANK_LINE);

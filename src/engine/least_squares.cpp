@@ -11,6 +11,7 @@
 #include "matrix/decompose.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -484,8 +485,7 @@ void printSvdNorm(const AnalysisState& s, const FitNotes& notes) {
 }
 
 void printPoorSvdFit(const AnalysisState& s, const FitNotes& notes) {
-  reportLinef("    XMAT SVD Error Sum-of-Squares = %13.9f", notes.sse);
-  filef(s.files.SUMMFILE, "XMAT SVD Error Sum-of-Squares = %13.9f\n", notes.sse);
+  reportAndSummaryf(s.files.SUMMFILE, "XMAT SVD Error Sum-of-Squares = %13.9f", notes.sse);
   REPORT_LINE("    This amount of SVD Lack-of-Fit is Numerically Unsatisfactory.");
   REPORT_LINE("    Try a different regressor scaling or parameterization.");
 }
@@ -539,10 +539,9 @@ void printEllipsoid(const AnalysisState& s, const MatrixRec& ellipsoid) {
 void printPrecisionWarning(const AnalysisState& s, const FitNotes& notes) {
   if (notes.digits >= kFewestDigits) return;
   const double digits = std::max(notes.digits, 0.0);
-  reportLinef("    Single precision leaves about %.0f correct digits here: use double precision.",
-              digits);
-  filef(s.files.SUMMFILE,
-        "Single precision leaves about %.0f correct digits here: use double precision.\n", digits);
+  reportAndSummaryf(s.files.SUMMFILE,
+                    "Single precision leaves about %.0f correct digits here: use double precision.",
+                    digits);
 }
 
 void printComponents(const AnalysisState& s) {

@@ -7,6 +7,7 @@
 
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -16,12 +17,8 @@ namespace {
 // precision, as the extent criteria do.
 constexpr double kKonstCap = 3.4e38;
 
-const char kHeadingWindow[] = "    Q-shape  MCAL      Konst    CRLQ   Chi-Sq  Best";
-const char kHeadingFile[] = "Q-shape  MCAL      Konst    CRLQ   Chi-Sq  Best\n";
-
 void headings(std::FILE* summ) {
-  REPORT_LINE(kHeadingWindow);
-  if (summ != nullptr) std::fputs(kHeadingFile, summ);
+  reportAndSummary(summ, "Q-shape  MCAL      Konst    CRLQ   Chi-Sq  Best");
 }
 
 // The title, and whether the table can be made: not when R-squared is 1.
@@ -120,11 +117,8 @@ void printTable(const AnalysisState& s, const MatrixRec& QYQ, double best) {
     const char* mark = QYQ.data[i][4] >= best ? "<<<" : "   ";
     const double qv = QYQ.data[i][1], mcal = QYQ.data[i][2], konst = QYQ.data[i][3],
                  crlq = QYQ.data[i][4], chi = QYQ.data[i][5];
-    reportLinef("    %5.2f  %6.3f  %9.3g  %6.4f  %7.2f  %3s", qv, mcal, konst, crlq, chi, mark);
-    if (summ != nullptr) {
-      std::fprintf(summ, "%5.2f  %6.3f  %9.3g  %6.4f  %7.2f  %3s\n", qv, mcal, konst, crlq, chi,
-                   mark);
-    }
+    reportAndSummaryf(summ, "%5.2f  %6.3f  %9.3g  %6.4f  %7.2f  %3s", qv, mcal, konst, crlq, chi,
+                      mark);
   }
   headings(summ);
 }

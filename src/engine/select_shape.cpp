@@ -9,6 +9,7 @@
 #include "engine/front_end_hooks.hpp"
 #include "engine/ridge_traces.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -18,7 +19,8 @@ void summLine(const AnalysisState& s, const char* text) {
   if (s.files.summOpen()) std::fputs(text, s.files.SUMMFILE);
 }
 
-// Shape lines: summary file first, then the report window.
+// The shape's line. The Q family's report line gives Q alone; its summary
+// names the family first and gives Q without the full stop.
 void setShape(AnalysisState& s) {
   switch (s.memory.SHAPEBTN) {
     case kShapeQ:
@@ -33,18 +35,15 @@ void setShape(AnalysisState& s) {
       break;
     case kShapeGarrote:
       s.SHAPECODE = 2;
-      summLine(s, "Breiman-like Generalized Garrote PATH.\n");
-      REPORT_LINE("    Breiman-like Generalized Garrote PATH.");
+      reportAndSummary(s.files.SUMMFILE, "Breiman-like Generalized Garrote PATH.");
       break;
     case kShapeLasso:
       s.SHAPECODE = 3;
-      summLine(s, "Tibshirani-like Generalized Lasso PATH.\n");
-      REPORT_LINE("    Tibshirani-like Generalized Lasso PATH.");
+      reportAndSummary(s.files.SUMMFILE, "Tibshirani-like Generalized Lasso PATH.");
       break;
     default:
       s.SHAPECODE = 1;
-      summLine(s, "Constant-Ratio-Of-Shrinkage-Ratios PATH.\n");
-      REPORT_LINE("    Constant-Ratio-Of-Shrinkage-Ratios PATH.");
+      reportAndSummary(s.files.SUMMFILE, "Constant-Ratio-Of-Shrinkage-Ratios PATH.");
       break;
   }
 }
@@ -61,10 +60,7 @@ void setSteps(AnalysisState& s) {
       s.MSTEPS = 8;
       break;
   }
-  reportLinef("    Number of Steps Per Unit Increase in MCAL = %d", s.MSTEPS);
-  if (s.files.summOpen()) {
-    std::fprintf(s.files.SUMMFILE, "Number of Steps Per Unit Increase in MCAL = %d\n", s.MSTEPS);
-  }
+  reportAndSummaryf(s.files.SUMMFILE, "Number of Steps Per Unit Increase in MCAL = %d", s.MSTEPS);
   REPORT_SHOW();
   REPORT_LINE(BLANK_LINE);
 }

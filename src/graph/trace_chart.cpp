@@ -1,10 +1,12 @@
 #include "graph/trace_chart.hpp"
 
 #include <QAreaSeries>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGraphicsEllipseItem>
@@ -27,6 +29,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
+
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -594,15 +600,37 @@ void TraceChart::layOutAt(QSize size) const {
 
 bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize size,
                               QString* error, double scale, const QString& documentTitle) const {
+  if (format != ChartFileFormat::Png && format != ChartFileFormat::Svg &&
+      format != ChartFileFormat::Pdf) {
+    if (error != nullptr) *error = QStringLiteral("unknown file format");
+    return false;
+  }
   if (!(scale > 0.0) || format != ChartFileFormat::Png) scale = 1.0;
   const QString fileTitle = documentTitle.isEmpty() ? title_ : documentTitle;
   layOutAt(QSize(static_cast<int>(size.width() / scale), static_cast<int>(size.height() / scale)));
+  // Drawn in memory first, so that the file goes in whole through the one
+  // checked writer and a failed write leaves an older chart as it was.
+  QByteArray bytes;
+  if (!encode(format, size, scale, fileTitle, &bytes)) {
+    if (error != nullptr) *error = QStringLiteral("cannot write ") + path;
+    return false;
+  }
+  std::string why;
+  if (!writeFileAtomically(
+          QFile::encodeName(path).toStdString(),
+          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &why)) {
+    if (error != nullptr) *error = QString::fromStdString(why);
+    return false;
+  }
+  return true;
+}
+
+bool TraceChart::encode(ChartFileFormat format, QSize size, double scale, const QString& fileTitle,
+                        QByteArray* bytes) const {
   const QSizeF s = chartSize();
   const QRectF target(QPointF(0, 0), s);
-  auto fail = [&](const QString& what) {
-    if (error != nullptr) *error = what;
-    return false;
-  };
+  QBuffer buffer(bytes);
+  if (!buffer.open(QIODevice::WriteOnly)) return false;
   switch (format) {
     case ChartFileFormat::Png: {
       QImage image = view_ != nullptr ? toImage() : imageOfSize(size);
@@ -610,35 +638,32 @@ bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize
       image.setDotsPerMeterX(dotsPerMeter);
       image.setDotsPerMeterY(dotsPerMeter);
       image.setText(QStringLiteral("Title"), fileTitle);
-      if (!image.save(path, "PNG")) return fail(QStringLiteral("cannot write ") + path);
-      return true;
+      return image.save(&buffer, "PNG");
     }
     case ChartFileFormat::Svg: {
       QSvgGenerator svg;
-      svg.setFileName(path);
+      svg.setOutputDevice(&buffer);
       svg.setSize(s.toSize());
       svg.setViewBox(target);
       svg.setTitle(fileTitle);
       QPainter painter;
-      if (!painter.begin(&svg)) return fail(QStringLiteral("cannot write ") + path);
+      if (!painter.begin(&svg)) return false;
       printInto(painter, target);
-      painter.end();
-      return true;
+      return painter.end();
     }
     case ChartFileFormat::Pdf: {
-      QPdfWriter pdf(path);
+      QPdfWriter pdf(&buffer);
       pdf.setTitle(fileTitle);
       pdf.setResolution(72);
       pdf.setPageLayout(QPageLayout(QPageSize(s, QPageSize::Point), QPageLayout::Portrait,
                                     QMarginsF(0, 0, 0, 0)));
       QPainter painter;
-      if (!painter.begin(&pdf)) return fail(QStringLiteral("cannot write ") + path);
+      if (!painter.begin(&pdf)) return false;
       printInto(painter, QRectF(0, 0, pdf.width(), pdf.height()));
-      painter.end();
-      return true;
+      return painter.end();
     }
   }
-  return fail(QStringLiteral("unknown file format"));
+  return false;
 }
 
 std::optional<TraceChart::Hit> TraceChart::pointAt(QPointF viewPos) const {

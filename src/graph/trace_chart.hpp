@@ -144,6 +144,10 @@ class TraceChart : public QObject {
   explicit TraceChart(InWindow);
   void layOutAt(QSize size) const;
   QImage imageOfSize(QSize pixels) const;
+  // The file's bytes for renderToFile, the chart already laid out; false
+  // when the format's writer fails.
+  bool encode(ChartFileFormat format, QSize size, double scale, const QString& fileTitle,
+              QByteArray* bytes) const;
   void placeEmptyText();
   void placeMarker();
   // Small charts (tiled windows) get smaller type, thinner margins and no

@@ -1,12 +1,11 @@
 #include "input/cross_product_file.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "input/batch_reader.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -29,35 +28,30 @@ std::string writeCrossProductFile(const AnalysisState& s, const std::string& pat
     return n * c.meanOf(a);
   };
 
-  const std::string temp = path + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "w");
-  if (f == nullptr) return "cannot create " + temp + ": " + std::strerror(errno);
-  std::fprintf(f, "%d\n-%lld\n", p + 1, static_cast<long long>(c.count));
+  std::string text;
+  char cell[64];
+  const auto add = [&text, &cell](const char* format, auto... values) {
+    std::snprintf(cell, sizeof cell, format, values...);
+    text += cell;
+  };
+  add("%d\n-%lld\n", p + 1, static_cast<long long>(c.count));
   for (int i = 1; i <= p; ++i)
-    std::fprintf(f, "%s ", s.VNAME[cols[static_cast<std::size_t>(i - 1)]].c_str());
-  std::fprintf(f, "%s\n", s.VNAME[y].c_str());
+    text += s.VNAME[cols[static_cast<std::size_t>(i - 1)]] + " ";
+  text += s.VNAME[y] + "\n";
   const int width = p + 2;
   for (int first = 1; first <= width; first += kBlockColumns) {
     const int last = std::min(width, first + kBlockColumns - 1);
-    std::fprintf(f, "Columns %d to %d of XPX|XPY|XP1\n", first, last);
+    add("Columns %d to %d of XPX|XPY|XP1\n", first, last);
     for (int i = 1; i <= p; ++i) {
       for (int k = first; k <= last; ++k)
-        std::fprintf(f, "%s%.17g", k == first ? "" : " ", value(i, k));
-      std::fputc('\n', f);
+        add("%s%.17g", k == first ? "" : " ", value(i, k));
+      text += '\n';
     }
   }
-  std::fprintf(f, "%.17g\n", n * c.meanOf(y));
-  std::fprintf(f, "%.17g\n", c.comomentOf(y, y) + n * c.meanOf(y) * c.meanOf(y));
-  const bool written = std::ferror(f) == 0;
-  if (std::fclose(f) != 0 || !written) {
-    std::remove(temp.c_str());
-    return "cannot write " + temp + ".";
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    std::remove(temp.c_str());
-    return "cannot rename " + temp + " to " + path + ": " + why;
-  }
+  add("%.17g\n", n * c.meanOf(y));
+  add("%.17g\n", c.comomentOf(y, y) + n * c.meanOf(y) * c.meanOf(y));
+  std::string why;
+  if (!writeFileAtomically(path, text, &why)) return why;
   return {};
 }
 

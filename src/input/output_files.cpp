@@ -9,6 +9,7 @@
 #include "engine/front_end_hooks.hpp"
 #include "input/stop_report.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -141,13 +142,12 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
   localtime_r(&now, &local);
   const std::string stamp = formatStamp(local);
   REPORT_LINE(BLANK_LINE);
-  reportLinef("    Date/Time Stamp : %s", stamp.c_str());
-  writeSummary(s, "Date/Time Stamp : %s", stamp.c_str());
+  const std::string day = stamp.substr(0, stamp.find('\n'));  // the stamp ends its line
+  reportAndSummaryf(f.SUMMFILE, "Date/Time Stamp : %s", day.c_str());
   // A batch input file is named in the classic way; delimited text by its
   // own name (its name with .AYQ would be a file that does not exist).
   const std::string shown = delimited ? s.INNAME : base + ".AYQ";
-  reportLinef("    The Tolvane Batch Input file is %s", shown.c_str());
-  writeSummary(s, "The Tolvane Batch Input file is %s\n", shown.c_str());
+  reportAndSummaryf(f.SUMMFILE, "The Tolvane Batch Input file is %s", shown.c_str());
   REPORT_SHOW();
   return {};
 }

@@ -1,22 +1,21 @@
 #include "model/bootstrap_report.hpp"
 
-#include <cerrno>
 #include <cinttypes>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "model/report_both.hpp"
+#include "report/csv_field.hpp"
+#include "report/output_file.hpp"
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
 namespace {
 
 void blank(const AnalysisState& s) {
-  REPORT_LINE(BLANK_LINE);
-  if (s.files.summOpen()) std::fputc('\n', s.files.SUMMFILE);
+  reportAndSummary(s.files.SUMMFILE, "");
 }
 
 void table(const AnalysisState& s, const BootstrapResult& r, const double* estimate,
@@ -93,32 +92,20 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
 }
 
 bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why) {
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::fputs("step,MCAL,predictor,lower,median,upper\n", f);
+  std::string text = "step,MCAL,predictor,lower,median,upper\n";
+  char numbers[128];
   for (int step = 1; step <= r.nsteps; ++step) {
     for (int j = 1; j <= r.P; ++j) {
       const std::size_t c = r.cell(step, j);
-      std::string name = r.names[j - 1];
-      if (name.find_first_of(",\"") != std::string::npos) {
-        std::string quoted = "\"";
-        for (char ch : name)
-          quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-        name = quoted + "\"";
-      }
-      std::fprintf(f, "%d,%.9g,%s,%.9g,%.9g,%.9g\n", step, r.mcalOf(step), name.c_str(), r.lower[c],
-                   r.median[c], r.upper[c]);
+      std::snprintf(numbers, sizeof numbers, "%d,%.9g,", step, r.mcalOf(step));
+      text += numbers;
+      text += csvField(r.names[j - 1]);
+      std::snprintf(numbers, sizeof numbers, ",%.9g,%.9g,%.9g\n", r.lower[c], r.median[c],
+                    r.upper[c]);
+      text += numbers;
     }
   }
-  const bool failed = std::ferror(f) != 0;
-  if (std::fclose(f) != 0 || failed) {
-    *why = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  return true;
+  return writeFileAtomically(path, text, why);
 }
 
 }  // namespace tolvane

@@ -17,7 +17,8 @@ namespace tolvane {
 void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std::string& csvName);
 
 // Writes one row per step and predictor: step, MCAL, predictor, lower,
-// median, upper. False with *why when the file cannot be written.
+// median, upper. False with *why when the file cannot be written; a file of
+// that name is then as it was.
 bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why);
 
 // "Q= 0.0", "GARROTE", "LASSO" or "CROSR": the path's name in headings.

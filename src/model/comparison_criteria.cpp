@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "model/report_both.hpp"
-#include "model/whole_file.hpp"
+#include "report/output_file.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -201,7 +201,7 @@ bool writeComparisonCsv(const ComparisonCriteria& c, const std::string& path, st
     }
     text += '\n';
   }
-  return writeWholeFile(path, text, why);
+  return writeFileAtomically(path, text, why);
 }
 
 }  // namespace tolvane

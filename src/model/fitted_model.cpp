@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "model/report_both.hpp"
-#include "model/whole_file.hpp"
+#include "report/csv_field.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -164,7 +164,7 @@ std::string fitCsv(const FittedModel& f) {
   for (const FittedTerm& t : f.terms) {
     std::snprintf(line, sizeof line, ",%.9g,%.9g,%.9g,%.9g\n", t.leastSquares, t.shrunken,
                   t.leastSquaresSe, t.rmse);
-    text += csvQuoted(t.name) + line;
+    text += csvField(t.name) + line;
   }
   std::snprintf(line, sizeof line,
                 "\nstatistic,value\nMCAL,%.9g\nk,%.9g\neffective_df,%.9g\nresidual_sd,%.9g\n"
@@ -172,14 +172,14 @@ std::string fitCsv(const FittedModel& f) {
                 f.extent.mcal, f.extent.k, f.effectiveDf, f.residualSd, f.rSquared,
                 static_cast<long long>(f.n), f.rank, f.s2);
   text += line;
-  text += "path," + csvQuoted(f.path) + "\n";
-  text += "criterion," + csvQuoted(extentRequestText(f.extent.request)) + "\n";
+  text += "path," + csvField(f.path) + "\n";
+  text += "criterion," + csvField(extentRequestText(f.extent.request)) + "\n";
   return text;
 }
 
 std::string fittedValuesCsv(const AnalysisState& s, const FittedModel& f) {
   std::string text =
-      "observation," + csvQuoted(s.YNAME.empty() ? "y" : s.YNAME) + ",fitted,residual\n";
+      "observation," + csvField(s.YNAME.empty() ? "y" : s.YNAME) + ",fitted,residual\n";
   if (s.XPXFORM != 0 || !s.DATA.exists()) return text;
   char line[128];
   for (int obs = s.N1; obs <= s.N2 && obs <= s.DATA.rows; ++obs) {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "model/file_digest.hpp"
-#include "model/whole_file.hpp"
+#include "report/output_file.hpp"
 
 namespace tolvane {
 
@@ -158,7 +158,7 @@ bool modelJson(const AnalysisState& s, const ModelResults& results, const std::s
 bool saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
                const std::string& path, std::string* why) {
   std::string text;
-  return modelJson(s, results, inputPath, &text, why) && writeWholeFile(path, text, why);
+  return modelJson(s, results, inputPath, &text, why) && writeFileAtomically(path, text, why);
 }
 
 bool parseModel(const std::string& text, const std::string& label, ModelFile* out,

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "report/report.hpp"
+#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
@@ -78,8 +79,7 @@ void reportModelResults(const AnalysisState& s, const ModelResults& results,
     reportFit(s, results.fit);
   } else {
     REPORT_LINE(BLANK_LINE);
-    reportLinef("    No fit: %s.", why.c_str());
-    if (s.files.summOpen()) std::fprintf(s.files.SUMMFILE, "No fit: %s.\n", why.c_str());
+    reportAndSummaryf(s.files.SUMMFILE, "No fit: %s.", why.c_str());
     REPORT_SHOW();
   }
 }

@@ -1,5 +1,6 @@
-// The model layer's blocks go to the report window (indented by four blanks)
-// and, line for line, to the summary file when one is open.
+// The model layer's blocks go to the report window (indented by four blanks,
+// a long line continued on the next) and, line for line, to the summary file
+// when one is open.
 #pragma once
 
 #include "engine/analysis_state.hpp"

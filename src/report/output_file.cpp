@@ -50,7 +50,13 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::fail(int error) {
-  if (error_.empty()) error_ = "cannot write " + path_ + ": " + reasonOf(error);
+  failAs("cannot write", error);
+}
+
+void OutputFile::failAs(const char* what, int error) {
+  if (!error_.empty()) return;
+  reason_ = reasonOf(error);
+  error_ = std::string(what) + " " + path_ + ": " + reason_;
 }
 
 bool OutputFile::attach(int fd) {
@@ -69,18 +75,19 @@ bool OutputFile::attach(int fd) {
 bool OutputFile::open(const std::string& path, Start start) {
   discard();
   error_.clear();
+  reason_.clear();
   committed_ = false;
   inPlace_ = false;
   path_ = path;
   // Replacing a file the user made read-only would defeat the protection.
   if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) {
-    error_ = "cannot open " + path + ": " + reasonOf(errno);
+    failAs("cannot open", errno);
     return false;
   }
   struct stat old {};
   const bool hadTarget = ::stat(path.c_str(), &old) == 0;
   if (hadTarget && S_ISDIR(old.st_mode)) {
-    error_ = "cannot open " + path + ": " + reasonOf(EISDIR);
+    failAs("cannot open", EISDIR);
     return false;
   }
   int fd = -1;
@@ -90,7 +97,7 @@ bool OutputFile::open(const std::string& path, Start start) {
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) {
-    error_ = "cannot open " + path + ": " + reasonOf(errno);
+    failAs("cannot open", errno);
     temporary_.clear();
     return false;
   }
@@ -105,13 +112,13 @@ bool OutputFile::open(const std::string& path, Start start) {
     keptLength_ = static_cast<long long>(old.st_size);
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) {
-      error_ = "cannot read " + path + ": " + reasonOf(errno);
+      failAs("cannot read", errno);
     } else {
       char buffer[1 << 14];
       std::size_t n;
       while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0 && !failed())
         std::fwrite(buffer, 1, n, stream_);
-      if (std::ferror(in) && !failed()) error_ = "cannot read " + path + ": " + reasonOf(EIO);
+      if (std::ferror(in)) failAs("cannot read", EIO);
       std::fclose(in);
     }
     if (failed()) {
@@ -125,6 +132,7 @@ bool OutputFile::open(const std::string& path, Start start) {
 bool OutputFile::openOnDescriptor(int fd, const std::string& name) {
   discard();
   error_.clear();
+  reason_.clear();
   committed_ = false;
   keptLength_ = -1;
   path_ = name;
@@ -218,10 +226,20 @@ bool replaceFile(const std::string& temporary, const std::string& path, std::str
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view text, std::string* why) {
+  const auto failed = [&](const std::string& reason) {
+    if (why != nullptr) *why = "cannot write " + path + ": " + reason;
+    return false;
+  };
+  if (path.empty()) {
+    if (why != nullptr) *why = "no output file name given";
+    return false;
+  }
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+    return failed("it is a folder");
   OutputFile out;
   if (out.open(path) && out.write(text) && out.close()) return true;
-  if (why != nullptr) *why = out.error();
-  return false;
+  return failed(out.reason());
 }
 
 }  // namespace tolvane

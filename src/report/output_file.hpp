@@ -73,8 +73,12 @@ class OutputFile {
 
   bool committed() const { return committed_; }
   bool failed() const { return !error_.empty(); }
-  // "cannot write NAME: REASON" for the first failure; empty when none.
+  // "cannot write NAME: REASON" for the first failure ("cannot open" when the
+  // temporary could not be made, "cannot read" when the target could not be
+  // copied); empty when none.
   const std::string& error() const { return error_; }
+  // REASON alone: the system's words for that failure.
+  const std::string& reason() const { return reason_; }
 
   // Used by the stream: writes every byte to the descriptor, recording the
   // first failure (with the system's error number).
@@ -84,6 +88,8 @@ class OutputFile {
  private:
   bool attach(int fd);
   void closeStream();
+  // Keeps the first failure: "WHAT NAME: REASON".
+  void failAs(const char* what, int error);
 
   std::FILE* stream_ = nullptr;
   int fd_ = -1;
@@ -93,10 +99,14 @@ class OutputFile {
   bool inPlace_ = false;       // on a descriptor given by the caller
   long long keptLength_ = -1;  // the length copied from the target; -1: a new file
   std::string error_;
+  std::string reason_;
 };
 
-// The whole of `text` into `path`, atomically. False with *why set (naming
-// the file and the reason) on failure; `path` is then as it was.
+// The whole of `text` into `path`, atomically: the one way a table, a model
+// or any other output made at once is written. False with *why set on
+// failure ("cannot write PATH: REASON"; "no output file name given" for an
+// empty path, REASON "it is a folder" for a folder); `path` is then as it
+// was and no temporary is left.
 bool writeFileAtomically(const std::string& path, std::string_view text, std::string* why);
 
 // For a writer that takes a file name: a fresh name beside `path` to write

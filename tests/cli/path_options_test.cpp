@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -12,7 +14,7 @@
 #include "cli/batch_options.hpp"
 #include "cli/run_batch.hpp"
 #include "cli/trace_csv.hpp"
-#include "model/whole_file.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/input_test_support.hpp"
 
 namespace tolvane {
@@ -131,12 +133,6 @@ TEST(PathOptions, TheDialogIsAnsweredThroughItsModel) {
   EXPECT_EQ(memory.QTEXT, "-4.7");
 }
 
-TEST(PathOptions, CsvHeaderCellsAreQuotedOnlyWhenNeeded) {
-  EXPECT_EQ(csvQuoted("x1"), "x1");
-  EXPECT_EQ(csvQuoted("a,b"), "\"a,b\"");
-  EXPECT_EQ(csvQuoted("say \"hi\""), "\"say \"\"hi\"\"\"");
-}
-
 // tolvane-batch on an example, outputs in a scratch directory.
 struct Cli {
   test::TempDir dir;
@@ -245,6 +241,33 @@ TEST(PathOptions, TracesGoToCsvFilesThatReadBackExactly) {
     EXPECT_EQ(qyq.size(), 22u);  // 21 values of Q
     EXPECT_EQ(cells(qyq[1])[0], "5");
   }
+}
+
+// Written again over the files of an earlier export, a table whose write
+// fails part way (a limit on file sizes, as on a full disk) leaves the
+// earlier file byte for byte and no temporary beside it.
+TEST(PathOptions, ACsvExportThatFailsLeavesTheEarlierFilesAsTheyWere) {
+  Cli c("plant.ayq");
+  c.options.path.tracesCsv = c.dir.file("csv");
+  ASSERT_EQ(c.run(), kExitCompleted) << c.err;
+  const std::string earlier = c.dir.read("csv/path1_cyq.csv");
+  ASSERT_GT(earlier.size(), 64u);
+  const auto listing = [&c] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(c.dir.file("csv")))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<std::string> before = listing();
+  std::string why;
+  {
+    test::FileSizeLimit limit(64);
+    EXPECT_FALSE(writeTraceCsvs(*c.state, c.dir.file("csv"), 1, &why));
+  }
+  EXPECT_EQ(why, "cannot write " + c.dir.file("csv/path1_cyq.csv") + ": File too large");
+  EXPECT_EQ(c.dir.read("csv/path1_cyq.csv"), earlier);
+  EXPECT_EQ(listing(), before);
 }
 
 TEST(PathOptions, ACsvFolderThatCannotBeMadeStopsTheRun) {

@@ -1,9 +1,6 @@
 #include "cli/run_batch.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +9,7 @@
 #include <sstream>
 
 #include "report/report.hpp"
+#include "support/file_size_limit.hpp"
 #include "support/input_test_support.hpp"
 
 namespace tolvane {
@@ -265,20 +263,6 @@ TEST(RunBatch, AnUnopenableOutputFileExitsWithOne) {
 // process writes, which fails writes as a full disk does): exit status 1, the
 // file and the system's reason on standard error, no truncated file left.
 TEST(RunBatch, AFullDiskFailsTheRunAndLeavesNoTruncatedFile) {
-  struct Limit {
-    rlimit old{};
-    explicit Limit(rlim_t bytes) {
-      ::getrlimit(RLIMIT_FSIZE, &old);
-      std::signal(SIGXFSZ, SIG_IGN);
-      rlimit small = old;
-      small.rlim_cur = bytes;
-      ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~Limit() {
-      ::setrlimit(RLIMIT_FSIZE, &old);
-      std::signal(SIGXFSZ, SIG_DFL);
-    }
-  };
   for (const char* ifExists : {"overwrite", "append"}) {
     Cli c(example("plant.ayq"));
     c.dir.write("run.syq", "earlier summary\n");
@@ -286,7 +270,7 @@ TEST(RunBatch, AFullDiskFailsTheRunAndLeavesNoTruncatedFile) {
         ifExists == std::string("append") ? IfExists::kAppend : IfExists::kOverwrite;
     c.options.path.steps = 8;
     {
-      Limit limit(12 * 1024);
+      test::FileSizeLimit limit(12 * 1024);
       EXPECT_EQ(c.run(), kExitStopped) << ifExists;
     }
     SCOPED_TRACE(c.err);

@@ -17,6 +17,7 @@
 #include "bootstrap_support.hpp"
 #include "engine/extent_criteria.hpp"
 #include "model/bootstrap_report.hpp"
+#include "support/file_size_limit.hpp"
 
 namespace tolvane {
 namespace {
@@ -462,6 +463,52 @@ TEST_F(Files, ReportAndSummaryBlockAndOneCsvRowPerStepAndPredictor) {
   EXPECT_EQ(count, r->nsteps * r->P);
   EXPECT_FALSE(writeBootstrapCsv(*r, dir + "/no/such/folder/x.csv", &why));
   EXPECT_NE(why.find("cannot write"), std::string::npos);
+}
+
+// The intervals file is put in place whole or not at all: written again
+// over an earlier one, a write that fails part way (a limit on file sizes,
+// as on a full disk) leaves the earlier file byte for byte and nothing
+// beside it. A name that holds a quote is one quoted field.
+TEST_F(Files, AnIntervalsFileThatFailsLeavesTheEarlierOneAsItWas) {
+  BootstrapResult r;
+  r.P = 2;
+  r.nsteps = 40;
+  r.msteps = 4;
+  r.names = {"x1", "say\"hi"};
+  for (int step = 1; step <= r.nsteps; ++step) {
+    for (int j = 1; j <= r.P; ++j) {
+      r.lower.push_back(-0.5 * step - j);
+      r.median.push_back(0.25 * step);
+      r.upper.push_back(0.5 * step + j);
+    }
+  }
+  const std::string csv = dir + "/intervals.csv";
+  std::string why;
+  ASSERT_TRUE(writeBootstrapCsv(r, csv, &why)) << why;
+  std::ifstream in(csv);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string earlier = text.str();
+  EXPECT_TRUE(
+      earlier.starts_with("step,MCAL,predictor,lower,median,upper\n"
+                          "1,0,x1,-1.5,0.25,1.5\n"
+                          "1,0,\"say\"\"hi\",-2.5,0.25,2.5\n"))
+      << earlier;
+
+  r.upper[0] = 99.0;  // the new file would differ
+  {
+    test::FileSizeLimit limit(64);
+    EXPECT_FALSE(writeBootstrapCsv(r, csv, &why));
+  }
+  EXPECT_EQ(why, "cannot write " + csv + ": File too large");
+  std::ifstream again(csv);
+  std::stringstream after;
+  after << again.rdbuf();
+  EXPECT_EQ(after.str(), earlier);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
+    ++entries;
+  EXPECT_EQ(entries, 1);
 }
 
 }  // namespace

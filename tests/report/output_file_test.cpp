@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/file_size_limit.hpp"
+
 namespace tolvane {
 namespace {
 
@@ -148,8 +150,6 @@ TEST(OutputFile, AWholeTextGoesInAtOnceOrNotAtAll) {
   std::string why;
   ASSERT_TRUE(writeFileAtomically(d.file("table.csv"), "a,b\n1,2\n", &why)) << why;
   EXPECT_EQ(d.read("table.csv"), "a,b\n1,2\n");
-  EXPECT_FALSE(writeFileAtomically(d.file("none/table.csv"), "x", &why));
-  EXPECT_NE(why.find("No such file or directory"), std::string::npos) << why;
 
   // A writer that takes a file name: its temporary goes in place by rename.
   const std::string temporary = temporaryPathFor(d.file("plot.png"));
@@ -158,6 +158,31 @@ TEST(OutputFile, AWholeTextGoesInAtOnceOrNotAtAll) {
   ASSERT_TRUE(replaceFile(temporary, d.file("plot.png"), &why)) << why;
   EXPECT_EQ(d.read("plot.png"), "image");
   EXPECT_FALSE(fs::exists(temporary));
+}
+
+// A write that fails part way (here at a limit on file sizes, as on a full
+// disk), or one that cannot start, leaves the older file byte for byte and
+// nothing beside it; the message names the target and the reason.
+TEST(OutputFile, AWholeTextThatFailsLeavesTheOlderFileAndNoTemporary) {
+  Scratch d;
+  d.write("table.csv", "old,table\n1,2\n");
+  std::string why;
+  {
+    test::FileSizeLimit limit(4096);
+    EXPECT_FALSE(writeFileAtomically(d.file("table.csv"), std::string(100000, 'x'), &why));
+  }
+  EXPECT_EQ(why, "cannot write " + d.file("table.csv") + ": File too large");
+  EXPECT_EQ(d.read("table.csv"), "old,table\n1,2\n");
+  EXPECT_EQ(d.entries(), 1);
+
+  fs::create_directory(d.file("folder"));
+  EXPECT_FALSE(writeFileAtomically(d.file("folder"), "x", &why));
+  EXPECT_EQ(why, "cannot write " + d.file("folder") + ": it is a folder");
+  EXPECT_FALSE(writeFileAtomically("", "x", &why));
+  EXPECT_EQ(why, "no output file name given");
+  EXPECT_FALSE(writeFileAtomically(d.file("none/table.csv"), "x", &why));
+  EXPECT_EQ(why, "cannot write " + d.file("none/table.csv") + ": No such file or directory");
+  EXPECT_EQ(d.entries(), 2);  // the table and the folder
 }
 
 }  // namespace
