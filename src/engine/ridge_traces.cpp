@@ -2,14 +2,11 @@
 
 #include <sys/types.h>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -18,6 +15,7 @@
 #include "matrix/column_sums.hpp"
 #include "matrix/decompose.hpp"
 #include "matrix/matrix_text.hpp"
+#include "matrix/parallel_for.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -429,59 +427,24 @@ void traceSteps(PathWork& pw, int first, int last, StepScratch& sc) {
   }
 }
 
-// False when the working storage could not be made; no step has run then.
+// False when the working storage could not be made or a step ran short of
+// memory. Each group of steps writes its own rows, and its report lines (a
+// Jacobi that did not converge) come out in step order, so the thread count
+// changes nothing.
 bool runSteps(PathWork& pw, int nsteps, int threads) {
-  const int groups = (nsteps + kStepsTogether - 1) / kStepsTogether;
-  int workers = threads > 0 ? threads : static_cast<int>(std::thread::hardware_concurrency());
-  if (workers < 1) workers = 1;
-  if (workers > groups) workers = groups;
-  auto lastOf = [nsteps](int group) {
-    const int last = (group + 1) * kStepsTogether;
-    return last < nsteps ? last : nsteps;
-  };
-
+  const auto groups = static_cast<std::size_t>((nsteps + kStepsTogether - 1) / kStepsTogether);
+  const unsigned asked = threads > 0 ? static_cast<unsigned>(threads) : 0;
   // Scratch is made here, before any thread starts, so that a shortage of
   // memory is reported at the same place whatever the number of threads.
-  std::vector<StepScratch> scratch(workers);
+  std::vector<StepScratch> scratch(parallelWorkers(groups, asked));
   for (StepScratch& sc : scratch) {
     if (!sc.make(pw.p)) return false;
   }
-  if (workers == 1) {
-    for (int g = 0; g < groups; ++g)
-      traceSteps(pw, g * kStepsTogether + 1, lastOf(g), scratch[0]);
-    return true;
-  }
-
-  // The report lines of each group of steps (a Jacobi that did not converge)
-  // are held back and replayed in step order, as one thread would write them.
-  std::vector<std::vector<std::string>> lines(groups);
-  std::atomic<int> next{0};
-  const Precision precision = storePrecision();
-  auto worker = [&](StepScratch& sc) {
-    PrecisionScope scope(precision);
-    for (;;) {
-      const int g = next.fetch_add(1, std::memory_order_relaxed);
-      if (g >= groups) break;
-      ReportCapture capture(&lines[g]);
-      traceSteps(pw, g * kStepsTogether + 1, lastOf(g), sc);
-    }
-  };
-  std::vector<std::thread> pool;
-  for (int i = 1; i < workers; ++i) {
-    try {
-      pool.emplace_back(worker, std::ref(scratch[i]));
-    } catch (const std::system_error&) {
-      break;  // fewer threads: the remaining ones take more steps
-    }
-  }
-  worker(scratch[0]);
-  for (std::thread& th : pool)
-    th.join();
-  for (const std::vector<std::string>& groupLines : lines) {
-    for (const std::string& line : groupLines)
-      REPORT_LINE(line.c_str());
-  }
-  return true;
+  const ParallelOutcome outcome = parallelFor(groups, asked, [&](std::size_t g, unsigned worker) {
+    const int first = static_cast<int>(g) * kStepsTogether + 1;
+    traceSteps(pw, first, std::min(first + kStepsTogether - 1, nsteps), scratch[worker]);
+  });
+  return outcome == ParallelOutcome::kDone;
 }
 
 // Traces are complete or absent: after a shortage of memory all five go.

@@ -17,13 +17,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/centred_sums.hpp"
+#include "input/byte_source.hpp"
 
 namespace tolvane {
 
@@ -44,41 +44,6 @@ struct DelimitedOptions {
   // Called after each block with the share of the input read (0 to 1, or -1
   // when the size is unknown); returning false cancels the reading.
   std::function<bool(double)> progress;
-};
-
-// Where the bytes come from.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Up to `n` bytes into `out`; 0 at the end or on an error.
-  virtual std::size_t read(char* out, std::size_t n) = 0;
-  virtual bool failed() const { return false; }
-  // The total number of bytes when known, else 0.
-  virtual std::uint64_t size() const { return 0; }
-};
-
-// A stream opened by the caller, who keeps ownership.
-class FileByteSource : public ByteSource {
- public:
-  explicit FileByteSource(std::FILE* file);
-  std::size_t read(char* out, std::size_t n) override;
-  bool failed() const override;
-  std::uint64_t size() const override { return size_; }
-
- private:
-  std::FILE* file_;
-  std::uint64_t size_ = 0;
-};
-
-class MemoryByteSource : public ByteSource {
- public:
-  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t read(char* out, std::size_t n) override;
-  std::uint64_t size() const override { return bytes_.size(); }
-
- private:
-  std::string_view bytes_;
-  std::size_t pos_ = 0;
 };
 
 struct DelimitedData {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "engine/extent_criteria.hpp"
 #include "matrix/decompose.hpp"
 #include "report/report.hpp"
+#include "support/refused_threads.hpp"
 #include "support/synthetic_analysis.hpp"
 
 namespace tolvane {
@@ -549,7 +551,7 @@ TEST_F(RidgeTraces, SameBitsAsThePlainMatrixFormulation) {
       pathOf(shape, shape == 0 ? 3.0f : 0.0f, 4);
       const PlainTraces plain = plainTraces(s);
       RIDGE_TRACES(s, 2);
-      SCOPED_TRACE(testing::Message() << "scale " << scalecode << " shape " << shape);
+      SCOPED_TRACE(::testing::Message() << "scale " << scalecode << " shape " << shape);
       EXPECT_TRUE(sameBits(plain.C, s.CYQ));
       EXPECT_TRUE(sameBits(plain.R, s.RYQ));
       EXPECT_TRUE(sameBits(plain.E, s.EYQ));
@@ -569,14 +571,21 @@ TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
     std::vector<std::string> serialLines;
     std::string serialFile;
     MatrixRec c, r, e, i, dl;
-    for (int threads : {1, 2, 5}) {
+    // The last runs have threads the system refuses: none, or all but one.
+    for (int run = 0; run < 7; ++run) {
+      const int threads = run < 5 ? std::vector<int>{1, 2, 3, 5, 8}[run] : 8;
+      std::optional<testing::RefusedThreads> refused;
+      if (run >= 5) refused.emplace(run - 5);
       std::fclose(s.files.TRACEFILE);
       s.files.TRACEFILE = std::tmpfile();
       const int before = reportCounters().linesWritten;
       RIDGE_TRACES(s, threads);
+      if (refused) {
+        EXPECT_EQ(refused->asked(), run - 4);
+      }
       const std::vector<std::string> got = reportLinesSince(before);
       const std::string file = fileText(s.files.TRACEFILE);
-      if (threads == 1) {
+      if (run == 0) {
         serialLines = got;
         serialFile = file;
         MYQ_COPY(&c, s.CYQ);
@@ -586,7 +595,8 @@ TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
         MYQ_COPY(&dl, s.DYQ);
         continue;
       }
-      SCOPED_TRACE(testing::Message() << "shape " << shape << " threads " << threads);
+      SCOPED_TRACE(::testing::Message() << "shape " << shape << " threads " << threads
+                                        << (refused ? ", threads refused" : ""));
       EXPECT_EQ(got, serialLines);
       EXPECT_EQ(file, serialFile);
       EXPECT_TRUE(sameBits(c, s.CYQ));

@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "engine/comoment_accumulator.hpp"
 #include "input/short_names.hpp"
+#include "support/refused_threads.hpp"
 
 namespace tolvane {
 namespace {
@@ -172,6 +174,47 @@ TEST(DelimitedReader, BadInputIsNamedByLineAndColumn) {
   }
 }
 
+// The header and the data records read fields by one grammar: a record
+// that one refuses the other refuses too, at the same column, and what one
+// reads the other reads alike. A carriage return that no line feed follows
+// ends no line, so after a closing quote it is text after the quote.
+TEST(DelimitedReader, HeaderAndDataReadFieldsAlike) {
+  struct Case {
+    std::string record;
+    int badColumn;  // 0: the record reads as the fields 1 and 2
+  };
+  const std::vector<Case> cases = {
+      {"\"1\",\"2\"\n", 0},   {"\"1\",\"2\"\r\n", 0},    {"\"1\" , \"2\" \r\n", 0},
+      {"1\r,2\r\n", 0},  // unquoted: a CR before the delimiter goes with the blanks
+      {"\"1\"\r,\"2\"\n", 1}, {"\"1\",\"2\"\r7,8\n", 2}, {"\"1\",\"2\" \r \n", 2},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.record);
+    const Read header = readText(k.record + "5,6\n");
+    const Read data = readText("a,b\n" + k.record + "5,6\n");
+    if (k.badColumn == 0) {
+      ASSERT_EQ(header.result.status, DelimitedStatus::kRead) << header.result.message;
+      ASSERT_EQ(data.result.status, DelimitedStatus::kRead) << data.result.message;
+      EXPECT_EQ(header.data.names, (std::vector<std::string>{"1", "2"}));
+      EXPECT_EQ(row(header, 0), (std::vector<double>{5, 6}));
+      EXPECT_EQ(row(data, 0), (std::vector<double>{1, 2}));
+      EXPECT_EQ(data.data.firstRowLines, (std::vector<std::int64_t>{2, 3}));
+      continue;
+    }
+    const std::string column = ", column " + std::to_string(k.badColumn);
+    EXPECT_EQ(header.result.message,
+              "d.csv line 1" + column + ": text after the closing quote of a quoted name.");
+    EXPECT_EQ(data.result.message,
+              "d.csv line 2" + column + ": text after the closing quote of a quoted field.");
+  }
+  // A carriage return that ends the file ends the record, in both.
+  EXPECT_EQ(readText("\"1\",\"2\"\r").result.message,
+            "d.csv line 1: no data rows after the header line.");
+  const Read last = readText("a,b\n\"1\",\"2\"\r");
+  ASSERT_EQ(last.result.status, DelimitedStatus::kRead) << last.result.message;
+  EXPECT_EQ(row(last, 0), (std::vector<double>{1, 2}));
+}
+
 TEST(DelimitedReader, AQuoteLeftOpenInALongFileIsFoundWithoutReadingOnForever) {
   std::string text = "a,b,y\n1,\"2,3\n";
   for (int k = 0; k < 3000; ++k)
@@ -207,8 +250,14 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
   ASSERT_EQ(ref.result.status, DelimitedStatus::kRead) << ref.result.message;
   EXPECT_EQ(ref.data.rowsRead, 20000);
   EXPECT_EQ(ref.data.missing[1], 21);
-  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+  // The last runs have threads the system refuses: none, or all but one.
+  for (int run = 0; run < 7; ++run) {
+    const unsigned threads = run < 5 ? std::vector<unsigned>{1, 2, 3, 7, 8}[run] : 8;
+    std::optional<testing::RefusedThreads> refused;
+    if (run >= 5) refused.emplace(run - 5);
     for (std::size_t block : {std::size_t{4096}, std::size_t{65536}, std::size_t{8} << 20}) {
+      SCOPED_TRACE(::testing::Message() << threads << " threads, blocks of " << block
+                                        << (refused ? ", threads refused" : ""));
       o.threads = threads;
       o.blockBytes = block;
       const Read r = readText(text, o);
@@ -216,10 +265,12 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
       EXPECT_EQ(r.data.rowsKept, ref.data.rowsKept);
       EXPECT_EQ(r.data.firstRowLines, ref.data.firstRowLines);
       EXPECT_EQ(0, std::memcmp(r.data.sums.comoment.data(), ref.data.sums.comoment.data(),
-                               9 * sizeof(double)))
-          << threads << " threads, blocks of " << block;
+                               9 * sizeof(double)));
       EXPECT_EQ(
           0, std::memcmp(r.data.sums.mean.data(), ref.data.sums.mean.data(), 3 * sizeof(double)));
+    }
+    if (refused) {
+      EXPECT_GT(refused->asked(), 0) << "no thread was asked for";
     }
   }
   // Row k starts on line 2 + 2k plus the blank lines before it; row 15000
@@ -229,7 +280,7 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
   const std::size_t at = bad.find(marker);
   ASSERT_NE(at, std::string::npos);
   bad.replace(bad.find(',', bad.find("\"\"\",", at) + 4) + 1, 0, "x");
-  for (unsigned threads : {1u, 2u, 3u}) {
+  for (unsigned threads : {1u, 2u, 3u, 8u}) {
     o.threads = threads;
     o.blockBytes = 4096;
     const Read r = readText(bad, o);

@@ -18,6 +18,7 @@
 #include "engine/extent_criteria.hpp"
 #include "model/bootstrap_report.hpp"
 #include "support/file_size_limit.hpp"
+#include "support/refused_threads.hpp"
 
 namespace tolvane {
 namespace {
@@ -250,12 +251,29 @@ TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
   settings.threads = 1;
   const auto one = runBootstrap(s, settings, {}, &why);
   ASSERT_TRUE(one) << why;
-  for (int threads : {1, 2, 4}) {
+  for (int threads : {1, 2, 3, 4, 8}) {
     SCOPED_TRACE(threads);
     settings.threads = threads;
     const auto again = runBootstrap(s, settings, {}, &why);
     ASSERT_TRUE(again) << why;
     EXPECT_TRUE(sameBits(*one, *again));
+  }
+  // Threads the system refuses, none or all but one, with and without
+  // progress (with it the calling thread only watches while it can).
+  const BootstrapProgress counting = [](int, int) { return true; };
+  for (int allowed : {0, 1}) {
+    for (const BootstrapProgress* progress :
+         {static_cast<const BootstrapProgress*>(nullptr), &counting}) {
+      SCOPED_TRACE(::testing::Message() << allowed << " threads allowed"
+                                        << (progress != nullptr ? ", with progress" : ""));
+      testing::RefusedThreads refused(allowed);
+      settings.threads = 8;
+      const auto again =
+          runBootstrap(s, settings, progress != nullptr ? *progress : BootstrapProgress{}, &why);
+      ASSERT_TRUE(again) << why;
+      EXPECT_TRUE(sameBits(*one, *again));
+      EXPECT_GT(refused.asked(), allowed);
+    }
   }
   settings.seed = 100;
   const auto other = runBootstrap(s, settings, {}, &why);
