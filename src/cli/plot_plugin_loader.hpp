@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/plot_plugin_abi.hpp"
+#include "model/plot_plugin_abi.hpp"
 
 namespace tolvane {
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/plot_plugin_abi.hpp"
 #include "graph/intervals_chart.hpp"
 #include "graph/trace_export.hpp"
+#include "model/plot_plugin_abi.hpp"
 
 namespace tolvane {
 
