@@ -136,7 +136,6 @@ void analysedState(AnalysisState& s, Mode mode = Mode::kDouble) {
   s.LSPEND = 0;
   s.SCALECODE = 1;
   s.EPS = 1.0e-5f;
-  s.NOTELEVEL = 1;
 }
 
 // The path of the dialog: Q-shape at Q = 0 (ordinary ridge), Eight steps.

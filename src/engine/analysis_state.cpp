@@ -104,7 +104,6 @@ void AnalysisState::reset() {
   NSTEPS = 0;
   LSPEND = 1;
   lineWidth = 1;
-  NAMECANCEL = 0;
 }
 
 AnalysisStage AnalysisState::stage() const {
@@ -126,7 +125,6 @@ void AnalysisState::setDefaultsAfterRead() {
   QSHAPE = 0.0f;
   SHAPECODE = 0;
   EQUALSV = 0;
-  NOTELEVEL = 1;
   LSPEND = 1;
   SCALECODE = 1;
   N1 = 1;

@@ -198,7 +198,6 @@ struct AnalysisData {
   // The single-precision value of 1e-5, in both precisions: the same
   // tolerance, the same decisions.
   double EPS = 1.0e-5f;
-  int NOTELEVEL = 1;
   int LSPEND = 1;
   int lineWidth = 0;
 
@@ -229,7 +228,6 @@ struct AnalysisData {
   // Files and dialogs.
   std::string INNAME;  // input file name without directory
   int FILECHOICE = 1;
-  int NAMECANCEL = 0;
 };
 
 struct AnalysisState : AnalysisData {
@@ -241,8 +239,8 @@ struct AnalysisState : AnalysisData {
   std::mutex runMutex;
 
   // First step of every batch input run: empties (and releases) every data
-  // and result object (CSUMS and LONGNAME too), sets lineWidth 1, NAMECANCEL
-  // 0 and LSPEND 1. Dialog memories, the counts, VNAME and the output files
+  // and result object (CSUMS and LONGNAME too), sets lineWidth 1 and LSPEND
+  // 1. Dialog memories, the counts, VNAME and the output files
   // are kept.
   void reset();
 
@@ -265,8 +263,8 @@ struct AnalysisState : AnalysisData {
   bool runInProgress();
 
   // Settings made after the data are read, before the role dialog: QSHAPE,
-  // SHAPECODE, EQUALSV, NOTELEVEL, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and
-  // the default roles, EPS, MSTEPS.
+  // SHAPECODE, EQUALSV, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and the
+  // default roles, EPS, MSTEPS.
   void setDefaultsAfterRead();
 };
 

@@ -87,7 +87,6 @@ bool ResampleAnalysis::copyData(AnalysisState& r, const std::vector<int>& rows) 
   r.YNAME = s.YNAME;
   r.SCALECODE = s.SCALECODE;
   r.EPS = s.EPS;
-  r.NOTELEVEL = s.NOTELEVEL;
   r.LSPEND = 1;
   if (!r.DATA.allocate(job_.n, s.NVAR)) return false;
   for (int i = 1; i <= job_.n; ++i) {

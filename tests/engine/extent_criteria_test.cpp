@@ -95,7 +95,6 @@ class ExtentCriteria : public ::testing::Test {
     s.RANK = 4;
     s.MSTEPS = 4;
     s.NSTEPS = static_cast<int>(rows.size()) + 1;
-    s.NOTELEVEL = 1;
     MYQCONST(&s.THREEYQ, s.NSTEPS, 5, 0.0);
     for (int step = 2; step <= s.NSTEPS; ++step) {
       s.THREEYQ.data[step][1] = toFloat((step - 1) / 4.0);

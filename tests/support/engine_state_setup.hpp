@@ -33,7 +33,6 @@ inline void setControls(AnalysisState& s, int scalecode) {
   s.precision = Precision::kSingle;
   s.SCALECODE = scalecode;
   s.EPS = 1.0e-5f;
-  s.NOTELEVEL = 1;
   s.LSPEND = 1;
   s.EQUALSV = 0;
   s.QSHAPE = 0.0f;
