@@ -397,7 +397,7 @@ bool MainFrame::startBatchInput(const QString& path, const QStringList& leaveOut
   // analysis, the frame its own part of it.
   beforeRun_ = {state_.precision, inputPath_, model_};
   lastRunCancelled_ = false;
-  state_.precision = storedPrecision();
+  state_.precision = precisionSetting();
   BatchInput input;
   input.file = infile;
   input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
@@ -647,11 +647,11 @@ void MainFrame::choosePrecision() {
   dialog.setLabelText(QStringLiteral("Arithmetic for the next data file read:"));
   dialog.setComboBoxItems(items);
   dialog.setComboBoxEditable(false);
-  dialog.setTextValue(precisionLabel(storedPrecision()));
+  dialog.setTextValue(precisionLabel(precisionSetting()));
   if (dialog.exec() != QDialog::Accepted) return;
   const Precision chosen =
       dialog.textValue() == items.at(1) ? Precision::kSingle : Precision::kDouble;
-  storePrecision(chosen);
+  savePrecisionSetting(chosen);
   // The analysis on screen keeps the arithmetic it was read in: mixing the
   // two within one analysis would match neither.
   reportLinef("    The next data file is read in %s.", precisionLabel(chosen).toUtf8().constData());
