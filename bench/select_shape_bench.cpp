@@ -140,7 +140,7 @@ void analysedState(AnalysisState& s, Mode mode = Mode::kDouble) {
 
 // The path of the dialog: Q-shape at Q = 0 (ordinary ridge), Eight steps.
 void ridgePath(AnalysisState& s) {
-  s.SHAPECODE = 0;
+  s.SHAPECODE = PathShape::kQShape;
   s.QSHAPE = 0.0f;
   s.MSTEPS = 8;
   s.NSTEPS = s.RANK * s.MSTEPS + 1;
@@ -153,7 +153,7 @@ void ridgePath(AnalysisState& s) {
 class RidgeDialog : public PathDialog {
  public:
   void run(PathDialogModel& m) override {
-    m.clickShape(kShapeQ);
+    m.clickShape(PathShape::kQShape);
     m.clickSteps(kStepsEight);
     m.editQText("0.0");
     m.ok();

@@ -123,7 +123,7 @@ bool AnalysisState::runInProgress() {
 
 void AnalysisState::setDefaultsAfterRead() {
   QSHAPE = 0.0f;
-  SHAPECODE = 0;
+  SHAPECODE = PathShape::kQShape;
   EQUALSV = 0;
   LSPEND = 1;
   SCALECODE = 1;

@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "engine/centred_sums.hpp"
+#include "engine/path_shape.hpp"
 #include "matrix/matrix.hpp"
 #include "report/output_file.hpp"
 
@@ -114,14 +115,13 @@ struct OutputFiles {
 // input): the scaling dialog's button and first-observation text, the path
 // dialog's shape, steps and Q text, the line thickness choice.
 enum ScaleButton { kCenterOnly = 0, kCenterRescale = 1, kReExpress = 2 };
-enum ShapeButton { kShapeQ = 1003, kShapeGarrote = 1004, kShapeLasso = 1005, kShapeCrosr = 1006 };
 enum StepsButton { kStepsOne = 1013, kStepsFour = 1014, kStepsEight = 1015 };
 
 struct DialogMemory {
   int SCALEBTN = kCenterRescale;
   std::string N1TEXT = "1";
   std::string N2TEXT = "9999";
-  int SHAPEBTN = kShapeQ;
+  PathShape SHAPEBTN = PathShape::kQShape;
   int STEPSBTN = kStepsFour;
   std::string QTEXT = "0.0";
   int lineWidthChoice = 1003;
@@ -191,7 +191,7 @@ struct AnalysisData {
 
   // Path and control settings.
   double QSHAPE = 0.0;
-  int SHAPECODE = 0;  // 0 Q-shape, 1 CROSR, 2 Garrote, 3 Lasso
+  PathShape SHAPECODE = PathShape::kQShape;
   int MSTEPS = 8;
   int NSTEPS = 0;
   std::array<double, kMaxVars + 1> QWEIGHT{};

@@ -16,21 +16,8 @@ namespace {
 constexpr double kConstantCap = 3.4e38;
 
 void heading(const AnalysisState& s) {
-  switch (s.SHAPECODE) {
-    case 3:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a LASSO Shape Path:");
-      break;
-    case 2:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a GARROTE Shape Path:");
-      break;
-    case 1:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a CROSR Shape Path:");
-      break;
-    default:
-      reportLinef("    3 Likelihood Criteria for Extent of Shrinkage along a Q=%4.1f Shape Path:",
-                  static_cast<double>(s.QSHAPE));
-      break;
-  }
+  reportLinef("    3 Likelihood Criteria for Extent of Shrinkage along a %s Shape Path:",
+              pathHeading(s.SHAPECODE, s.QSHAPE).c_str());
   REPORT_LINE(BLANK_LINE);
 }
 

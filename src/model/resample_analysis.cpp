@@ -104,7 +104,7 @@ void ResampleAnalysis::setPath(AnalysisState& r) const {
   r.QSHAPE = s.QSHAPE;
   r.MSTEPS = s.MSTEPS;
   r.NSTEPS = r.RANK * r.MSTEPS + 1;
-  if (r.SHAPECODE == 0) setPathWeights(r);
+  if (r.SHAPECODE == PathShape::kQShape) setPathWeights(r);
 }
 
 // Only the coefficients are needed of the five traces: b = G (delta * c)

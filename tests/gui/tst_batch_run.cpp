@@ -157,7 +157,7 @@ class TestBatchRun : public QObject {
     });
     frame.command(cmd::kSelectShape);
     QVERIFY(path.done());
-    QCOMPARE(state.SHAPECODE, 0);
+    QCOMPARE(state.SHAPECODE, PathShape::kQShape);
     QCOMPARE(state.QSHAPE, 1.0f);
     QCOMPARE(state.MSTEPS, 1);
     QCOMPARE(state.NSTEPS, state.RANK + 1);

@@ -13,7 +13,7 @@
 
 #include "engine/analysis_state.hpp"
 
-namespace tolvane::synth {
+namespace tolvane::test::synth {
 
 struct Options {
   int N = 30;
@@ -274,4 +274,4 @@ inline void fill(AnalysisState& s, const Analysis& d, int scalecode = 1) {
   }
 }
 
-}  // namespace tolvane::synth
+}  // namespace tolvane::test::synth
