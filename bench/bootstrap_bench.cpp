@@ -32,12 +32,11 @@ AnalysisState& wideState(Precision precision) {
   if (!ready[at]) {
     s.precision = precision;
     PrecisionScope scope(precision);
-    testing::TempDir dir;
+    test::TempDir dir;
     std::vector<std::string> held;
     ReportCapture capture(&held);
-    if (!dir.ok() || !testing::runDataFile(s, testing::examplePath("wide.ayq"), dir.path()))
-      std::abort();
-    testing::PathPick pick(kShapeQ, kStepsEight, "0.0");
+    if (!dir.ok() || !test::runDataFile(s, test::examplePath("wide.ayq"), dir.path())) std::abort();
+    test::PathPick pick(PathShape::kQShape, kStepsEight, "0.0");
     if (!SELECT_SHAPE(s, pick)) std::abort();
     s.files.closeBoth();
     ready[at] = true;

@@ -136,12 +136,11 @@ void analysedState(AnalysisState& s, Mode mode = Mode::kDouble) {
   s.LSPEND = 0;
   s.SCALECODE = 1;
   s.EPS = 1.0e-5f;
-  s.NOTELEVEL = 1;
 }
 
 // The path of the dialog: Q-shape at Q = 0 (ordinary ridge), Eight steps.
 void ridgePath(AnalysisState& s) {
-  s.SHAPECODE = 0;
+  s.SHAPECODE = PathShape::kQShape;
   s.QSHAPE = 0.0f;
   s.MSTEPS = 8;
   s.NSTEPS = s.RANK * s.MSTEPS + 1;
@@ -154,7 +153,7 @@ void ridgePath(AnalysisState& s) {
 class RidgeDialog : public PathDialog {
  public:
   void run(PathDialogModel& m) override {
-    m.clickShape(kShapeQ);
+    m.clickShape(PathShape::kQShape);
     m.clickSteps(kStepsEight);
     m.editQText("0.0");
     m.ok();

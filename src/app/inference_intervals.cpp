@@ -7,11 +7,9 @@
 #include "app/batch_runner.hpp"
 #include "app/main_frame.hpp"
 #include "engine/analysis_state.hpp"
+#include "graph/intervals_chart.hpp"
 #include "model/bootstrap_report.hpp"
 #include "report/report.hpp"
-#if TOLVANE_HAVE_GRAPH
-#include "graph/intervals_chart.hpp"
-#endif
 
 namespace tolvane {
 
@@ -108,10 +106,8 @@ void InferenceIntervals::runEnded() {
   if (dialog_) dialog_->deleteLater();
   dialog_ = nullptr;
   const bool completed = shared_ && shared_->result.has_value();
-#if TOLVANE_HAVE_GRAPH
   if (completed)
     window_ = openIntervalsWindow(frame_->mdiArea(), frame_->state(), *shared_->result);
-#endif
   shared_.reset();
   emit finished(completed);
 }

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   tolvane::prepareApplication();
   // Outlives the frame; its destructor closes the output files at exit.
   tolvane::AnalysisState state;
-  state.precision = tolvane::storedPrecision();
+  state.precision = tolvane::precisionSetting();
   tolvane::MainFrame frame(state);
   frame.show();
   // "tolvane FILE", as a file manager starts it: the file is opened as the

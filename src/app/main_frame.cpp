@@ -44,12 +44,10 @@
 #include "model/model_file.hpp"
 #include "report/report.hpp"
 
-#if TOLVANE_HAVE_GRAPH
 #include "graph/child_list.hpp"
 #include "graph/click_readout.hpp"
 #include "graph/graph_commands.hpp"
 #include "graph/plot_trace.hpp"
-#endif
 
 namespace tolvane {
 
@@ -399,7 +397,7 @@ bool MainFrame::startBatchInput(const QString& path, const QStringList& leaveOut
   // analysis, the frame its own part of it.
   beforeRun_ = {state_.precision, inputPath_, model_};
   lastRunCancelled_ = false;
-  state_.precision = storedPrecision();
+  state_.precision = precisionSetting();
   BatchInput input;
   input.file = infile;
   input.path = QFile::encodeName(info.absoluteFilePath()).toStdString();
@@ -499,9 +497,7 @@ void MainFrame::createReportWindow() {
   sub->setWindowIcon(smallIcon());
   sub->setObjectName(QStringLiteral("reportSubWindow"));
   reportWindow_ = report;
-#if TOLVANE_HAVE_GRAPH
   registerChild(report, QStringLiteral("Scroll Window"));
-#endif
   sub->resize(sub->sizeHint());
   sub->show();
 }
@@ -594,10 +590,8 @@ void MainFrame::chooseExtent() {
   }
   // A click on a trace offers its MCAL.
   double clickedMcal = -1.0;
-#if TOLVANE_HAVE_GRAPH
   const int point = clickPoint();
   if (point >= 0 && point < static_cast<int>(mcalAxis().size())) clickedMcal = mcalAxis()[point];
-#endif
   const bool clicked = clickedMcal >= 0.0 && clickedMcal <= state_.RANK;
   if (clicked) {
     items << QStringLiteral("MCAL = %1 (the point clicked last)").arg(clickedMcal, 0, 'f', 3);
@@ -653,11 +647,11 @@ void MainFrame::choosePrecision() {
   dialog.setLabelText(QStringLiteral("Arithmetic for the next data file read:"));
   dialog.setComboBoxItems(items);
   dialog.setComboBoxEditable(false);
-  dialog.setTextValue(precisionLabel(storedPrecision()));
+  dialog.setTextValue(precisionLabel(precisionSetting()));
   if (dialog.exec() != QDialog::Accepted) return;
   const Precision chosen =
       dialog.textValue() == items.at(1) ? Precision::kSingle : Precision::kDouble;
-  storePrecision(chosen);
+  savePrecisionSetting(chosen);
   // The analysis on screen keeps the arithmetic it was read in: mixing the
   // two within one analysis would match neither.
   reportLinef("    The next data file is read in %s.", precisionLabel(chosen).toUtf8().constData());
@@ -689,7 +683,6 @@ void MainFrame::saveModelFile() {
   REPORT_SHOW();
 }
 
-#if TOLVANE_HAVE_GRAPH
 void MainFrame::openGraph(int id) {
   openGraphWindow(mdi_, id, state_);
 }
@@ -726,16 +719,6 @@ static void greyUnofferedCommands(QMenuBar* bar, AnalysisState& state) {
     }
   }
 }
-#else
-void MainFrame::openGraph(int) {}
-void MainFrame::forwardToActiveChild(int id) {
-  if (id == cmd::kPrintGraph || id == cmd::kCopyToClipboard) sayNotAGraph(id);
-}
-bool MainFrame::isGraphChild(QMdiSubWindow*) const {
-  return false;
-}
-static void greyUnofferedCommands(QMenuBar*, AnalysisState&) {}
-#endif
 
 // A child's own system menu binds Close to the platform's key, Ctrl+W here;
 // with the frame's Ctrl+W beside it Qt finds the key ambiguous and does

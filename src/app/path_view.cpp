@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace tolvane {
 
@@ -17,7 +18,7 @@ struct Button {
 };
 
 QGroupBox* radioGroup(QWidget* parent, const char* title, QButtonGroup* group,
-                      std::initializer_list<Button> buttons) {
+                      const std::vector<Button>& buttons) {
   auto* box = new QGroupBox(QString::fromLatin1(title), parent);
   auto* layout = new QVBoxLayout(box);
   for (const Button& b : buttons) {
@@ -27,6 +28,18 @@ QGroupBox* radioGroup(QWidget* parent, const char* title, QButtonGroup* group,
     layout->addWidget(radio);
   }
   return box;
+}
+
+// A shape button's id in its group is the shape's code.
+int buttonId(PathShape shape) {
+  return static_cast<int>(shape);
+}
+
+std::vector<Button> shapeButtons() {
+  std::vector<Button> buttons;
+  for (const PathShapeNames& n : kPathShapes)
+    buttons.push_back({buttonId(n.shape), n.label, n.button});
+  return buttons;
 }
 }  // namespace
 
@@ -39,11 +52,7 @@ PathView::PathView(PathDialogModel& model, QWidget* owner)
   setObjectName(QStringLiteral("pathDialog"));
   setWindowTitle(QStringLiteral("Shrinkage Path Settings..."));
 
-  QGroupBox* shapeBox = radioGroup(this, "Select Shape Family...", shapes_,
-                                   {{kShapeQ, "Q-shape", "qShapeButton"},
-                                    {kShapeGarrote, "Garotte", "garotteButton"},
-                                    {kShapeLasso, "Lasso", "lassoButton"},
-                                    {kShapeCrosr, "CROSR", "crosrButton"}});
+  QGroupBox* shapeBox = radioGroup(this, "Select Shape Family...", shapes_, shapeButtons());
   QGroupBox* stepsBox = radioGroup(this, "Steps per Unit Chance in MCAL", steps_,
                                    {{kStepsOne, "One", "oneStepButton"},
                                     {kStepsFour, "Four", "fourStepsButton"},
@@ -72,11 +81,11 @@ PathView::PathView(PathDialogModel& model, QWidget* owner)
   layout->addLayout(right);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  shapes_->button(model_.shapeId())->setChecked(true);
+  shapes_->button(buttonId(model_.shape()))->setChecked(true);
   steps_->button(model_.stepsId())->setChecked(true);
   connect(shapes_, &QButtonGroup::idClicked, this, [this](int id) {
-    model_.clickShape(id);
-    shapes_->button(model_.shapeId())->setChecked(true);
+    model_.clickShape(static_cast<PathShape>(id));
+    shapes_->button(buttonId(model_.shape()))->setChecked(true);
   });
   connect(steps_, &QButtonGroup::idClicked, this, [this](int id) {
     model_.clickSteps(id);
@@ -91,7 +100,7 @@ PathView::PathView(PathDialogModel& model, QWidget* owner)
     model_.ok();
     done(QDialog::Accepted);
   });
-  shapes_->button(model_.shapeId())->setFocus();
+  shapes_->button(buttonId(model_.shape()))->setFocus();
 }
 
 void GuiPathDialog::run(PathDialogModel& model) {

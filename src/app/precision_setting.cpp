@@ -8,12 +8,12 @@ namespace {
 constexpr const char* kKey = "precision";
 }
 
-Precision storedPrecision() {
+Precision precisionSetting() {
   const QString value = QSettings().value(QLatin1String(kKey), QStringLiteral("double")).toString();
   return value == QLatin1String("single") ? Precision::kSingle : Precision::kDouble;
 }
 
-void storePrecision(Precision precision) {
+void savePrecisionSetting(Precision precision) {
   QSettings().setValue(QLatin1String(kKey), precision == Precision::kSingle
                                                 ? QStringLiteral("single")
                                                 : QStringLiteral("double"));

@@ -8,8 +8,11 @@
 
 namespace tolvane {
 
-Precision storedPrecision();
-void storePrecision(Precision precision);
+// The setting as saved (double when none is), and saving a new one, which
+// applies from the next data file read. The precision this thread's stores
+// round to now is storePrecision() of the matrix layer.
+Precision precisionSetting();
+void savePrecisionSetting(Precision precision);
 
 // "double precision (about 16 significant digits)" or the single one.
 QString precisionLabel(Precision precision);

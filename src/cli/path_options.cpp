@@ -2,12 +2,10 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 
 #include "cli/batch_options.hpp"
 #include "cli/report_printer.hpp"
@@ -44,22 +42,6 @@ Extent (after each Select Shape one is chosen and the fit reported there):
   tolvane-batch predict --model FILE --data NEW.ayq --out PRED.csv
 )";
 
-const std::map<std::string, int>& shapeNames() {
-  static const std::map<std::string, int> names{{"q", kShapeQ},
-                                                {"q-shape", kShapeQ},
-                                                {"garrote", kShapeGarrote},
-                                                {"garotte", kShapeGarrote},
-                                                {"lasso", kShapeLasso},
-                                                {"crosr", kShapeCrosr}};
-  return names;
-}
-
-std::string lower(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // A Q the user typed must be a finite decimal number: the dialog would read
 // anything else as 0, which on a command line is more likely a slip.
 bool isNumber(const std::string& text) {
@@ -67,19 +49,6 @@ bool isNumber(const std::string& text) {
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
   return end == text.c_str() + text.size() && std::isfinite(v);
-}
-
-const char* shapeWord(int button) {
-  switch (button) {
-    case kShapeGarrote:
-      return "garrote";
-    case kShapeLasso:
-      return "lasso";
-    case kShapeCrosr:
-      return "crosr";
-    default:
-      return "q";
-  }
 }
 
 }  // namespace
@@ -90,7 +59,7 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
                  "Path shape family: q (Q-shape), garrote, lasso or crosr (default q)")
       ->check(CLI::Validator(
           [](std::string& text) {
-            return shapeButtonOf(text) ? std::string() : "must be q, garrote, lasso or crosr";
+            return pathShapeOfWord(text) ? std::string() : "must be q, garrote, lasso or crosr";
           },
           "SHAPE"))
       ->option_text("q|garrote|lasso|crosr");
@@ -135,12 +104,6 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
   addBootstrapOptions(app, o.boot);
 }
 
-std::optional<int> shapeButtonOf(const std::string& name) {
-  const auto it = shapeNames().find(lower(name));
-  if (it == shapeNames().end()) return std::nullopt;
-  return it->second;
-}
-
 std::optional<int> stepsButtonOf(int steps) {
   if (steps == 1) return kStepsOne;
   if (steps == 4) return kStepsFour;
@@ -168,13 +131,13 @@ std::optional<PathChoice> parsePathChoice(const std::string& given, std::string*
     c.qText = rest.substr(equals + 1);
     rest.resize(equals);
   }
-  c.shapeButton = shapeButtonOf(rest);
-  if (!c.shapeButton) {
+  c.shape = pathShapeOfWord(rest);
+  if (!c.shape) {
     *why = "the shape in \"" + given + "\" must be q, garrote, lasso or crosr";
     return std::nullopt;
   }
   if (c.qText) {
-    if (*c.shapeButton != kShapeQ) {
+    if (*c.shape != PathShape::kQShape) {
       *why = "only the q shape takes a Q: \"" + given + "\"";
       return std::nullopt;
     }
@@ -237,14 +200,14 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
   }
   if (runs.empty()) runs.push_back(PathChoice{});
   // Options are checked when read; a bad value here falls back to the default.
-  int shape = shapeButtonOf(options.shape).value_or(kShapeQ);
+  PathShape shape = pathShapeOfWord(options.shape).value_or(PathShape::kQShape);
   int steps = stepsButtonOf(options.steps).value_or(kStepsFour);
   std::string q = options.qText;
   int number = 0;
   int bootStatus = kExitCompleted;
   for (const PathChoice& c : runs) {
     ++number;
-    shape = c.shapeButton.value_or(shape);
+    shape = c.shape.value_or(shape);
     steps = c.stepsButton.value_or(steps);
     q = c.qText.value_or(q);
     OptionPathDialog dialog(shape, q, steps);
@@ -271,13 +234,13 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       return kExitStopped;
     }
     const std::string given = c.given.empty() ? "--q " + q : "--path " + c.given;
-    if (dialog.qCut() && shape == kShapeQ) {
+    if (dialog.qCut() && shape == PathShape::kQShape) {
       err << "tolvane-batch: the Q field keeps 4 characters, so " << given << " was taken as Q "
           << dialog.keptQ() << "\n";
     }
     // What was kept is remembered: the next path starts from it.
     q = dialog.keptQ();
-    if (shape == kShapeQ) {
+    if (shape == PathShape::kQShape) {
       const double typed = std::strtod(q.c_str(), nullptr);
       if (typed > 5.0 || typed < -5.0) {
         char used[16];
@@ -306,7 +269,7 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
           << "\n";
     }
 
-    err << "tolvane-batch: path " << number << " (" << shapeWord(shape) << ") traced in "
+    err << "tolvane-batch: path " << number << " (" << namesOf(shape).word << ") traced in "
         << state.NSTEPS << " steps";
     if (chosen) {
       char extent[64];

@@ -23,7 +23,7 @@ namespace tolvane {
 // One --path choice: the parts it names; the others stay as the dialog had them.
 struct PathChoice {
   std::string given;  // as given, for messages
-  std::optional<int> shapeButton;
+  std::optional<PathShape> shape;
   std::optional<std::string> qText;
   std::optional<int> stepsButton;
 };
@@ -51,9 +51,6 @@ struct PathOptions {
 // Declares the options on `app` (and adds their part of the help footer).
 void addPathOptions(CLI::App& app, PathOptions& options);
 
-// The shape button of a shape name (q, q-shape, garrote or its dialog
-// spelling garotte, lasso, crosr; any case), or nothing.
-std::optional<int> shapeButtonOf(const std::string& name);
 // The steps button of 1, 4 or 8, or nothing.
 std::optional<int> stepsButtonOf(int steps);
 
@@ -66,8 +63,8 @@ std::optional<PathChoice> parsePathChoice(const std::string& given, std::string*
 // buttons and types the Q text, as a user would, then OK.
 class OptionPathDialog : public PathDialog {
  public:
-  OptionPathDialog(int shapeButton, std::string qText, int stepsButton)
-      : shape_(shapeButton), q_(std::move(qText)), steps_(stepsButton) {}
+  OptionPathDialog(PathShape shape, std::string qText, int stepsButton)
+      : shape_(shape), q_(std::move(qText)), steps_(stepsButton) {}
   void run(PathDialogModel& model) override;
 
   // After run(): whether the Q field cut the text, and what it kept.
@@ -75,7 +72,7 @@ class OptionPathDialog : public PathDialog {
   const std::string& keptQ() const { return kept_; }
 
  private:
-  int shape_;
+  PathShape shape_;
   std::string q_;
   int steps_;
   bool cut_ = false;

@@ -104,7 +104,6 @@ void AnalysisState::reset() {
   NSTEPS = 0;
   LSPEND = 1;
   lineWidth = 1;
-  NAMECANCEL = 0;
 }
 
 AnalysisStage AnalysisState::stage() const {
@@ -124,9 +123,8 @@ bool AnalysisState::runInProgress() {
 
 void AnalysisState::setDefaultsAfterRead() {
   QSHAPE = 0.0f;
-  SHAPECODE = 0;
+  SHAPECODE = PathShape::kQShape;
   EQUALSV = 0;
-  NOTELEVEL = 1;
   LSPEND = 1;
   SCALECODE = 1;
   N1 = 1;

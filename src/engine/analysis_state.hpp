@@ -51,6 +51,7 @@
 #include <vector>
 
 #include "engine/centred_sums.hpp"
+#include "engine/path_shape.hpp"
 #include "matrix/matrix.hpp"
 #include "report/output_file.hpp"
 
@@ -114,14 +115,13 @@ struct OutputFiles {
 // input): the scaling dialog's button and first-observation text, the path
 // dialog's shape, steps and Q text, the line thickness choice.
 enum ScaleButton { kCenterOnly = 0, kCenterRescale = 1, kReExpress = 2 };
-enum ShapeButton { kShapeQ = 1003, kShapeGarrote = 1004, kShapeLasso = 1005, kShapeCrosr = 1006 };
 enum StepsButton { kStepsOne = 1013, kStepsFour = 1014, kStepsEight = 1015 };
 
 struct DialogMemory {
   int SCALEBTN = kCenterRescale;
   std::string N1TEXT = "1";
   std::string N2TEXT = "9999";
-  int SHAPEBTN = kShapeQ;
+  PathShape SHAPEBTN = PathShape::kQShape;
   int STEPSBTN = kStepsFour;
   std::string QTEXT = "0.0";
   int lineWidthChoice = 1003;
@@ -191,14 +191,13 @@ struct AnalysisData {
 
   // Path and control settings.
   double QSHAPE = 0.0;
-  int SHAPECODE = 0;  // 0 Q-shape, 1 CROSR, 2 Garrote, 3 Lasso
+  PathShape SHAPECODE = PathShape::kQShape;
   int MSTEPS = 8;
   int NSTEPS = 0;
   std::array<double, kMaxVars + 1> QWEIGHT{};
   // The single-precision value of 1e-5, in both precisions: the same
   // tolerance, the same decisions.
   double EPS = 1.0e-5f;
-  int NOTELEVEL = 1;
   int LSPEND = 1;
   int lineWidth = 0;
 
@@ -229,7 +228,6 @@ struct AnalysisData {
   // Files and dialogs.
   std::string INNAME;  // input file name without directory
   int FILECHOICE = 1;
-  int NAMECANCEL = 0;
 };
 
 struct AnalysisState : AnalysisData {
@@ -241,8 +239,8 @@ struct AnalysisState : AnalysisData {
   std::mutex runMutex;
 
   // First step of every batch input run: empties (and releases) every data
-  // and result object (CSUMS and LONGNAME too), sets lineWidth 1, NAMECANCEL
-  // 0 and LSPEND 1. Dialog memories, the counts, VNAME and the output files
+  // and result object (CSUMS and LONGNAME too), sets lineWidth 1 and LSPEND
+  // 1. Dialog memories, the counts, VNAME and the output files
   // are kept.
   void reset();
 
@@ -265,8 +263,8 @@ struct AnalysisState : AnalysisData {
   bool runInProgress();
 
   // Settings made after the data are read, before the role dialog: QSHAPE,
-  // SHAPECODE, EQUALSV, NOTELEVEL, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and
-  // the default roles, EPS, MSTEPS.
+  // SHAPECODE, EQUALSV, LSPEND, SCALECODE, N1, N2, N, N2TEXT, P and the
+  // default roles, EPS, MSTEPS.
   void setDefaultsAfterRead();
 };
 

@@ -10,9 +10,9 @@ constexpr int kMaxPasses = 26;
 
 // Per-axis scale of the families that look at the principal correlations;
 // floored so that an axis with no correlation still has a finite scale.
-double correlationScale(int shape, double rho, double eps) {
+double correlationScale(PathShape shape, double rho, double eps) {
   const double r = rho;
-  const double x = shape == 3 ? std::fabs(r) : r * r;
+  const double x = shape == PathShape::kLasso ? std::fabs(r) : r * r;
   return x > eps ? x : eps;
 }
 
@@ -37,9 +37,10 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
     return true;
   }
 
-  const int shape = (s.SHAPECODE >= 1 && s.SHAPECODE <= 3) ? s.SHAPECODE : 0;
-  if (shape != 0 && s.PCOR.rows < R) return false;
-  if (shape == 0 && s.QSHAPE == 1.0f) {
+  const PathShape shape = s.SHAPECODE;
+  const bool qFamily = shape == PathShape::kQShape;
+  if (!qFamily && s.PCOR.rows < R) return false;
+  if (qFamily && s.QSHAPE == 1.0f) {
     // Uniform shrinkage: every axis keeps the same share.
     *k = m / (R - m);
     const double share = 1.0 / (1.0 + *k);
@@ -49,11 +50,11 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
   }
 
   const double eps = s.EPS;
-  const double tol = shape == 3 ? eps * eps : eps;
+  const double tol = shape == PathShape::kLasso ? eps * eps : eps;
   // The scales do not change during the iteration.
   double x[kMaxVars + 1];
   for (int i = 1; i <= R; ++i) {
-    x[i] = shape == 0 ? s.QWEIGHT[i] : correlationScale(shape, s.PCOR.data[i], eps);
+    x[i] = qFamily ? s.QWEIGHT[i] : correlationScale(shape, s.PCOR.data[i], eps);
   }
 
   // Newton's method on  sum of deltas = R - m; the sum falls and is convex in
@@ -69,19 +70,20 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
       double di = 0.0;
       double slope = 0.0;
       switch (shape) {
-        case 0: {
+        case PathShape::kQShape: {
           const double den = 1.0 + kk * x[i];
           di = 1.0 / den;
           slope = x[i] / (den * den);
           break;
         }
-        case 1: {
+        case PathShape::kCrosr: {
           const double den = 1.0 + kk / x[i];
           di = 1.0 / den;
           slope = (1.0 / x[i]) / (den * den);
           break;
         }
-        default:  // Garrote and Lasso: k is a threshold
+        case PathShape::kGarrote:
+        case PathShape::kLasso:  // k is a threshold
           if (kk < x[i]) {
             di = 1.0 - kk / x[i];
             slope = 1.0 / x[i];

@@ -16,21 +16,8 @@ namespace {
 constexpr double kConstantCap = 3.4e38;
 
 void heading(const AnalysisState& s) {
-  switch (s.SHAPECODE) {
-    case 3:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a LASSO Shape Path:");
-      break;
-    case 2:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a GARROTE Shape Path:");
-      break;
-    case 1:
-      REPORT_LINE("    3 Likelihood Criteria for Extent of Shrinkage along a CROSR Shape Path:");
-      break;
-    default:
-      reportLinef("    3 Likelihood Criteria for Extent of Shrinkage along a Q=%4.1f Shape Path:",
-                  static_cast<double>(s.QSHAPE));
-      break;
-  }
+  reportLinef("    3 Likelihood Criteria for Extent of Shrinkage along a %s Shape Path:",
+              pathHeading(s.SHAPECODE, s.QSHAPE).c_str());
   REPORT_LINE(BLANK_LINE);
 }
 
@@ -51,7 +38,7 @@ bool printTitle(const AnalysisState& s) {
     REPORT_LINE("    methods cannot be applied when R-square = 1.");
     return false;
   }
-  if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
+  if (s.RSQ >= 0.975f) {
     REPORT_LINE("    Classical likelihood shrinkage-extent selection methods");
     REPORT_LINE("    can be numerically unstable when R-square is nearly 1.");
     reportLinef("    Note that R-square = %5.4f for these data.", static_cast<double>(s.RSQ));
@@ -219,21 +206,19 @@ void reportExtentTable(const AnalysisState& s, const ExtentMinima& minima) {
                       static_cast<double>(row[4]), mark(row[4] <= minRcoef),
                       clikBest && step == gup ? " GUP" : "");
   }
-  if (s.NOTELEVEL == 1) {
-    REPORT_LINE(BLANK_LINE);
-    REPORT_LINE("    NOTE: The shrinkage-extent MCAL value most likely to be MSE optimal");
-    REPORT_LINE("      minimizes a \"normalized\" (minus 2 log) likelihood ratio...");
-    REPORT_LINE(BLANK_LINE);
-    // Row 1 prints no marks: a limit at step 1 is named, not pointed to.
-    if (gup == 1) {
-      REPORT_LINE("      At MCAL = 0: least squares itself is the estimated");
-    } else {
-      reportLinef("      MCAL=%6.3f is marked \"GUP\" above because this is the estimated",
-                  static_cast<double>(tab[gup][1]));
-    }
-    REPORT_LINE("      upper limit on extent of shrinkage that is GOOD [dominates");
-    REPORT_LINE("      least squares in the multivariate (matrix) MSE risk sense.]");
+  REPORT_LINE(BLANK_LINE);
+  REPORT_LINE("    NOTE: The shrinkage-extent MCAL value most likely to be MSE optimal");
+  REPORT_LINE("      minimizes a \"normalized\" (minus 2 log) likelihood ratio...");
+  REPORT_LINE(BLANK_LINE);
+  // Row 1 prints no marks: a limit at step 1 is named, not pointed to.
+  if (gup == 1) {
+    REPORT_LINE("      At MCAL = 0: least squares itself is the estimated");
+  } else {
+    reportLinef("      MCAL=%6.3f is marked \"GUP\" above because this is the estimated",
+                static_cast<double>(tab[gup][1]));
   }
+  REPORT_LINE("      upper limit on extent of shrinkage that is GOOD [dominates");
+  REPORT_LINE("      least squares in the multivariate (matrix) MSE risk sense.]");
   if (s.files.traceOpen()) {
     std::fputs("3YQ = Three Shrinkage Likelihoods...\n", s.files.TRACEFILE);
     MYQWRITE(s.files.TRACEFILE, s.THREEYQ, 18, " %13.6g", 0);

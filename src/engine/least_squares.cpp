@@ -608,10 +608,10 @@ void printOlsTable(const AnalysisState& s, const FitNotes& notes) {
     filef(summ, "%9.4f %4s%9.4f %10.4g %10.2f\n", mc, mark, b, rv, t);
   }
   REPORT_LINE(BLANK_LINE);
-  if (notes.conflicts >= 2 && s.NOTELEVEL < 3) {
+  if (notes.conflicts >= 2) {
     reportLinef("    The <--> mark %d Sign Conflicts: Correlation vs Coefficient.",
                 notes.conflicts);
-  } else if (notes.conflicts == 1 && s.NOTELEVEL < 3) {
+  } else if (notes.conflicts == 1) {
     REPORT_LINE("    The <--> marks a Sign Conflict: Correlation vs Coefficient.");
   }
   reportLinef("    Residual Variance = %g", static_cast<double>(s.S2OLS));

@@ -20,12 +20,12 @@ std::size_t prefixBytes(std::string_view text, int chars) {
 
 PathDialogModel::PathDialogModel(DialogMemory& memory)
     : memory_(memory),
-      shapeId_(memory.SHAPEBTN),
+      shape_(memory.SHAPEBTN),
       stepsId_(memory.STEPSBTN),
       qText_(memory.QTEXT.substr(0, prefixBytes(memory.QTEXT, kQTextChars))) {}
 
-void PathDialogModel::clickShape(int id) {
-  if (id >= kShapeQ && id <= kShapeCrosr) shapeId_ = id;
+void PathDialogModel::clickShape(PathShape shape) {
+  shape_ = shape;
 }
 
 void PathDialogModel::clickSteps(int id) {
@@ -39,7 +39,7 @@ bool PathDialogModel::editQText(std::string_view text) {
 }
 
 void PathDialogModel::ok() {
-  memory_.SHAPEBTN = shapeId_;
+  memory_.SHAPEBTN = shape_;
   memory_.STEPSBTN = stepsId_;
   memory_.QTEXT = qText_;
   ended_ = true;

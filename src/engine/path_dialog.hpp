@@ -17,14 +17,14 @@ class PathDialogModel {
   // Opening: the working copies start from the remembered choices.
   explicit PathDialogModel(DialogMemory& memory);
 
-  int shapeId() const { return shapeId_; }  // 1003..1006, the checked shape button
-  int stepsId() const { return stepsId_; }  // 1013..1015, the checked steps button
+  PathShape shape() const { return shape_; }  // the checked shape button
+  int stepsId() const { return stepsId_; }    // 1013..1015, the checked steps button
   const std::string& qText() const { return qText_; }
   bool ended() const { return ended_; }
 
-  // A click on a shape button (1003 to 1006) or a steps button (1013 to
-  // 1015) checks it in its group; other ids are ignored.
-  void clickShape(int id);
+  // A click on a shape button, or on a steps button (1013 to 1015), checks
+  // it in its group; other steps ids are ignored.
+  void clickShape(PathShape shape);
   void clickSteps(int id);
   // The Q field's text as it now stands; the model keeps its first four
   // characters. Returns true when the text was cut.
@@ -34,7 +34,7 @@ class PathDialogModel {
 
  private:
   DialogMemory& memory_;
-  int shapeId_;
+  PathShape shape_;
   int stepsId_;
   std::string qText_;
   bool ended_ = false;

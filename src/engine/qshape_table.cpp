@@ -32,7 +32,7 @@ bool printTitle(const AnalysisState& s) {
     REPORT_LINE("    methods cannot be applied when R-square = 1.");
     return false;
   }
-  if (s.RSQ >= 0.975f && s.NOTELEVEL < 3) {
+  if (s.RSQ >= 0.975f) {
     REPORT_LINE("    Classical likelihood path-shape selection methods");
     REPORT_LINE("    can be numerically unstable when R-square is nearly 1.");
     reportLinef("    Note that R-square = %5.4f for these data.", rsq);
@@ -124,7 +124,7 @@ void printTable(const AnalysisState& s, const MatrixRec& QYQ, double best) {
 }
 
 void printNotes(const AnalysisState& s) {
-  if (s.NOTELEVEL == 1 && s.EQUALSV == 0) {
+  if (s.EQUALSV == 0) {
     REPORT_LINE(BLANK_LINE);
     REPORT_LINE("    NOTE: The Q-shape most likely to be MSE optimal");
     REPORT_LINE("      maximizes CRLQ and minimizes Chi-Squared.");

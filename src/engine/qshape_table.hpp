@@ -6,7 +6,7 @@
 
 namespace tolvane {
 
-// Reads RSQ, EPS, NOTELEVEL, EQUALSV, RANK, N, SVAL and PCOR; writes the
+// Reads RSQ, EPS, EQUALSV, RANK, N, SVAL and PCOR; writes the
 // table to the report, the summary file and (as QYQ) the trace matrix file.
 // Leaves the analysis state unchanged. Files that are not open are skipped.
 void QSHAPE_TABLE(AnalysisState& s);

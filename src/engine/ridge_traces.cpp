@@ -349,22 +349,14 @@ inline double negated(double x) {
   return stored(0.0 - x);
 }
 
+// The Q-shape family's heading says "Shape", the others' "Shaped".
 void heading(const AnalysisState& s) {
   REPORT_LINE(BLANK_LINE);
-  switch (s.SHAPECODE) {
-    case 3:
-      REPORT_LINE("    Ridge TRACE Calculations for LASSO Shaped Path:");
-      break;
-    case 2:
-      REPORT_LINE("    Ridge TRACE Calculations for GARROTE Shaped Path:");
-      break;
-    case 1:
-      REPORT_LINE("    Ridge TRACE Calculations for CROSR Shaped Path:");
-      break;
-    default:
-      reportLinef("    Ridge TRACE Calculations for Q=%4.1f Shape Path:",
-                  static_cast<double>(s.QSHAPE));
-      break;
+  if (s.SHAPECODE == PathShape::kQShape) {
+    reportLinef("    Ridge TRACE Calculations for Q=%4.1f Shape Path:",
+                static_cast<double>(s.QSHAPE));
+  } else {
+    reportLinef("    Ridge TRACE Calculations for %s Shaped Path:", namesOf(s.SHAPECODE).heading);
   }
   REPORT_LINE(BLANK_LINE);
 }

@@ -15,37 +15,22 @@ namespace tolvane {
 
 namespace {
 
-void summLine(const AnalysisState& s, const char* text) {
-  if (s.files.summOpen()) std::fputs(text, s.files.SUMMFILE);
-}
-
 // The shape's line. The Q family's report line gives Q alone; its summary
 // names the family first and gives Q without the full stop.
 void setShape(AnalysisState& s) {
-  switch (s.memory.SHAPEBTN) {
-    case kShapeQ:
-      s.SHAPECODE = 0;
-      summLine(s, "Two-parameter Generalized Shrinkage PATH.\n");
-      s.QSHAPE = qFromText(s.memory.QTEXT);
-      if (s.files.summOpen()) {
-        std::fprintf(s.files.SUMMFILE, "%4.1f = QSHAPE of the shrinkage path\n",
-                     static_cast<double>(s.QSHAPE));
-      }
-      reportLinef("    %4.1f = QSHAPE of the shrinkage path.", static_cast<double>(s.QSHAPE));
-      break;
-    case kShapeGarrote:
-      s.SHAPECODE = 2;
-      reportAndSummary(s.files.SUMMFILE, "Breiman-like Generalized Garrote PATH.");
-      break;
-    case kShapeLasso:
-      s.SHAPECODE = 3;
-      reportAndSummary(s.files.SUMMFILE, "Tibshirani-like Generalized Lasso PATH.");
-      break;
-    default:
-      s.SHAPECODE = 1;
-      reportAndSummary(s.files.SUMMFILE, "Constant-Ratio-Of-Shrinkage-Ratios PATH.");
-      break;
+  s.SHAPECODE = s.memory.SHAPEBTN;
+  const char* family = namesOf(s.SHAPECODE).family;
+  if (s.SHAPECODE != PathShape::kQShape) {
+    reportAndSummary(s.files.SUMMFILE, family);
+    return;
   }
+  s.QSHAPE = qFromText(s.memory.QTEXT);
+  if (s.files.summOpen()) {
+    std::fprintf(s.files.SUMMFILE, "%s\n", family);
+    std::fprintf(s.files.SUMMFILE, "%4.1f = QSHAPE of the shrinkage path\n",
+                 static_cast<double>(s.QSHAPE));
+  }
+  reportLinef("    %4.1f = QSHAPE of the shrinkage path.", static_cast<double>(s.QSHAPE));
 }
 
 void setSteps(AnalysisState& s) {
@@ -151,7 +136,7 @@ bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
   setShape(s);
   setSteps(s);
   s.NSTEPS = s.RANK * s.MSTEPS + 1;
-  if (s.SHAPECODE == 0) setQWeights(s);
+  if (s.SHAPECODE == PathShape::kQShape) setQWeights(s);
 
   EXTENT_CRITERIA(s);
   const bool traced = RIDGE_TRACES(s, threads);

@@ -40,19 +40,6 @@ QString traceTitle(TraceKind kind) {
 }
 
 namespace {
-struct Family {
-  const char* shown;
-  const char* tag;
-};
-// Indexed by SHAPECODE.
-constexpr Family kFamilies[] = {
-    {"Q-shape", "qshape"}, {"CROSR", "crosr"}, {"Garotte", "garotte"}, {"Lasso", "lasso"}};
-
-Family familyOf(const AnalysisState& state) {
-  const int code = state.SHAPECODE;
-  return code >= 0 && code < 4 ? kFamilies[code] : kFamilies[0];
-}
-
 // Q as the path dialog's field shows it: no trailing zeros beyond one.
 QString qText(const AnalysisState& state) {
   QString q = QString::number(static_cast<double>(state.QSHAPE), 'f', 2);
@@ -64,14 +51,14 @@ QString qText(const AnalysisState& state) {
 
 QString pathDescription(const AnalysisState& state) {
   return QStringLiteral("%1 Q=%2, %3 %4/MCAL")
-      .arg(QString::fromLatin1(familyOf(state).shown), qText(state))
+      .arg(QString::fromLatin1(namesOf(state.SHAPECODE).label), qText(state))
       .arg(state.MSTEPS)
       .arg(state.MSTEPS == 1 ? QStringLiteral("step") : QStringLiteral("steps"));
 }
 
 std::string pathFileTag(const AnalysisState& state) {
   return QStringLiteral("%1_q%2_%3%4")
-      .arg(QString::fromLatin1(familyOf(state).tag), qText(state))
+      .arg(QString::fromLatin1(namesOf(state.SHAPECODE).tag), qText(state))
       .arg(state.MSTEPS)
       .arg(state.MSTEPS == 1 ? QStringLiteral("step") : QStringLiteral("steps"))
       .toStdString();

@@ -35,14 +35,13 @@ std::string capitalized(std::string text) {
 
 // Runs the name dialog on `name`. False when the run must end (cancelled or
 // abandoned), with `result` saying how.
-bool askName(AnalysisState& s, BatchDialogs& dialogs, std::string& name, BatchRunResult& result) {
+bool askName(BatchDialogs& dialogs, std::string& name, BatchRunResult& result) {
   FileNameDialogModel dialog(name);
   if (!dialogs.fileName(dialog)) {
     result = abandoned();
     return false;
   }
   if (dialog.cancelled()) {
-    s.NAMECANCEL = 1;
     result = cancelled("The output file name was cancelled; batch input ended.");
     return false;
   }
@@ -102,7 +101,7 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
   const std::string base = cutAtDotOrBlank(s.INNAME);
   std::string name = base;
   BatchRunResult result;
-  if (!askName(s, dialogs, name, result)) return result;
+  if (!askName(dialogs, name, result)) return result;
 
   std::string summ, trace;
   for (;;) {
@@ -125,7 +124,7 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
     if (s.FILECHOICE != FilesExistDialogModel::kChangeName) break;
     // A changed name is tested again, so that it cannot empty other files.
     name = cutAtDotOrBlank(summ);
-    if (!askName(s, dialogs, name, result)) return result;
+    if (!askName(dialogs, name, result)) return result;
   }
 
   // Both are written beside the files of those names, which stay exactly as

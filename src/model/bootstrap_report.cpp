@@ -44,25 +44,10 @@ void failures(const AnalysisState& s, const BootstrapResult& r) {
 
 }  // namespace
 
-std::string pathShapeName(const AnalysisState& s) {
-  switch (s.SHAPECODE) {
-    case 3:
-      return "LASSO";
-    case 2:
-      return "GARROTE";
-    case 1:
-      return "CROSR";
-    default: {
-      char q[16];
-      std::snprintf(q, sizeof q, "Q=%4.1f", static_cast<double>(s.QSHAPE));
-      return q;
-    }
-  }
-}
-
 void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std::string& csvName) {
   blank(s);
-  bothf(s, "Bootstrap Inference Intervals along the %s Shape Path:", pathShapeName(s).c_str());
+  bothf(s, "Bootstrap Inference Intervals along the %s Shape Path:",
+        pathHeading(s.SHAPECODE, s.QSHAPE).c_str());
   blank(s);
   bothf(s, "%d resamples of the %lld observations (pairs), seed %" PRIu64 ", level %g%%",
         r.settings.resamples, static_cast<long long>(s.N), r.settings.seed,

@@ -21,7 +21,4 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
 // that name is then as it was.
 bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why);
 
-// "Q= 0.0", "GARROTE", "LASSO" or "CROSR": the path's name in headings.
-std::string pathShapeName(const AnalysisState& s);
-
 }  // namespace tolvane

@@ -53,7 +53,7 @@ int likelihoodStep(const MatrixRec& threeYQ, int column, double minimum) {
 }
 
 bool isQZeroPath(const AnalysisState& s) {
-  return (s.SHAPECODE < 1 || s.SHAPECODE > 3) && s.QSHAPE == 0.0f;
+  return s.SHAPECODE == PathShape::kQShape && s.QSHAPE == 0.0f;
 }
 
 // The step of a likelihood criterion, or 0 with *why.

@@ -76,7 +76,7 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
   FittedModel& f = *out;
   f.extent = extent;
   f.path = pathName(s);
-  f.shapecode = s.SHAPECODE;
+  f.shape = s.SHAPECODE;
   f.q = s.QSHAPE;
   f.msteps = s.MSTEPS;
   f.n = n;

@@ -27,7 +27,7 @@ struct FittedTerm {
 struct FittedModel {
   ChosenExtent extent;
   std::string path;  // pathName()
-  int shapecode = 0;
+  PathShape shape = PathShape::kQShape;
   double q = 0.0;
   int msteps = 0;
   std::vector<FittedTerm> terms;  // the intercept first, then predictors 1..P

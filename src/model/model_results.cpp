@@ -136,17 +136,4 @@ const char* scalingWord(int scalecode) {
   }
 }
 
-const char* pathShapeWord(int shapecode) {
-  switch (shapecode) {
-    case 1:
-      return "crosr";
-    case 2:
-      return "garrote";
-    case 3:
-      return "lasso";
-    default:
-      return "q";
-  }
-}
-
 }  // namespace tolvane

@@ -51,7 +51,5 @@ void publishModelResults(AnalysisState& s, const ModelResults& results);
 
 // The short word of the scaling choice: center, rescale or reexpress.
 const char* scalingWord(int scalecode);
-// The short word of the path family: q, garrote, lasso or crosr.
-const char* pathShapeWord(int shapecode);
 
 }  // namespace tolvane

@@ -42,7 +42,7 @@ bool deltaFactorsAtMcal(const AnalysisState& s, const PathWalk& walk, double m, 
   }
   double kk = walk.k[below];
   const double eps = s.EPS;
-  const double tol = s.SHAPECODE == 3 ? eps * eps : eps;
+  const double tol = s.SHAPECODE == PathShape::kLasso ? eps * eps : eps;
   DeltaRow d{};
   for (int round = 0; round < 8; ++round) {
     double next = kk;
@@ -59,19 +59,12 @@ bool deltaFactorsAtMcal(const AnalysisState& s, const PathWalk& walk, double m, 
 }
 
 std::string pathName(const AnalysisState& s) {
-  switch (s.SHAPECODE) {
-    case 1:
-      return "CROSR Shape";
-    case 2:
-      return "GARROTE Shape";
-    case 3:
-      return "LASSO Shape";
-    default: {
-      char text[32];
-      std::snprintf(text, sizeof text, "Q=%.1f Shape", static_cast<double>(s.QSHAPE));
-      return text;
-    }
-  }
+  const char* heading = namesOf(s.SHAPECODE).heading;
+  if (heading != nullptr) return std::string(heading) + " Shape";
+  // Q without the field width of the report headings.
+  char text[32];
+  std::snprintf(text, sizeof text, "Q=%.1f Shape", static_cast<double>(s.QSHAPE));
+  return text;
 }
 
 }  // namespace tolvane

@@ -87,7 +87,6 @@ bool ResampleAnalysis::copyData(AnalysisState& r, const std::vector<int>& rows) 
   r.YNAME = s.YNAME;
   r.SCALECODE = s.SCALECODE;
   r.EPS = s.EPS;
-  r.NOTELEVEL = s.NOTELEVEL;
   r.LSPEND = 1;
   if (!r.DATA.allocate(job_.n, s.NVAR)) return false;
   for (int i = 1; i <= job_.n; ++i) {
@@ -105,7 +104,7 @@ void ResampleAnalysis::setPath(AnalysisState& r) const {
   r.QSHAPE = s.QSHAPE;
   r.MSTEPS = s.MSTEPS;
   r.NSTEPS = r.RANK * r.MSTEPS + 1;
-  if (r.SHAPECODE == 0) setPathWeights(r);
+  if (r.SHAPECODE == PathShape::kQShape) setPathWeights(r);
 }
 
 // Only the coefficients are needed of the five traces: b = G (delta * c)

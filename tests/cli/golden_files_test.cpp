@@ -62,8 +62,8 @@ std::string firstDifference(const std::string& goldenPath, const std::string& ac
   if (!std::filesystem::exists(goldenPath)) {
     return goldenPath + " is missing; run scripts/update-goldens";
   }
-  const std::vector<std::string> want = testing::splitLines(readFile(goldenPath)),
-                                 got = testing::splitLines(actual);
+  const std::vector<std::string> want = test::splitLines(readFile(goldenPath)),
+                                 got = test::splitLines(actual);
   const std::size_t n = std::max(want.size(), got.size());
   for (std::size_t i = 0; i < n; ++i) {
     const std::string* w = i < want.size() ? &want[i] : nullptr;

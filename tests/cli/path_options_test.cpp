@@ -100,21 +100,44 @@ TEST(PathOptions, BadValuesAreUsageErrors) {
   }
 }
 
+// Every word the name table gives a shape reaches that shape through both
+// options; other words are refused with the words to use.
+TEST(PathOptions, EveryWordOfTheNameTableIsTakenAndNoOther) {
+  for (const PathShapeNames& n : kPathShapes) {
+    for (const char* word : {n.word, n.alias}) {
+      if (word == nullptr) continue;
+      EXPECT_TRUE(parse({"--shape", word, "d.ayq"}).options) << word;
+      std::string why;
+      const std::optional<PathChoice> c = parsePathChoice(std::string(word) + ":8", &why);
+      ASSERT_TRUE(c) << word << ": " << why;
+      EXPECT_EQ(c->shape, n.shape) << word;
+    }
+  }
+  for (const char* word : {"qshape", "garrotte", "Q-shape Q=0.5"}) {
+    const Parsed p = parse({"--shape", word, "d.ayq"});
+    EXPECT_FALSE(p.options) << word;
+    EXPECT_NE(p.err.find("must be q, garrote, lasso or crosr"), std::string::npos) << p.err;
+    std::string why;
+    EXPECT_FALSE(parsePathChoice(word, &why)) << word;
+    EXPECT_NE(why.find("must be q, garrote, lasso or crosr"), std::string::npos) << why;
+  }
+}
+
 TEST(PathOptions, ChoicesNameOnlyThePartsTheyChange) {
   std::string why;
   const std::optional<PathChoice> a = parsePathChoice("Q=-4.75:8", &why);
   ASSERT_TRUE(a) << why;
-  EXPECT_EQ(a->shapeButton, kShapeQ);
+  EXPECT_EQ(a->shape, PathShape::kQShape);
   EXPECT_EQ(a->qText, "-4.75");  // the dialog's field does the cutting
   EXPECT_EQ(a->stepsButton, kStepsEight);
   const std::optional<PathChoice> b = parsePathChoice("garotte", &why);
   ASSERT_TRUE(b);
-  EXPECT_EQ(b->shapeButton, kShapeGarrote);
+  EXPECT_EQ(b->shape, PathShape::kGarrote);
   EXPECT_FALSE(b->qText);
   EXPECT_FALSE(b->stepsButton);
   const std::optional<PathChoice> c = parsePathChoice("lasso:1", &why);
   ASSERT_TRUE(c);
-  EXPECT_EQ(c->shapeButton, kShapeLasso);
+  EXPECT_EQ(c->shape, PathShape::kLasso);
   EXPECT_EQ(c->stepsButton, kStepsOne);
   EXPECT_FALSE(parsePathChoice("crosr=1", &why));
   EXPECT_NE(why.find("only the q shape takes a Q"), std::string::npos);
@@ -123,12 +146,12 @@ TEST(PathOptions, ChoicesNameOnlyThePartsTheyChange) {
 TEST(PathOptions, TheDialogIsAnsweredThroughItsModel) {
   DialogMemory memory;
   PathDialogModel model(memory);
-  OptionPathDialog dialog(kShapeCrosr, "-4.75", kStepsOne);
+  OptionPathDialog dialog(PathShape::kCrosr, "-4.75", kStepsOne);
   dialog.run(model);
   EXPECT_TRUE(model.ended());
   EXPECT_TRUE(dialog.qCut());
   EXPECT_EQ(dialog.keptQ(), "-4.7");
-  EXPECT_EQ(memory.SHAPEBTN, kShapeCrosr);
+  EXPECT_EQ(memory.SHAPEBTN, PathShape::kCrosr);
   EXPECT_EQ(memory.STEPSBTN, kStepsOne);
   EXPECT_EQ(memory.QTEXT, "-4.7");
 }
@@ -168,7 +191,7 @@ TEST(PathOptions, EachPathRunsOneSelectShapeAndLeftOutPartsCarryOver) {
   EXPECT_NE(c.out.find("    -4.7 = QSHAPE of the shrinkage path.\n"
                        "    Number of Steps Per Unit Increase in MCAL = 8\n"),
             std::string::npos);
-  EXPECT_EQ(c.state->SHAPECODE, 3);
+  EXPECT_EQ(c.state->SHAPECODE, PathShape::kLasso);
   EXPECT_EQ(c.state->memory.QTEXT, "-4.7");
   EXPECT_EQ(c.state->NSTEPS, 8 * c.state->RANK + 1);
   EXPECT_NE(c.err.find("the Q field keeps 4 characters, so --path q=-4.75 was taken as Q -4.7"),

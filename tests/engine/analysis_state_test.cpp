@@ -34,7 +34,6 @@ std::unique_ptr<AnalysisState> usedState() {
   s->QWEIGHT[1] = 0.25;
   s->LSPEND = 0;
   s->lineWidth = 3;
-  s->NAMECANCEL = 1;
   s->memory.SCALEBTN = kReExpress;
   s->memory.N1TEXT = "4";
   return s;
@@ -60,7 +59,6 @@ TEST(AnalysisState, ResetEmptiesEveryDataAndResultObject) {
   EXPECT_EQ(s->QWEIGHT[1], 0.0);
   EXPECT_EQ(s->LSPEND, 1);
   EXPECT_EQ(s->lineWidth, 1);
-  EXPECT_EQ(s->NAMECANCEL, 0);
 }
 
 TEST(AnalysisState, ResetKeepsTheDialogMemoriesAndTheCounts) {

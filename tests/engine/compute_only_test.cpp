@@ -19,11 +19,11 @@
 namespace tolvane {
 namespace {
 
-using testing::Columns;
-using testing::fileText;
+using test::Columns;
+using test::fileText;
 
-using testing::kHaldX;
-using testing::kHaldY;
+using test::kHaldX;
+using test::kHaldY;
 
 // The first two Hald columns and their sum: rank 2 of 3.
 const Columns kDependentX = {kHaldX[0], kHaldX[1], [] {
@@ -44,7 +44,7 @@ struct Case {
   const std::vector<double>* y;
   int xpxform, scalecode;
   Precision precision;
-  int shapecode;  // the path the extent criteria walk
+  PathShape shape;  // the path the extent criteria walk
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -53,9 +53,9 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 void setUp(AnalysisState& s, const Case& c) {
   if (c.xpxform == 0) {
-    testing::setUpRawModel(s, *c.x, *c.y, c.scalecode);
+    test::setUpRawModel(s, *c.x, *c.y, c.scalecode);
   } else {
-    testing::setUpCrossProductModel(s, *c.x, *c.y, c.scalecode);
+    test::setUpCrossProductModel(s, *c.x, *c.y, c.scalecode);
   }
   s.precision = c.precision;
 }
@@ -109,12 +109,12 @@ void expectSameFit(const AnalysisState& full, const AnalysisState& quiet) {
 }
 
 // The data's path, as Select Shape would set it after the analysis.
-void setPath(AnalysisState& s, int shapecode) {
-  s.SHAPECODE = shapecode;
-  s.QSHAPE = shapecode == 0 ? 0.5f : s.QSHAPE;
+void setPath(AnalysisState& s, PathShape shape) {
+  s.SHAPECODE = shape;
+  s.QSHAPE = shape == PathShape::kQShape ? 0.5f : s.QSHAPE;
   s.MSTEPS = 4;
   s.NSTEPS = s.RANK * s.MSTEPS + 1;
-  if (shapecode == 0) setPathWeights(s);
+  if (shape == PathShape::kQShape) setPathWeights(s);
 }
 
 class ComputeOnly : public ::testing::TestWithParam<Case> {};
@@ -125,17 +125,17 @@ TEST_P(ComputeOnly, SameResultsAndNothingShown) {
   AnalysisState full, quiet;
   setUp(full, c);
   setUp(quiet, c);
-  testing::openScratchOutputs(full);
-  testing::openScratchOutputs(quiet);
-  testing::PathMenuSpy menu;
+  test::openScratchOutputs(full);
+  test::openScratchOutputs(quiet);
+  test::PathMenuSpy menu;
 
-  testing::ReportCapture fullLines;
+  test::ReportLines fullLines;
   const bool fullDone = LEAST_SQUARES(full);
   ASSERT_FALSE(fullLines.lines().empty());
   const int fullMenus = menu.calls;
   EXPECT_EQ(fullMenus, fullDone ? 1 : 0);
 
-  testing::ReportCapture quietLines;
+  test::ReportLines quietLines;
   EXPECT_EQ(fullDone, leastSquaresResults(quiet));
   EXPECT_TRUE(quietLines.lines().empty());
   EXPECT_EQ(menu.calls, fullMenus);
@@ -145,10 +145,10 @@ TEST_P(ComputeOnly, SameResultsAndNothingShown) {
   EXPECT_NE(fileText(full.files.SUMMFILE), "");
   if (!fullDone) return;
 
-  setPath(full, c.shapecode);
-  setPath(quiet, c.shapecode);
+  setPath(full, c.shape);
+  setPath(quiet, c.shape);
   EXTENT_CRITERIA(full);
-  testing::ReportCapture criteriaLines;
+  test::ReportLines criteriaLines;
   EXPECT_EQ(extentCriteriaResults(quiet), full.THREEYQ.rows == full.NSTEPS);
   EXPECT_TRUE(criteriaLines.lines().empty());
   ASSERT_EQ(full.THREEYQ.rows, full.NSTEPS);
@@ -173,20 +173,30 @@ TEST_P(ComputeOnly, SameResultsAndNothingShown) {
   expectSameBits(full.THREEYQ, quiet.THREEYQ, "THREEYQ from the walk");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fits, ComputeOnly,
-    ::testing::Values(
-        Case{"HaldRawCentreSingle", &kHaldX, &kHaldY, 0, 0, Precision::kSingle, 0},
-        Case{"HaldRawRescaleSingle", &kHaldX, &kHaldY, 0, 1, Precision::kSingle, 2},
-        Case{"HaldRawReexpressDouble", &kHaldX, &kHaldY, 0, 2, Precision::kDouble, 3},
-        Case{"HaldRawRescaleDouble", &kHaldX, &kHaldY, 0, 1, Precision::kDouble, 1},
-        Case{"HaldCrossCentreSingle", &kHaldX, &kHaldY, 1, 0, Precision::kSingle, 0},
-        Case{"HaldCrossReexpressDouble", &kHaldX, &kHaldY, 1, 2, Precision::kDouble, 2},
-        Case{"DependentRawSingle", &kDependentX, &kHaldY, 0, 1, Precision::kSingle, 0},
-        Case{"DependentCrossDouble", &kDependentX, &kHaldY, 1, 1, Precision::kDouble, 0},
-        Case{"NoResidualDfSingle", &kShortX, &kShortY, 0, 1, Precision::kSingle, 0},
-        Case{"NoResidualDfCrossDouble", &kShortX, &kShortY, 1, 1, Precision::kDouble, 0}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fits, ComputeOnly,
+                         ::testing::Values(Case{"HaldRawCentreSingle", &kHaldX, &kHaldY, 0, 0,
+                                                Precision::kSingle, PathShape::kQShape},
+                                           Case{"HaldRawRescaleSingle", &kHaldX, &kHaldY, 0, 1,
+                                                Precision::kSingle, PathShape::kGarrote},
+                                           Case{"HaldRawReexpressDouble", &kHaldX, &kHaldY, 0, 2,
+                                                Precision::kDouble, PathShape::kLasso},
+                                           Case{"HaldRawRescaleDouble", &kHaldX, &kHaldY, 0, 1,
+                                                Precision::kDouble, PathShape::kCrosr},
+                                           Case{"HaldCrossCentreSingle", &kHaldX, &kHaldY, 1, 0,
+                                                Precision::kSingle, PathShape::kQShape},
+                                           Case{"HaldCrossReexpressDouble", &kHaldX, &kHaldY, 1, 2,
+                                                Precision::kDouble, PathShape::kGarrote},
+                                           Case{"DependentRawSingle", &kDependentX, &kHaldY, 0, 1,
+                                                Precision::kSingle, PathShape::kQShape},
+                                           Case{"DependentCrossDouble", &kDependentX, &kHaldY, 1, 1,
+                                                Precision::kDouble, PathShape::kQShape},
+                                           Case{"NoResidualDfSingle", &kShortX, &kShortY, 0, 1,
+                                                Precision::kSingle, PathShape::kQShape},
+                                           Case{"NoResidualDfCrossDouble", &kShortX, &kShortY, 1, 1,
+                                                Precision::kDouble, PathShape::kQShape}),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // The model data of raw observations, built with and without showing: the
 // same values, and nothing shown by the second.
@@ -217,12 +227,12 @@ TEST(ComputeOnlyModelData, SameValuesAndNothingShown) {
             s->DATA.data[k][i] = kHaldX[i - 1][k - 1];
           s->DATA.data[k][5] = kHaldY[k - 1];
         }
-        testing::openScratchOutputs(*s);
+        test::openScratchOutputs(*s);
       }
-      testing::ReportCapture fullLines;
+      test::ReportLines fullLines;
       ASSERT_TRUE(buildModelData(full).completed());
       EXPECT_FALSE(fullLines.lines().empty());
-      testing::ReportCapture quietLines;
+      test::ReportLines quietLines;
       setObservationRange(quiet, 2, 12);
       ASSERT_TRUE(computeModelData(quiet).ok());
       EXPECT_TRUE(quietLines.lines().empty());
@@ -269,7 +279,7 @@ TEST(ComputeOnlyModelData, StopsWithTheReasonAndReportsNothing) {
       s.DATA.data[k][5] = kHaldY[k - 1];
     }
     setObservationRange(s, 1, n);
-    testing::ReportCapture lines;
+    test::ReportLines lines;
     const Status st = computeModelData(s);
     EXPECT_EQ(st.code, StatusCode::kStopped);
     EXPECT_EQ(st.message, scalecode == 1
@@ -288,7 +298,7 @@ TEST(ComputeOnlyCriteria, RefuseWithoutAnAnalysis) {
   AnalysisState s;
   s.precision = Precision::kDouble;
   s.RANK = 0;
-  testing::ReportCapture lines;
+  test::ReportLines lines;
   EXPECT_FALSE(extentCriteriaResults(s));
   EXPECT_TRUE(lines.lines().empty());
   EXPECT_EQ(s.THREEYQ.rows, 0);

@@ -26,7 +26,7 @@ class DeltaStep : public ::testing::Test {
   }
 
   // A path over `rank` kept axes of `p` predictors; unwritten cells keep -9.
-  void path(int p, int rank, int msteps, int shape) {
+  void path(int p, int rank, int msteps, PathShape shape) {
     s.P = p;
     s.RANK = rank;
     s.MSTEPS = msteps;
@@ -62,14 +62,14 @@ class DeltaStep : public ::testing::Test {
 
 // The deltas of a family at a given sum, by bisection on the constant: an
 // answer found without Newton's method or a warm start.
-std::vector<double> deltasBySum(int shape, const std::vector<double>& scale, double target) {
+std::vector<double> deltasBySum(PathShape shape, const std::vector<double>& scale, double target) {
   auto deltas = [&](double k) {
     std::vector<double> d(scale.size());
     for (std::size_t i = 0; i < scale.size(); ++i) {
       const double x = scale[i];
-      if (shape == 0)
+      if (shape == PathShape::kQShape)
         d[i] = 1.0 / (1.0 + k * x);
-      else if (shape == 1)
+      else if (shape == PathShape::kCrosr)
         d[i] = x / (x + k);
       else
         d[i] = k >= x ? 0.0 : 1.0 - k / x;
@@ -93,7 +93,7 @@ std::vector<double> deltasBySum(int shape, const std::vector<double>& scale, dou
 }
 
 TEST_F(DeltaStep, QZeroWithSingularValuesTwoAndOne) {
-  path(2, 2, 1, 0);
+  path(2, 2, 1, PathShape::kQShape);
   s.QWEIGHT[1] = 0.25;  // 2^(2(0 - 1))
   s.QWEIGHT[2] = 1.0;
   const std::vector<double> k = walk();
@@ -111,7 +111,7 @@ TEST_F(DeltaStep, QZeroWithSingularValuesTwoAndOne) {
 }
 
 TEST_F(DeltaStep, GarroteDropsTheWeakerAxisPastItsThreshold) {
-  path(2, 2, 2, 2);
+  path(2, 2, 2, PathShape::kGarrote);
   correlations({std::sqrt(0.5), -std::sqrt(0.1)});
   const std::vector<double> k = walk();
 
@@ -126,7 +126,7 @@ TEST_F(DeltaStep, GarroteDropsTheWeakerAxisPastItsThreshold) {
 }
 
 TEST_F(DeltaStep, LassoThresholdsTheAbsoluteCorrelation) {
-  path(2, 2, 1, 3);
+  path(2, 2, 1, PathShape::kLasso);
   correlations({-0.6, 0.3});
   const std::vector<double> k = walk();
   // (1 - k/0.6) + (1 - k/0.3) = 1 gives k = 0.2; the squares would give 0.072.
@@ -137,7 +137,7 @@ TEST_F(DeltaStep, LassoThresholdsTheAbsoluteCorrelation) {
   // Lasso iterates to EPS squared. A second threshold just below the
   // solution (k = 0.25 at MCAL 1.25) makes the first Newton step overshoot
   // it and leaves a residual of 5e-6: inside EPS, outside EPS squared.
-  path(2, 2, 4, 3);
+  path(2, 2, 4, PathShape::kLasso);
   correlations({1.0, 0.25 - 6.25e-6});
   DELTA_STEP(s, 6, 0.0);
   EXPECT_NEAR(s.DYQ.data[6][1], 0.75, 1e-6);
@@ -145,7 +145,7 @@ TEST_F(DeltaStep, LassoThresholdsTheAbsoluteCorrelation) {
 }
 
 TEST_F(DeltaStep, QOfOneShrinksEveryAxisAlikeWhateverTheStart) {
-  path(3, 3, 4, 0);
+  path(3, 3, 4, PathShape::kQShape);
   s.QSHAPE = 1.0f;
   s.QWEIGHT.fill(0.0);  // not consulted
   for (int step = 2; step < s.NSTEPS; ++step) {
@@ -158,16 +158,16 @@ TEST_F(DeltaStep, QOfOneShrinksEveryAxisAlikeWhateverTheStart) {
 }
 
 TEST_F(DeltaStep, AxesBeyondTheRankAreZeroInEveryRowIncludingTheFirst) {
-  for (int shape = 0; shape <= 3; ++shape) {
-    path(4, 2, 4, shape);
+  for (const PathShapeNames& family : kPathShapes) {
+    path(4, 2, 4, family.shape);
     correlations({0.7, 0.2, 0.0, 0.0});
     s.QWEIGHT = {};
     s.QWEIGHT[1] = 0.5;
     s.QWEIGHT[2] = 3.0;
     walk();
     for (int step = 1; step <= s.NSTEPS; ++step) {
-      EXPECT_EQ(s.DYQ.data[step][3], 0.0f) << shape << " " << step;
-      EXPECT_EQ(s.DYQ.data[step][4], 0.0f) << shape << " " << step;
+      EXPECT_EQ(s.DYQ.data[step][3], 0.0f) << family.word << " " << step;
+      EXPECT_EQ(s.DYQ.data[step][4], 0.0f) << family.word << " " << step;
     }
     EXPECT_EQ(s.DYQ.data[1][1], 1.0f);
     EXPECT_EQ(s.DYQ.data[1][2], 1.0f);
@@ -179,19 +179,21 @@ TEST_F(DeltaStep, AxesBeyondTheRankAreZeroInEveryRowIncludingTheFirst) {
 // within the family's tolerance, never grow along the path, and the
 // constant never falls.
 TEST_F(DeltaStep, EveryFamilyFollowsItsPathOnARealAnalysis) {
-  synth::Options o;
+  test::synth::Options o;
   o.P = 6;
   o.N = 40;
-  const synth::Analysis d = synth::analyse(o);
+  const test::synth::Analysis d = test::synth::analyse(o);
   ASSERT_EQ(d.rank, 6);
   const double eps = 1.0e-5;
 
   struct Case {
-    int shape;
+    PathShape shape;
     double q;
   };
-  for (const Case c : {Case{0, -5.0}, Case{0, -1.5}, Case{0, 0.0}, Case{0, 0.5}, Case{0, 2.0},
-                       Case{0, 5.0}, Case{1, 0}, Case{2, 0}, Case{3, 0}}) {
+  constexpr PathShape kQ = PathShape::kQShape;
+  for (const Case c :
+       {Case{kQ, -5.0}, Case{kQ, -1.5}, Case{kQ, 0.0}, Case{kQ, 0.5}, Case{kQ, 2.0}, Case{kQ, 5.0},
+        Case{PathShape::kCrosr, 0}, Case{PathShape::kGarrote, 0}, Case{PathShape::kLasso, 0}}) {
     path(6, 6, 8, c.shape);
     s.QSHAPE = toFloat(c.q);
     std::vector<double> scale(6);
@@ -199,13 +201,13 @@ TEST_F(DeltaStep, EveryFamilyFollowsItsPathOnARealAnalysis) {
       s.PCOR.data[i] = toFloat(d.pcor[i - 1]);
       s.QWEIGHT[i] = std::pow(d.sv[i - 1], 2.0 * (s.QSHAPE - 1.0));
       const double rho = s.PCOR.data[i];
-      scale[i - 1] = c.shape == 0   ? s.QWEIGHT[i]
-                     : c.shape == 3 ? std::max(std::fabs(rho), eps)
-                                    : std::max(rho * rho, eps);
+      scale[i - 1] = c.shape == kQ                  ? s.QWEIGHT[i]
+                     : c.shape == PathShape::kLasso ? std::max(std::fabs(rho), eps)
+                                                    : std::max(rho * rho, eps);
     }
-    const double tol = c.shape == 3 ? eps * eps : eps;
+    const double tol = c.shape == PathShape::kLasso ? eps * eps : eps;
     const std::vector<double> k = walk();
-    SCOPED_TRACE(testing::Message() << "shape " << c.shape << " Q " << c.q);
+    SCOPED_TRACE(testing::Message() << "shape " << namesOf(c.shape).word << " Q " << c.q);
     for (int step = 2; step < s.NSTEPS; ++step) {
       const double m = (step - 1) / 8.0;
       EXPECT_NEAR(rowSum(step), 6.0 - m, tol + 6 * kStore) << step;
@@ -217,10 +219,10 @@ TEST_F(DeltaStep, EveryFamilyFollowsItsPathOnARealAnalysis) {
         EXPECT_GE(s.DYQ.data[step][i], 0.0f);
       }
       // Q below 1 shrinks the small singular values hardest, above 1 the large.
-      if (c.shape == 0 && c.q < 1.0) {
+      if (c.shape == kQ && c.q < 1.0) {
         for (int i = 2; i <= 6; ++i)
           EXPECT_LE(s.DYQ.data[step][i], s.DYQ.data[step][i - 1]);
-      } else if (c.shape == 0) {
+      } else if (c.shape == kQ) {
         for (int i = 2; i <= 6; ++i)
           EXPECT_GE(s.DYQ.data[step][i], s.DYQ.data[step][i - 1]);
       }
@@ -230,7 +232,7 @@ TEST_F(DeltaStep, EveryFamilyFollowsItsPathOnARealAnalysis) {
 }
 
 TEST_F(DeltaStep, CrosrAxisWithoutCorrelationIsShrunkAlmostAtOnce) {
-  path(2, 2, 2, 1);
+  path(2, 2, 2, PathShape::kCrosr);
   correlations({0.5, 0.0});
   const std::vector<double> k = walk();
   // MCAL 1: the constant settles near 1.6e-3, far above the floor EPS of the
@@ -238,12 +240,12 @@ TEST_F(DeltaStep, CrosrAxisWithoutCorrelationIsShrunkAlmostAtOnce) {
   EXPECT_GT(k[3], 100 * 1e-5);
   EXPECT_LT(s.DYQ.data[3][2], 0.01f);
   EXPECT_GT(s.DYQ.data[3][1], 0.99f);
-  const std::vector<double> truth = deltasBySum(1, {0.25, 1e-5}, 1.0);
+  const std::vector<double> truth = deltasBySum(PathShape::kCrosr, {0.25, 1e-5}, 1.0);
   EXPECT_NEAR(s.DYQ.data[3][2], truth[1], 2e-5);
 }
 
 TEST_F(DeltaStep, StartAboveTheSolutionBeginsAgainFromZero) {
-  path(2, 2, 2, 2);
+  path(2, 2, 2, PathShape::kGarrote);
   correlations({std::sqrt(0.5), std::sqrt(0.1)});
   // A start above both thresholds leaves no active axis and no slope.
   const double k = DELTA_STEP(s, 3, 10.0);
@@ -251,7 +253,7 @@ TEST_F(DeltaStep, StartAboveTheSolutionBeginsAgainFromZero) {
   EXPECT_NEAR(s.DYQ.data[3][1], 5.0 / 6.0, 1e-6);
   EXPECT_NEAR(s.DYQ.data[3][2], 1.0 / 6.0, 1e-6);
 
-  path(2, 2, 2, 1);
+  path(2, 2, 2, PathShape::kCrosr);
   correlations({0.5, 0.2});
   const double fromZero = DELTA_STEP(s, 3, 0.0);
   const float first = s.DYQ.data[3][1];
@@ -267,7 +269,7 @@ TEST_F(DeltaStep, StartAboveTheSolutionBeginsAgainFromZero) {
 TEST_F(DeltaStep, NonConvergenceIsSilentAndBounded) {
   // Seven weights from 1e-30 to 1e30, started cold at MCAL 6: Newton needs
   // 36 passes to reach EPS, so the 26th pass stands.
-  path(7, 7, 1, 0);
+  path(7, 7, 1, PathShape::kQShape);
   s.QSHAPE = -5.0f;
   for (int i = 1; i <= 7; ++i)
     s.QWEIGHT[i] = std::pow(10.0, 10.0 * (i - 4));
@@ -281,7 +283,7 @@ TEST_F(DeltaStep, NonConvergenceIsSilentAndBounded) {
 }
 
 TEST_F(DeltaStep, StepsBelowOneAreTheFirstAndRowsOutsideTheMatrixAreLeft) {
-  path(2, 2, 1, 1);
+  path(2, 2, 1, PathShape::kCrosr);
   correlations({0.5, 0.4});
   for (int step : {0, -3}) {
     MYQCONST(&s.DYQ, 3, 2, -9.0);

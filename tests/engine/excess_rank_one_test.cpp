@@ -70,10 +70,11 @@ void expectClose(const Traces& x, const Traces& y, double tol) {
 }
 
 const struct {
-  int shape;
+  PathShape shape;
   const char* q;
-} kPaths[] = {{1003, "-1.5"}, {1003, "0"}, {1003, "1"}, {1003, "2.5"},
-              {1004, "0"},    {1005, "0"}, {1006, "0"}};
+} kPaths[] = {{PathShape::kQShape, "-1.5"}, {PathShape::kQShape, "0"},  {PathShape::kQShape, "1"},
+              {PathShape::kQShape, "2.5"},  {PathShape::kGarrote, "0"}, {PathShape::kLasso, "0"},
+              {PathShape::kCrosr, "0"}};
 
 class ExcessExamples : public ::testing::TestWithParam<const char*> {
  protected:
@@ -81,10 +82,10 @@ class ExcessExamples : public ::testing::TestWithParam<const char*> {
     s.precision = precision;
     s.denseExcessSolver = false;
     return dir_.ok() &&
-           testing::runDataFile(s, testing::examplePath(GetParam()), dir_.path(), scaleButton);
+           test::runDataFile(s, test::examplePath(GetParam()), dir_.path(), scaleButton);
   }
   AnalysisState s;
-  testing::TempDir dir_;
+  test::TempDir dir_;
 };
 
 // Double precision with the rank-one solver against the same path with a
@@ -98,8 +99,8 @@ TEST_P(ExcessExamples, DoubleTracesAgreeWithDenseSolverAndSinglePrecision) {
     ASSERT_TRUE(analyse(scale, Precision::kSingle));
     for (const auto& path : kPaths) {
       SCOPED_TRACE(::testing::Message() << GetParam() << " same inputs scale " << scale << " shape "
-                                        << path.shape << " Q " << path.q);
-      testing::PathPick pick(path.shape, kStepsFour, path.q);
+                                        << namesOf(path.shape).word << " Q " << path.q);
+      test::PathPick pick(path.shape, kStepsFour, path.q);
       s.precision = Precision::kSingle;
       ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
       single.emplace_back(s);
@@ -110,8 +111,8 @@ TEST_P(ExcessExamples, DoubleTracesAgreeWithDenseSolverAndSinglePrecision) {
     ASSERT_TRUE(analyse(scale, Precision::kDouble));
     for (std::size_t k = 0; k < std::size(kPaths); ++k) {
       SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale << " shape "
-                                        << kPaths[k].shape << " Q " << kPaths[k].q);
-      testing::PathPick pick(kPaths[k].shape, kStepsFour, kPaths[k].q);
+                                        << namesOf(kPaths[k].shape).word << " Q " << kPaths[k].q);
+      test::PathPick pick(kPaths[k].shape, kStepsFour, kPaths[k].q);
       s.denseExcessSolver = false;
       ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
       const Traces fast(s);

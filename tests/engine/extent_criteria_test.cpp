@@ -71,12 +71,12 @@ class ExtentCriteria : public ::testing::Test {
 
   // A completed analysis and a Q-shape path over it, files open.
   void analysed(int P, int msteps, float q = 0.0f) {
-    synth::Options o;
+    test::synth::Options o;
     o.P = P;
     o.N = 30;
-    d = synth::analyse(o);
-    synth::fill(s, d);
-    s.SHAPECODE = 0;
+    d = test::synth::analyse(o);
+    test::synth::fill(s, d);
+    s.SHAPECODE = PathShape::kQShape;
     s.QSHAPE = q;
     s.MSTEPS = msteps;
     s.NSTEPS = s.RANK * msteps + 1;
@@ -95,7 +95,6 @@ class ExtentCriteria : public ::testing::Test {
     s.RANK = 4;
     s.MSTEPS = 4;
     s.NSTEPS = static_cast<int>(rows.size()) + 1;
-    s.NOTELEVEL = 1;
     MYQCONST(&s.THREEYQ, s.NSTEPS, 5, 0.0);
     for (int step = 2; step <= s.NSTEPS; ++step) {
       s.THREEYQ.data[step][1] = toFloat((step - 1) / 4.0);
@@ -125,7 +124,7 @@ class ExtentCriteria : public ::testing::Test {
   }
 
   AnalysisState s;
-  synth::Analysis d;
+  test::synth::Analysis d;
   int mark_ = 0;
 };
 
@@ -375,16 +374,22 @@ TEST_F(ExtentCriteria, RSquareOfOneStopsAndNearOneWarns) {
 
 TEST_F(ExtentCriteria, HeadingNamesTheFamily) {
   analysed(2, 1, 0.5f);
-  const char* expected[] = {
-      "    3 Likelihood Criteria for Extent of Shrinkage along a Q= 0.5 Shape Path:",
-      "    3 Likelihood Criteria for Extent of Shrinkage along a CROSR Shape Path:",
-      "    3 Likelihood Criteria for Extent of Shrinkage along a GARROTE Shape Path:",
-      "    3 Likelihood Criteria for Extent of Shrinkage along a LASSO Shape Path:"};
-  for (int shape = 0; shape <= 3; ++shape) {
-    s.SHAPECODE = shape;
+  const struct {
+    PathShape shape;
+    const char* heading;
+  } kCases[] = {{PathShape::kQShape,
+                 "    3 Likelihood Criteria for Extent of Shrinkage along a Q= 0.5 Shape Path:"},
+                {PathShape::kCrosr,
+                 "    3 Likelihood Criteria for Extent of Shrinkage along a CROSR Shape Path:"},
+                {PathShape::kGarrote,
+                 "    3 Likelihood Criteria for Extent of Shrinkage along a GARROTE Shape Path:"},
+                {PathShape::kLasso,
+                 "    3 Likelihood Criteria for Extent of Shrinkage along a LASSO Shape Path:"}};
+  for (const auto& c : kCases) {
+    s.SHAPECODE = c.shape;
     mark_ = reportCounters().linesWritten;
     EXTENT_CRITERIA(s);
-    EXPECT_EQ(lines().at(0), expected[shape]);
+    EXPECT_EQ(lines().at(0), c.heading);
     // Every family reaches MCAL = RANK with all deltas 0.
     for (int i = 1; i <= s.P; ++i)
       EXPECT_EQ(s.DYQ.data[s.NSTEPS][i], 0.0f);

@@ -8,47 +8,45 @@ namespace {
 TEST(PathDialogModel, OpensOnTheRememberedChoicesAndStoresOnlyOnOk) {
   DialogMemory memory;
   PathDialogModel first(memory);
-  EXPECT_EQ(first.shapeId(), 1003);
+  EXPECT_EQ(first.shape(), PathShape::kQShape);
   EXPECT_EQ(first.stepsId(), 1014);
   EXPECT_EQ(first.qText(), "0.0");
   EXPECT_FALSE(first.ended());
 
-  first.clickShape(1005);
+  first.clickShape(PathShape::kLasso);
   first.clickSteps(1015);
   first.editQText("2.5");
-  EXPECT_EQ(first.shapeId(), 1005);
+  EXPECT_EQ(first.shape(), PathShape::kLasso);
   EXPECT_EQ(first.stepsId(), 1015);
   // Working copies only: the memory waits for OK.
-  EXPECT_EQ(memory.SHAPEBTN, 1003);
+  EXPECT_EQ(memory.SHAPEBTN, PathShape::kQShape);
   EXPECT_EQ(memory.STEPSBTN, 1014);
   EXPECT_EQ(memory.QTEXT, "0.0");
   first.ok();
   EXPECT_TRUE(first.ended());
-  EXPECT_EQ(memory.SHAPEBTN, 1005);
+  EXPECT_EQ(memory.SHAPEBTN, PathShape::kLasso);
   EXPECT_EQ(memory.STEPSBTN, 1015);
   EXPECT_EQ(memory.QTEXT, "2.5");
 
   // A dialog left without OK changes nothing.
   PathDialogModel second(memory);
-  EXPECT_EQ(second.shapeId(), 1005);
-  second.clickShape(1006);
+  EXPECT_EQ(second.shape(), PathShape::kLasso);
+  second.clickShape(PathShape::kCrosr);
   second.editQText("-1");
-  EXPECT_EQ(memory.SHAPEBTN, 1005);
+  EXPECT_EQ(memory.SHAPEBTN, PathShape::kLasso);
   EXPECT_EQ(memory.QTEXT, "2.5");
 }
 
-TEST(PathDialogModel, IdsOutsideTheirGroupAreIgnored) {
+// A shape is a PathShape, so only the steps group can be handed a stray id.
+TEST(PathDialogModel, StepsIdsOutsideTheirGroupAreIgnored) {
   DialogMemory memory;
   PathDialogModel model(memory);
-  for (int id : {1002, 1007, 1013, 1000, 1})
-    model.clickShape(id);
-  EXPECT_EQ(model.shapeId(), 1003);
   for (int id : {1012, 1016, 1003})
     model.clickSteps(id);
   EXPECT_EQ(model.stepsId(), 1014);
-  model.clickShape(1006);
+  model.clickShape(PathShape::kCrosr);
   model.clickSteps(1013);
-  EXPECT_EQ(model.shapeId(), 1006);
+  EXPECT_EQ(model.shape(), PathShape::kCrosr);
   EXPECT_EQ(model.stepsId(), 1013);
 }
 
@@ -78,7 +76,7 @@ TEST(PathDialogModel, MemoryOutlivesABatchInputReset) {
   AnalysisState s;
   {
     PathDialogModel model(s.memory);
-    model.clickShape(1004);
+    model.clickShape(PathShape::kGarrote);
     model.clickSteps(1013);
     model.editQText("-3");
     model.ok();
@@ -86,7 +84,7 @@ TEST(PathDialogModel, MemoryOutlivesABatchInputReset) {
   s.reset();
   s.setDefaultsAfterRead();
   PathDialogModel next(s.memory);
-  EXPECT_EQ(next.shapeId(), 1004);
+  EXPECT_EQ(next.shape(), PathShape::kGarrote);
   EXPECT_EQ(next.stepsId(), 1013);
   EXPECT_EQ(next.qText(), "-3");
 }

@@ -184,21 +184,21 @@ class RidgeTraces : public ::testing::Test {
     mark_ = reportCounters().linesWritten;
   }
 
-  void analysed(const synth::Options& o, int scalecode = 1) {
-    d = synth::analyse(o);
-    synth::fill(s, d, scalecode);
+  void analysed(const test::synth::Options& o, int scalecode = 1) {
+    d = test::synth::analyse(o);
+    test::synth::fill(s, d, scalecode);
     s.files.TRACEFILE = std::tmpfile();
     ASSERT_NE(s.files.TRACEFILE, nullptr);
   }
   void analysed(int P, int N = 40) {
-    synth::Options o;
+    test::synth::Options o;
     o.P = P;
     o.N = N;
     analysed(o);
   }
 
   // The path settings Select Shape would make.
-  void pathOf(int shape, float q, int msteps) {
+  void pathOf(PathShape shape, float q, int msteps) {
     s.SHAPECODE = shape;
     s.QSHAPE = q;
     s.MSTEPS = msteps;
@@ -259,23 +259,23 @@ class RidgeTraces : public ::testing::Test {
   }
 
   AnalysisState s;
-  synth::Analysis d;
+  test::synth::Analysis d;
   int mark_ = 0;
 };
 
 TEST_F(RidgeTraces, QZeroCoefficientsAreTheRidgeSolutions) {
   analysed(5);
   ASSERT_EQ(s.RANK, 5);
-  pathOf(0, 0.0f, 4);
+  pathOf(PathShape::kQShape, 0.0f, 4);
   RIDGE_TRACES(s, 1);
   const std::vector<double> k = constants();
-  const std::vector<double> ols = synth::solve(d.XtX, d.Xty);
+  const std::vector<double> ols = test::synth::solve(d.XtX, d.Xty);
   // The stored deltas stand one Newton step short of the returned constant:
   // their sum is off by at most EPS, each coefficient by EPS times the
   // largest component; float storage adds a few units in the 7th digit.
   const double tol = 1e-5 * maxAbs(d.ucomp) + 1e-5 * maxAbs(ols);
   for (int step = 1; step < s.NSTEPS; ++step) {
-    const std::vector<double> truth = step == 1 ? ols : synth::ridge(d, k[step]);
+    const std::vector<double> truth = step == 1 ? ols : test::synth::ridge(d, k[step]);
     const std::vector<double> got = row(s.CYQ, step);
     for (int j = 0; j < s.P; ++j)
       EXPECT_NEAR(got[j], truth[j], tol) << step << " " << j;
@@ -286,9 +286,9 @@ TEST_F(RidgeTraces, QZeroCoefficientsAreTheRidgeSolutions) {
 
 TEST_F(RidgeTraces, QOneShrinksLeastSquaresUniformly) {
   analysed(4);
-  pathOf(0, 1.0f, 8);
+  pathOf(PathShape::kQShape, 1.0f, 8);
   RIDGE_TRACES(s, 1);
-  const std::vector<double> ols = synth::solve(d.XtX, d.Xty);
+  const std::vector<double> ols = test::synth::solve(d.XtX, d.Xty);
   for (int step = 1; step <= s.NSTEPS; ++step) {
     const double share = (s.RANK - (step - 1) / 8.0) / s.RANK;
     for (int j = 0; j < s.P; ++j) {
@@ -299,15 +299,15 @@ TEST_F(RidgeTraces, QOneShrinksLeastSquaresUniformly) {
 
 TEST_F(RidgeTraces, FirstStepIsLeastSquaresWithNoExcessAndNoDirection) {
   analysed(5);
-  for (int shape = 0; shape <= 3; ++shape) {
-    pathOf(shape, -2.0f, 4);
+  for (const PathShapeNames& family : kPathShapes) {
+    pathOf(family.shape, -2.0f, 4);
     RIDGE_TRACES(s, 1);
     // Relative risks of least squares: the diagonal of (X'X)^-1.
     for (int j = 0; j < s.P; ++j) {
       std::vector<double> e(s.P, 0.0);
       e[j] = 1.0;
-      const double inv = synth::solve(d.XtX, e)[j];
-      EXPECT_NEAR(s.RYQ.data[1][j + 1], inv, 1e-5 * inv) << shape << " " << j;
+      const double inv = test::synth::solve(d.XtX, e)[j];
+      EXPECT_NEAR(s.RYQ.data[1][j + 1], inv, 1e-5 * inv) << family.word << " " << j;
       EXPECT_EQ(s.EYQ.data[1][j + 1], 0.0f);
       EXPECT_EQ(s.IYQ.data[1][j + 1], 0.0f);
       EXPECT_EQ(s.DYQ.data[1][j + 1], 1.0f);
@@ -318,20 +318,20 @@ TEST_F(RidgeTraces, FirstStepIsLeastSquaresWithNoExcessAndNoDirection) {
 
 TEST_F(RidgeTraces, DeltaRowsSumToTheRemainingRankAndMatchTheCriteria) {
   analysed(6);
-  for (int shape = 0; shape <= 3; ++shape) {
-    pathOf(shape, 0.5f, 8);
+  for (const PathShapeNames& family : kPathShapes) {
+    pathOf(family.shape, 0.5f, 8);
     s.RSQ = toFloat(d.rsq);
     EXTENT_CRITERIA(s);
     MatrixRec criteriaDeltas;
     MYQ_COPY(&criteriaDeltas, s.DYQ);
     RIDGE_TRACES(s, 1);
-    EXPECT_TRUE(sameBits(criteriaDeltas, s.DYQ)) << shape;
-    const double tol = (shape == 3 ? 1e-10 : 1e-5) + s.RANK * 6e-8;
+    EXPECT_TRUE(sameBits(criteriaDeltas, s.DYQ)) << family.word;
+    const double tol = (family.shape == PathShape::kLasso ? 1e-10 : 1e-5) + s.RANK * 6e-8;
     for (int step = 1; step <= s.NSTEPS; ++step) {
       double sum = 0.0;
       for (int i = 1; i <= s.RANK; ++i)
         sum += s.DYQ.data[step][i];
-      EXPECT_NEAR(sum, s.RANK - (step - 1) / 8.0, tol) << shape << " " << step;
+      EXPECT_NEAR(sum, s.RANK - (step - 1) / 8.0, tol) << family.word << " " << step;
     }
   }
 }
@@ -339,7 +339,7 @@ TEST_F(RidgeTraces, DeltaRowsSumToTheRemainingRankAndMatchTheCriteria) {
 // Relative risks and excess eigenvalues against the estimated mean squared
 // error built in double, with the bias weight (N - r - 3) / (N - r - 1).
 TEST_F(RidgeTraces, RisksAndExcessEigenvaluesFollowTheEstimatedMeanSquaredError) {
-  synth::Options o;
+  test::synth::Options o;
   o.P = 5;
   o.N = 12;  // few observations: the bias weight 4/6 matters
   o.noise = 0.3;
@@ -347,7 +347,7 @@ TEST_F(RidgeTraces, RisksAndExcessEigenvaluesFollowTheEstimatedMeanSquaredError)
   // A weak component: its estimated squared bias would be negative, and its
   // risk is held at its variance.
   s.PCTSTAT.data[3] = 0.4f;
-  pathOf(2, 0.0f, 4);
+  pathOf(PathShape::kGarrote, 0.0f, 4);
   RIDGE_TRACES(s, 1);
   const int p = s.P;
   for (int step = 2; step <= s.NSTEPS; ++step) {
@@ -373,7 +373,7 @@ TEST_F(RidgeTraces, RisksAndExcessEigenvaluesFollowTheEstimatedMeanSquaredError)
     }
     std::vector<double> eig;
     std::vector<std::vector<double>> vec;
-    synth::symmetricEigen(A, eig, vec);
+    test::synth::symmetricEigen(A, eig, vec);
     const double scale = std::max(std::fabs(eig.front()), std::fabs(eig.back()));
     for (int j = 0; j < p; ++j) {
       EXPECT_NEAR(s.EYQ.data[step][j + 1], eig[j], 1e-4 * scale) << step << " " << j;
@@ -383,7 +383,7 @@ TEST_F(RidgeTraces, RisksAndExcessEigenvaluesFollowTheEstimatedMeanSquaredError)
 
 TEST_F(RidgeTraces, InferiorDirectionIsTheWorstEigenvectorKeptInOneSense) {
   analysed(5, 25);
-  pathOf(0, -1.0f, 8);
+  pathOf(PathShape::kQShape, -1.0f, 8);
   RIDGE_TRACES(s, 1);
   const int p = s.P;
   int nonzero = 0;
@@ -406,7 +406,7 @@ TEST_F(RidgeTraces, InferiorDirectionIsTheWorstEigenvectorKeptInOneSense) {
         u[i] += s.DCOS.data[j + 1][i + 1] * w[j];
     std::vector<double> eig;
     std::vector<std::vector<double>> vec;
-    synth::symmetricEigen(A, eig, vec);
+    test::synth::symmetricEigen(A, eig, vec);
     for (int i = 0; i < p; ++i) {
       double Au = 0.0;
       for (int j = 0; j < p; ++j)
@@ -429,15 +429,15 @@ TEST_F(RidgeTraces, InferiorDirectionIsTheWorstEigenvectorKeptInOneSense) {
 }
 
 TEST_F(RidgeTraces, GivenScaleConvertsCoefficientsRisksAndDirectionsOnly) {
-  synth::Options o;
+  test::synth::Options o;
   o.P = 4;
   analysed(o, 1);
-  pathOf(1, 0.0f, 4);
+  pathOf(PathShape::kCrosr, 0.0f, 4);
   RIDGE_TRACES(s, 1);
   AnalysisState t;
-  synth::fill(t, d, 2);
+  test::synth::fill(t, d, 2);
   t.files.TRACEFILE = std::tmpfile();
-  t.SHAPECODE = 1;
+  t.SHAPECODE = PathShape::kCrosr;
   t.MSTEPS = 4;
   t.NSTEPS = s.NSTEPS;
   RIDGE_TRACES(t, 1);
@@ -470,12 +470,12 @@ TEST_F(RidgeTraces, GivenScaleConvertsCoefficientsRisksAndDirectionsOnly) {
 }
 
 TEST_F(RidgeTraces, RankBelowPredictorsLeavesTheDroppedAxisOut) {
-  synth::Options o;
+  test::synth::Options o;
   o.P = 4;
   o.duplicateOf = 2;  // predictor 4 repeats predictor 2
   analysed(o);
   ASSERT_EQ(s.RANK, 3);
-  pathOf(0, 0.0f, 4);
+  pathOf(PathShape::kQShape, 0.0f, 4);
   RIDGE_TRACES(s, 1);
   for (int step = 1; step <= s.NSTEPS; ++step) {
     EXPECT_EQ(s.DYQ.data[step][4], 0.0f);
@@ -489,7 +489,7 @@ TEST_F(RidgeTraces, RankBelowPredictorsLeavesTheDroppedAxisOut) {
 
 TEST_F(RidgeTraces, NoResidualDegreeOfFreedomReportsOnceAndDropsTheBiasTerm) {
   analysed(3);
-  pathOf(0, 0.0f, 4);
+  pathOf(PathShape::kQShape, 0.0f, 4);
   s.N = s.RANK + 1;  // possible with cross-products
   RIDGE_TRACES(s, 2);
   int said = 0;
@@ -514,7 +514,7 @@ TEST_F(RidgeTraces, NoResidualDegreeOfFreedomReportsOnceAndDropsTheBiasTerm) {
 TEST_F(RidgeTraces, TraceFileHoldsEightBlocksInOrder) {
   analysed(20, 60);  // 20 values a row: lines of 18 and 2
   ASSERT_EQ(s.RANK, 20);
-  pathOf(3, 0.0f, 1);
+  pathOf(PathShape::kLasso, 0.0f, 1);
   RIDGE_TRACES(s, 1);
   const std::vector<std::string> lines = splitLines(fileText(s.files.TRACEFILE));
   const int n = s.NSTEPS;
@@ -542,16 +542,16 @@ TEST_F(RidgeTraces, TraceFileHoldsEightBlocksInOrder) {
 }
 
 TEST_F(RidgeTraces, SameBitsAsThePlainMatrixFormulation) {
-  synth::Options o;
+  test::synth::Options o;
   o.P = 9;
   o.N = 30;
   for (int scalecode : {1, 2}) {
     analysed(o, scalecode);
-    for (int shape = 0; shape <= 3; ++shape) {
-      pathOf(shape, shape == 0 ? 3.0f : 0.0f, 4);
+    for (const PathShapeNames& family : kPathShapes) {
+      pathOf(family.shape, family.shape == PathShape::kQShape ? 3.0f : 0.0f, 4);
       const PlainTraces plain = plainTraces(s);
       RIDGE_TRACES(s, 2);
-      SCOPED_TRACE(::testing::Message() << "scale " << scalecode << " shape " << shape);
+      SCOPED_TRACE(::testing::Message() << "scale " << scalecode << " shape " << family.word);
       EXPECT_TRUE(sameBits(plain.C, s.CYQ));
       EXPECT_TRUE(sameBits(plain.R, s.RYQ));
       EXPECT_TRUE(sameBits(plain.E, s.EYQ));
@@ -563,18 +563,20 @@ TEST_F(RidgeTraces, SameBitsAsThePlainMatrixFormulation) {
 
 TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
   analysed(7, 30);
-  for (int shape = 0; shape <= 3; ++shape) {
+  // The Lasso last: the NaN it is given stays for the rest of the loop.
+  for (PathShape shape :
+       {PathShape::kQShape, PathShape::kCrosr, PathShape::kGarrote, PathShape::kLasso}) {
     pathOf(shape, 0.0f, 8);
     // A NaN t-statistic makes every shrunken step's Jacobi fail to converge
     // and report; the messages must come in step order.
-    if (shape == 3) s.PCTSTAT.data[2] = std::nanf("");
+    if (shape == PathShape::kLasso) s.PCTSTAT.data[2] = std::nanf("");
     std::vector<std::string> serialLines;
     std::string serialFile;
     MatrixRec c, r, e, i, dl;
     // The last runs have threads the system refuses: none, or all but one.
     for (int run = 0; run < 7; ++run) {
       const int threads = run < 5 ? std::vector<int>{1, 2, 3, 5, 8}[run] : 8;
-      std::optional<testing::RefusedThreads> refused;
+      std::optional<test::RefusedThreads> refused;
       if (run >= 5) refused.emplace(run - 5);
       std::fclose(s.files.TRACEFILE);
       s.files.TRACEFILE = std::tmpfile();
@@ -595,7 +597,7 @@ TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
         MYQ_COPY(&dl, s.DYQ);
         continue;
       }
-      SCOPED_TRACE(::testing::Message() << "shape " << shape << " threads " << threads
+      SCOPED_TRACE(::testing::Message() << "shape " << namesOf(shape).word << " threads " << threads
                                         << (refused ? ", threads refused" : ""));
       EXPECT_EQ(got, serialLines);
       EXPECT_EQ(file, serialFile);
@@ -605,7 +607,7 @@ TEST_F(RidgeTraces, ThreadsChangeNothingNotEvenTheOrderOfMessages) {
       EXPECT_TRUE(sameBits(i, s.IYQ));
       EXPECT_TRUE(sameBits(dl, s.DYQ));
     }
-    if (shape == 3) {
+    if (shape == PathShape::kLasso) {
       int failures = 0;
       for (const std::string& l : serialLines)
         failures += l == "JACOBI: Too many iterations";

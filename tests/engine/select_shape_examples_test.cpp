@@ -32,7 +32,7 @@ class Examples : public ::testing::TestWithParam<const char*> {
  protected:
   bool analyse(int scaleButton) {
     return dir_.ok() &&
-           testing::runDataFile(s, testing::examplePath(GetParam()), dir_.path(), scaleButton);
+           test::runDataFile(s, test::examplePath(GetParam()), dir_.path(), scaleButton);
   }
   // What the trace matrix file gained since `from` bytes.
   std::string traceSince(std::size_t from) {
@@ -45,7 +45,7 @@ class Examples : public ::testing::TestWithParam<const char*> {
   }
 
   AnalysisState s;
-  testing::TempDir dir_;
+  test::TempDir dir_;
 };
 
 // Fields of a line of " %13.6g" numbers.
@@ -73,12 +73,13 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
     ASSERT_TRUE(analyse(scale)) << GetParam();
     ASSERT_EQ(s.LSPEND, 0);
     const int P = s.P;
-    for (int shape : {1003, 1004, 1005, 1006}) {
+    for (const PathShapeNames& family : kPathShapes) {
+      const PathShape shape = family.shape;
       for (int steps : {1013, 1014, 1015}) {
-        SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale << " shape " << shape
-                                          << " steps " << steps);
+        SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale << " shape "
+                                          << family.word << " steps " << steps);
         const std::size_t before = traceSize();
-        testing::PathPick pick(shape, steps, "-1.5");
+        test::PathPick pick(shape, steps, "-1.5");
         ASSERT_TRUE(SELECT_SHAPE(s, pick, 2));
         const int n = s.NSTEPS;
         EXPECT_EQ(n, s.RANK * s.MSTEPS + 1);
@@ -105,7 +106,7 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
           EXPECT_EQ(s.EYQ.data[1][j], 0.0f);
           EXPECT_EQ(s.IYQ.data[1][j], 0.0f);
         }
-        const double tol = (shape == 1005 ? 1e-10 : 1e-5) + s.RANK * 6e-8;
+        const double tol = (shape == PathShape::kLasso ? 1e-10 : 1e-5) + s.RANK * 6e-8;
         for (int step = 1; step <= n; ++step) {
           double sum = 0.0;
           for (int i = 1; i <= s.RANK; ++i)
@@ -122,10 +123,10 @@ TEST_P(Examples, EveryFamilyAtEveryStepCountWritesWholeBlocks) {
 // X'y formed from the model data (or given by it in cross-product form).
 TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
   ASSERT_TRUE(analyse(kCenterRescale));
-  testing::PathPick pick(kShapeQ, kStepsFour, "0");
+  test::PathPick pick(PathShape::kQShape, kStepsFour, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, pick, 1));
   const int P = s.P, N = s.N;
-  synth::Analysis d;
+  test::synth::Analysis d;
   d.P = P;
   d.XtX.assign(P, std::vector<double>(P, 0.0));
   d.Xty.assign(P, 0.0);
@@ -145,7 +146,7 @@ TEST_P(Examples, QZeroPathIsRidgeRegressionOnTheModelData) {
   for (int i = 1; i <= P; ++i)
     largest = std::max(largest, std::fabs(static_cast<double>(s.UCOMP.data[i])));
   for (int step = 2; step < s.NSTEPS; ++step) {
-    const std::vector<double> truth = synth::ridge(d, s.THREEYQ.data[step][2]);
+    const std::vector<double> truth = test::synth::ridge(d, s.THREEYQ.data[step][2]);
     double scale = 0.0;
     for (double x : truth)
       scale = std::max(scale, std::fabs(x));

@@ -53,7 +53,7 @@ class ScriptedDialog : public PathDialog {
   bool pressOk_;
 };
 
-ScriptedDialog choose(int shape, int steps, const char* q) {
+ScriptedDialog choose(PathShape shape, int steps, const char* q) {
   return ScriptedDialog([=](PathDialogModel& m) {
     m.clickShape(shape);
     m.clickSteps(steps);
@@ -73,12 +73,12 @@ class SelectShape : public ::testing::Test {
   void TearDown() override { setFrontEndHooks({}); }
 
   void analysed(int P = 3, int duplicateOf = 0) {
-    synth::Options o;
+    test::synth::Options o;
     o.P = P;
     o.N = 25;
     o.duplicateOf = duplicateOf;
-    d = synth::analyse(o);
-    synth::fill(s, d);
+    d = test::synth::analyse(o);
+    test::synth::fill(s, d);
     s.files.SUMMFILE = std::tmpfile();
     s.files.TRACEFILE = std::tmpfile();
     s.files.SUMMNAME = "cement.syq";
@@ -87,7 +87,7 @@ class SelectShape : public ::testing::Test {
   std::vector<std::string> lines() const { return reportLinesSince(mark_); }
 
   AnalysisState s;
-  synth::Analysis d;
+  test::synth::Analysis d;
   int mark_ = 0;
   int visualizeOffers_ = 0;
 };
@@ -97,7 +97,7 @@ TEST_F(SelectShape, FirstUseTakesTheDialogDefaults) {
   ScriptedDialog ok;
   ASSERT_TRUE(SELECT_SHAPE(s, ok, 1));
   EXPECT_EQ(ok.runs, 1);
-  EXPECT_EQ(s.SHAPECODE, 0);
+  EXPECT_EQ(s.SHAPECODE, PathShape::kQShape);
   EXPECT_EQ(s.QSHAPE, 0.0f);
   EXPECT_EQ(s.MSTEPS, 4);
   EXPECT_EQ(s.NSTEPS, 4 * s.RANK + 1);
@@ -137,7 +137,7 @@ TEST_F(SelectShape, QTextIsCutClampedAndReadAsANumber) {
   EXPECT_EQ(qFromText("-inf"), -5.0f);
 
   analysed();
-  ScriptedDialog typed = choose(1003, 1013, "-4.75");
+  ScriptedDialog typed = choose(PathShape::kQShape, 1013, "-4.75");
   ASSERT_TRUE(SELECT_SHAPE(s, typed, 1));
   EXPECT_EQ(s.memory.QTEXT, "-4.7");
   EXPECT_EQ(s.QSHAPE, -4.7f);
@@ -146,22 +146,22 @@ TEST_F(SelectShape, QTextIsCutClampedAndReadAsANumber) {
 
 TEST_F(SelectShape, OtherFamiliesLeaveQAndItsWeightsAlone) {
   analysed();
-  ScriptedDialog half = choose(1003, 1013, "0.5");
+  ScriptedDialog half = choose(PathShape::kQShape, 1013, "0.5");
   ASSERT_TRUE(SELECT_SHAPE(s, half, 1));
   const auto weights = s.QWEIGHT;
   const std::size_t summBefore = fileText(s.files.SUMMFILE).size();
 
   struct Family {
-    int button, code;
+    PathShape shape;
     const char* summary;
   };
-  for (const Family f : {Family{1004, 2, "Breiman-like Generalized Garrote PATH."},
-                         Family{1005, 3, "Tibshirani-like Generalized Lasso PATH."},
-                         Family{1006, 1, "Constant-Ratio-Of-Shrinkage-Ratios PATH."}}) {
+  for (const Family f : {Family{PathShape::kGarrote, "Breiman-like Generalized Garrote PATH."},
+                         Family{PathShape::kLasso, "Tibshirani-like Generalized Lasso PATH."},
+                         Family{PathShape::kCrosr, "Constant-Ratio-Of-Shrinkage-Ratios PATH."}}) {
     mark_ = reportCounters().linesWritten;
-    ScriptedDialog pick = choose(f.button, 1013, "3");
+    ScriptedDialog pick = choose(f.shape, 1013, "3");
     ASSERT_TRUE(SELECT_SHAPE(s, pick, 1));
-    EXPECT_EQ(s.SHAPECODE, f.code);
+    EXPECT_EQ(s.SHAPECODE, f.shape);
     EXPECT_EQ(s.QSHAPE, 0.5f);
     EXPECT_EQ(s.QWEIGHT, weights);
     EXPECT_EQ(lines().at(0), std::string("    ") + f.summary);
@@ -175,7 +175,7 @@ TEST_F(SelectShape, QOfOneWeighsKeptAxesAlikeAndDroppedOnesZero) {
   analysed(4, 1);
   ASSERT_EQ(s.RANK, 3);
   s.QWEIGHT.fill(-1.0);
-  ScriptedDialog one = choose(1003, 1014, "1");
+  ScriptedDialog one = choose(PathShape::kQShape, 1014, "1");
   ASSERT_TRUE(SELECT_SHAPE(s, one, 1));
   EXPECT_EQ(s.QWEIGHT[1], 1.0);
   EXPECT_EQ(s.QWEIGHT[2], 1.0);
@@ -183,7 +183,7 @@ TEST_F(SelectShape, QOfOneWeighsKeptAxesAlikeAndDroppedOnesZero) {
   EXPECT_EQ(s.QWEIGHT[4], 0.0);
   EXPECT_EQ(s.QWEIGHT[5], -1.0);  // beyond P nothing is touched
 
-  ScriptedDialog two = choose(1003, 1014, "2");
+  ScriptedDialog two = choose(PathShape::kQShape, 1014, "2");
   ASSERT_TRUE(SELECT_SHAPE(s, two, 1));
   EXPECT_EQ(s.QWEIGHT[4], 0.0);
   EXPECT_GT(s.QWEIGHT[1], s.QWEIGHT[3]);
@@ -191,21 +191,21 @@ TEST_F(SelectShape, QOfOneWeighsKeptAxesAlikeAndDroppedOnesZero) {
 
 TEST_F(SelectShape, OneStepPerUnitWalksWholeValuesOfMcal) {
   analysed(4);
-  ScriptedDialog one = choose(1005, 1013, "0");
+  ScriptedDialog one = choose(PathShape::kLasso, 1013, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, one, 1));
   EXPECT_EQ(s.MSTEPS, 1);
   EXPECT_EQ(s.NSTEPS, s.RANK + 1);
   for (int step = 1; step <= s.NSTEPS; ++step)
     EXPECT_EQ(s.THREEYQ.data[step][1], step - 1.0f);
-  ScriptedDialog eight = choose(1005, 1015, "0");
+  ScriptedDialog eight = choose(PathShape::kLasso, 1015, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, eight, 1));
   EXPECT_EQ(s.NSTEPS, 8 * s.RANK + 1);
 }
 
 TEST_F(SelectShape, EachRunAppendsItsOwnBlockAndReminders) {
   analysed();
-  ScriptedDialog first = choose(1003, 1013, "0");
-  ScriptedDialog second = choose(1006, 1014, "0");
+  ScriptedDialog first = choose(PathShape::kQShape, 1013, "0");
+  ScriptedDialog second = choose(PathShape::kCrosr, 1014, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, first, 1));
   ASSERT_TRUE(SELECT_SHAPE(s, second, 1));
   const std::string trace = fileText(s.files.TRACEFILE);
@@ -224,7 +224,7 @@ TEST_F(SelectShape, EachRunAppendsItsOwnBlockAndReminders) {
 
 TEST_F(SelectShape, ClosingAdviceAndFileReminders) {
   analysed(2);
-  ScriptedDialog ok = choose(1003, 1013, "0");
+  ScriptedDialog ok = choose(PathShape::kQShape, 1013, "0");
   ASSERT_TRUE(SELECT_SHAPE(s, ok, 1));
   const std::vector<std::string> win = lines();
   const std::string rule = "    " + std::string(68, '=');
@@ -259,12 +259,12 @@ TEST_F(SelectShape, ClosingAdviceAndFileReminders) {
 
 TEST_F(SelectShape, ADialogLeftWithoutOkRunsTheRememberedPath) {
   analysed();
-  s.memory.SHAPEBTN = 1004;
+  s.memory.SHAPEBTN = PathShape::kGarrote;
   s.memory.STEPSBTN = 1013;
-  ScriptedDialog noOk([](PathDialogModel& m) { m.clickShape(1005); }, false);
+  ScriptedDialog noOk([](PathDialogModel& m) { m.clickShape(PathShape::kLasso); }, false);
   ASSERT_TRUE(SELECT_SHAPE(s, noOk, 1));
-  EXPECT_EQ(s.SHAPECODE, 2);
-  EXPECT_EQ(s.memory.SHAPEBTN, 1004);
+  EXPECT_EQ(s.SHAPECODE, PathShape::kGarrote);
+  EXPECT_EQ(s.memory.SHAPEBTN, PathShape::kGarrote);
 }
 
 TEST_F(SelectShape, RefusesWithoutAnAnalysisOrDuringABatchInputRun) {
@@ -328,7 +328,7 @@ TEST_F(SelectShape, ThreadCountLeavesBothFilesUnchanged) {
     std::fclose(s.files.TRACEFILE);
     s.files.SUMMFILE = std::tmpfile();
     s.files.TRACEFILE = std::tmpfile();
-    ScriptedDialog pick = choose(1003, 1015, "-2");
+    ScriptedDialog pick = choose(PathShape::kQShape, 1015, "-2");
     ASSERT_TRUE(SELECT_SHAPE(s, pick, i == 0 ? 1 : 2));
     summ[i] = fileText(s.files.SUMMFILE);
     trace[i] = fileText(s.files.TRACEFILE);

@@ -65,10 +65,9 @@ struct FuzzPath : PathDialog {
   std::uint8_t bits;
 
   void run(PathDialogModel& m) override {
-    static const int shapes[] = {kShapeQ, kShapeGarrote, kShapeLasso, kShapeCrosr};
     static const int steps[] = {kStepsOne, kStepsFour, kStepsEight, kStepsOne};
     static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
-    m.clickShape(shapes[bits & 3]);
+    m.clickShape(kPathShapes[bits & 3].shape);
     m.clickSteps(steps[(bits >> 2) & 3]);
     m.editQText(qs[(bits >> 4) & 7]);
     m.ok();

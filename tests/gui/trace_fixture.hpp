@@ -10,7 +10,7 @@
 #include "engine/analysis_state.hpp"
 #include "report/report.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 inline void fillTrace(MatrixRec* m, int rows, int cols, double (*f)(int i, int j)) {
   m->allocate(rows, cols);
@@ -53,4 +53,4 @@ std::string format(const char* f, A... args) {
   return buf;
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

@@ -157,7 +157,7 @@ class TestBatchRun : public QObject {
     });
     frame.command(cmd::kSelectShape);
     QVERIFY(path.done());
-    QCOMPARE(state.SHAPECODE, 0);
+    QCOMPARE(state.SHAPECODE, PathShape::kQShape);
     QCOMPARE(state.QSHAPE, 1.0f);
     QCOMPARE(state.MSTEPS, 1);
     QCOMPARE(state.NSTEPS, state.RANK + 1);
@@ -220,9 +220,9 @@ class TestBatchRun : public QObject {
     const auto rsq = state.RSQ;
     const int children = frame.mdiArea()->subWindowList().size();
     // A precision chosen for the next file does not reach the kept analysis.
-    QVERIFY(state.precision == storedPrecision());
+    QVERIFY(state.precision == precisionSetting());
     const Precision before = state.precision;
-    storePrecision(before == Precision::kDouble ? Precision::kSingle : Precision::kDouble);
+    savePrecisionSetting(before == Precision::kDouble ? Precision::kSingle : Precision::kDouble);
 
     ModalScript second(20000);
     second.then("openBatchDialog", [&](QWidget* w) { chooseFile(w, input); })
@@ -250,7 +250,7 @@ class TestBatchRun : public QObject {
     QCOMPARE(state.RSQ, rsq);
     QCOMPARE(QString::fromStdString(state.INNAME), QString("keep.ayq"));
     QVERIFY(state.precision == before);
-    storePrecision(before);
+    savePrecisionSetting(before);
     QCOMPARE(frame.stage(), MenuStage::Path);
     QCOMPARE(frame.mdiArea()->subWindowList().size(), children);
     QVERIFY(reportRows().contains("    Batch input cancelled; the previous analysis is kept."));

@@ -283,7 +283,7 @@ class TestDialogViews : public QObject {
     QCOMPARE(shapeLabels, (QStringList{"Q-shape", "Garotte", "Lasso", "CROSR"}));
     QCOMPARE(stepLabels, (QStringList{"One", "Four", "Eight"}));
     QVERIFY(openAfterEscAndClose);
-    QCOMPARE(memory.SHAPEBTN, int(kShapeLasso));
+    QCOMPARE(memory.SHAPEBTN, PathShape::kLasso);
     QCOMPARE(memory.STEPSBTN, int(kStepsEight));
     QCOMPARE(memory.QTEXT, std::string("-4.7"));
   }

@@ -566,7 +566,7 @@ class TestFrame : public QObject {
   // File > Precision... is kept in the settings and governs the next data
   // file read; the analysis already on screen keeps its own.
   void precisionChosenInTheMenuAppliesToTheNextDataFile() {
-    storePrecision(Precision::kDouble);
+    savePrecisionSetting(Precision::kDouble);
     AnalysisState state;
     MainFrame frame(state);
     frame.show();
@@ -582,7 +582,7 @@ class TestFrame : public QObject {
     frame.command(cmd::kPrecision);
     QVERIFY(script.done());
     QCOMPARE(offered, precisionLabel(Precision::kDouble));
-    QCOMPARE(storedPrecision(), Precision::kSingle);
+    QCOMPARE(precisionSetting(), Precision::kSingle);
     QVERIFY(state.precision == Precision::kDouble);  // nothing read yet
     const std::vector<std::string> said = reportLinesSince(before);
     QVERIFY(!said.empty() &&
@@ -603,8 +603,8 @@ class TestFrame : public QObject {
     cancel.then("precisionDialog", [](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
     frame.command(cmd::kPrecision);
     QVERIFY(cancel.done());
-    QCOMPARE(storedPrecision(), Precision::kSingle);
-    storePrecision(Precision::kDouble);
+    QCOMPARE(precisionSetting(), Precision::kSingle);
+    savePrecisionSetting(Precision::kDouble);
   }
 
   // Open Data File shows the data filter first; a dropped CSV starts a run

@@ -20,7 +20,7 @@
 #include "trace_fixture.hpp"
 
 using namespace tolvane;
-using tolvane::testing::fillSmallPath;
+using tolvane::test::fillSmallPath;
 
 namespace {
 

@@ -23,9 +23,9 @@
 #include "trace_fixture.hpp"
 
 using namespace tolvane;
-using tolvane::testing::fillSmallPath;
-using tolvane::testing::format;
-using tolvane::testing::lastReportLine;
+using tolvane::test::fillSmallPath;
+using tolvane::test::format;
+using tolvane::test::lastReportLine;
 
 class GraphWindowsTest : public QObject {
   Q_OBJECT
@@ -92,7 +92,7 @@ class GraphWindowsTest : public QObject {
     QFETCH(int, series);
     QFETCH(QString, firstName);
     const int before = childCount();
-    state.SHAPECODE = 3;  // Lasso
+    state.SHAPECODE = PathShape::kLasso;
     state.QSHAPE = -0.5f;
     GraphWindow* g = open(command);
     QVERIFY(g != nullptr);
@@ -372,8 +372,8 @@ class GraphWindowsTest : public QObject {
     big.P = 2;
     big.XNAME[1] = "U";
     big.XNAME[2] = "V";
-    tolvane::testing::fillTrace(&big.CYQ, 401, 2,
-                                [](int i, int j) { return j * (1.0 - (i - 1) / 400.0); });
+    tolvane::test::fillTrace(&big.CYQ, 401, 2,
+                             [](int i, int j) { return j * (1.0 - (i - 1) / 400.0); });
     GraphWindow* g = graphWindowOf(openGraphWindow(area, 101, big));
     QVERIFY(g != nullptr);
     QVERIFY(mcalAxis().size() >= 401);

@@ -64,9 +64,8 @@ class TestInferenceIntervals : public QObject {
   QTemporaryDir dir_;
 
   bool analyse(AnalysisState& s, const char* example) {
-    if (!testing::runDataFile(s, testing::examplePath(example), dir_.path().toStdString()))
-      return false;
-    testing::PathPick pick;
+    if (!test::runDataFile(s, test::examplePath(example), dir_.path().toStdString())) return false;
+    test::PathPick pick;
     return SELECT_SHAPE(s, pick, 1);
   }
 

@@ -35,7 +35,7 @@ class ModelChartsTest : public QObject {
  private slots:
   void marksAreDrawnOnEveryTraceButAreNoSeries() {
     AnalysisState s;
-    testing::fillSmallPath(s);
+    test::fillSmallPath(s);
     s.MCALMARKS = {{"extent 1.250 (CLIK minimum)", 1.25, true},
                    {"GCV/AIC", 0.75, false},
                    {"far away", 9.0, false}};
@@ -71,7 +71,7 @@ class ModelChartsTest : public QObject {
     }
     // Without marks there are no lines: a new batch input empties them.
     s.reset();
-    testing::fillSmallPath(s);
+    test::fillSmallPath(s);
     TraceChart chart;
     setUpTraceChart(chart, TraceKind::Coefficients, s.CYQ, s);
     QCOMPARE(chart.verticalMarkCount(), 0);
@@ -80,7 +80,7 @@ class ModelChartsTest : public QObject {
   void comparisonChartOfARealPathIsOneAtEachMinimum() {
     QTemporaryDir dir;
     auto s = std::make_unique<AnalysisState>();
-    QVERIFY(testing::runDataFile(*s, testing::examplePath("hald.ayq"), dir.path().toStdString()));
+    QVERIFY(test::runDataFile(*s, test::examplePath("hald.ayq"), dir.path().toStdString()));
     DefaultPath pick;
     QVERIFY(SELECT_SHAPE(*s, pick, 1));
     ModelResults results;

@@ -32,7 +32,7 @@ struct Batch {
   test::TempDir dir;
   std::unique_ptr<AnalysisState> s = std::make_unique<AnalysisState>();
   test::ScriptedDialogs dialogs;
-  test::ReportCapture report;
+  test::ReportLines report;
   BatchRunResult result;
   std::shared_ptr<bool> closed;
 
@@ -63,7 +63,7 @@ TEST(BatchInputRun, ReadsHaldAndEndsAnalysed) {
   EXPECT_EQ(r.s->INNAME, "HALD.AYQ");
   EXPECT_EQ(r.s->stage(), AnalysisStage::kAnalysed);
   EXPECT_EQ(r.s->LSPEND, 0);
-  const std::vector<std::string> head(r.report.lines.begin(), r.report.lines.begin() + 20);
+  const std::vector<std::string> head(r.report.lines().begin(), r.report.lines().begin() + 20);
   EXPECT_EQ(head[0], "    ");
   EXPECT_EQ(head[1].rfind("    Date/Time Stamp : ", 0), 0u);
   EXPECT_EQ(std::vector<std::string>(head.begin() + 2, head.end()),
@@ -418,7 +418,7 @@ TEST(BatchInputRun, BadInputLeavesNoAnalysisAndTheEarlierFilesAsTheyWere) {
     EXPECT_EQ(r.run(text).status, BatchRunStatus::kStopped);
     EXPECT_EQ(r.result.reason,
               "HALD.AYQ line 5: expected 5 numbers (observation 2 of 13), found 4.");
-    EXPECT_EQ(r.report.lines.back(), "    " + r.result.reason);
+    EXPECT_EQ(r.report.lines().back(), "    " + r.result.reason);
     EXPECT_EQ(r.s->stage(), AnalysisStage::kEmpty);
     EXPECT_FALSE(r.s->DATA.exists());
     EXPECT_FALSE(r.s->BOLS.exists());
@@ -514,7 +514,7 @@ TEST(BatchInputRun, OnlyOneRunAtATime) {
   std::thread other([&r] { r.run(test::kHaldRaw); });
   other.join();
   EXPECT_EQ(r.result.status, BatchRunStatus::kBusy);
-  EXPECT_EQ(r.report.lines,
+  EXPECT_EQ(r.report.lines(),
             std::vector<std::string>{
                 "    A batch input is already running; wait until it has finished."});
   EXPECT_TRUE(*r.closed);
@@ -533,7 +533,7 @@ TEST(BatchInputRun, OnlyOneRunAtATime) {
 TEST(BatchInputRun, ARunWithoutAnOpenFileStopsAtOnce) {
   AnalysisState s;
   test::ScriptedDialogs dialogs;
-  test::ReportCapture report;
+  test::ReportLines report;
   const BatchRunResult r = runBatchInput(s, {nullptr, "gone.ayq", "", 0}, dialogs);
   EXPECT_EQ(r.status, BatchRunStatus::kStopped);
   EXPECT_EQ(r.reason, "The batch input file gone.ayq is not open. Batch input stopped.");

@@ -26,7 +26,7 @@ Read readText(const std::string& text, std::unique_ptr<AnalysisState> prior = nu
   if (prior) r.state = std::move(prior);
   r.state->precision = precision;
   r.state->files.SUMMFILE = std::tmpfile();
-  test::ReportCapture capture;
+  test::ReportLines capture;
   test::TrackedFile f = test::trackedFile(text);
   BatchLineReader in(f.file);
   r.result = readBatchData(*r.state, in, "DATA.AYQ");
@@ -36,7 +36,7 @@ Read readText(const std::string& text, std::unique_ptr<AnalysisState> prior = nu
   char buf[512];
   while (std::fgets(buf, sizeof buf, summ) != nullptr)
     r.summary += buf;
-  r.report = capture.lines;
+  r.report = capture.lines();
   return r;
 }
 
@@ -291,17 +291,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BatchReaderBadInput, ALongFileNameWrapsInsteadOfLosingTheLineNumber) {
   AnalysisState s;
-  test::ReportCapture capture;
+  test::ReportLines capture;
   test::TrackedFile f = test::trackedFile("3\n");
   BatchLineReader in(f.file);
   const std::string label = "a-rather-long-batch-input-file-name-for-a-test.ayq";
   const BatchRunResult r = readBatchData(s, in, label);
   std::fclose(f.file);
   EXPECT_EQ(r.status, BatchRunStatus::kStopped);
-  ASSERT_EQ(capture.lines.size(), 3u);
-  for (const std::string& line : capture.lines)
+  ASSERT_EQ(capture.lines().size(), 3u);
+  for (const std::string& line : capture.lines())
     EXPECT_LE(line.size(), 80u);
-  EXPECT_EQ(capture.lines[1] + " " + capture.lines[2].substr(4),
+  EXPECT_EQ(capture.lines()[1] + " " + capture.lines()[2].substr(4),
             "    " + label + " line 2: the file ends; expected the number of observations.");
 }
 

@@ -253,7 +253,7 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
   // The last runs have threads the system refuses: none, or all but one.
   for (int run = 0; run < 7; ++run) {
     const unsigned threads = run < 5 ? std::vector<unsigned>{1, 2, 3, 7, 8}[run] : 8;
-    std::optional<testing::RefusedThreads> refused;
+    std::optional<test::RefusedThreads> refused;
     if (run >= 5) refused.emplace(run - 5);
     for (std::size_t block : {std::size_t{4096}, std::size_t{65536}, std::size_t{8} << 20}) {
       SCOPED_TRACE(::testing::Message() << threads << " threads, blocks of " << block

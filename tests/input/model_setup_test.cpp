@@ -26,7 +26,7 @@ struct Model {
   std::unique_ptr<AnalysisState> s = std::make_unique<AnalysisState>();
   test::ScriptedDialogs dialogs;
   BatchRunResult result;
-  test::ReportCapture report;
+  test::ReportLines report;
 
   // Single precision unless asked: these tests pin its values and messages.
   explicit Model(const std::string& text, Precision precision = Precision::kSingle) {
@@ -38,7 +38,7 @@ struct Model {
     const BatchRunResult read = readBatchData(*s, in, "T.AYQ");
     std::fclose(f.file);
     EXPECT_TRUE(read.completed()) << read.reason;
-    report.lines.clear();
+    report.clear();
   }
   BatchRunResult setUp() { return result = setUpModel(*s, dialogs); }
   std::string summary() const { return contents(s->files.SUMMFILE); }
@@ -217,16 +217,16 @@ TEST(ModelSetup, WritesTheSummaryAndTraceLinesInOrder) {
 TEST(ModelSetup, ReportsRolesRangeAndPredictorCount) {
   Model m(kSeven);
   ASSERT_TRUE(m.setUp().completed());
-  EXPECT_EQ(m.report.lines, (std::vector<std::string>{
-                                "    ",
-                                "    Xvar No. 1 Name = A ",
-                                "    Xvar No. 2 Name = B ",
-                                "    Yvar Name = Y ",
-                                "    First Observation Number = 1",
-                                "    Last  Observation Number = 7",
-                                "    P = number of predictors = 2",
-                                "    ",
-                            }));
+  EXPECT_EQ(m.report.lines(), (std::vector<std::string>{
+                                  "    ",
+                                  "    Xvar No. 1 Name = A ",
+                                  "    Xvar No. 2 Name = B ",
+                                  "    Yvar Name = Y ",
+                                  "    First Observation Number = 1",
+                                  "    Last  Observation Number = 7",
+                                  "    P = number of predictors = 2",
+                                  "    ",
+                              }));
 }
 
 TEST(ModelSetup, RoleDialogLeftWithoutAnExitKeepsDefaultsAndOkAppliesItsLists) {

@@ -16,7 +16,7 @@ namespace {
 struct SettingsRun {
   test::TempDir dir;
   std::unique_ptr<AnalysisState> s = std::make_unique<AnalysisState>();
-  test::ReportCapture report;
+  test::ReportLines report;
   BatchRunResult result;
 
   BatchRunResult run(const std::string& example, ModelSettings settings) {

@@ -23,7 +23,7 @@
 namespace tolvane {
 namespace {
 
-using testing::RefusedThreads;
+using test::RefusedThreads;
 
 // Long enough for the items of one loop to overlap on several threads, and
 // uneven, so that later items often finish first.

@@ -17,7 +17,7 @@
 namespace tolvane {
 namespace {
 
-using testing::AllocationFailure;
+using test::AllocationFailure;
 
 long fileSize(std::FILE* f) {
   std::fflush(f);
@@ -43,12 +43,12 @@ class TracesShortOfMemory : public ::testing::Test {
  protected:
   void SetUp() override {
     resetReportStore();
-    synth::Options o;
+    test::synth::Options o;
     o.P = 5;
     o.N = 20;
-    d = synth::analyse(o);
-    synth::fill(s, d);
-    s.SHAPECODE = 1;
+    d = test::synth::analyse(o);
+    test::synth::fill(s, d);
+    s.SHAPECODE = PathShape::kCrosr;
     s.MSTEPS = 2;
     s.NSTEPS = s.RANK * s.MSTEPS + 1;
     for (int i = 1; i <= s.P; ++i)
@@ -77,7 +77,7 @@ class TracesShortOfMemory : public ::testing::Test {
            !s.DYQ.exists();
   }
 
-  synth::Analysis d;
+  test::synth::Analysis d;
   AnalysisState s;
   MatrixRec refC, refR, refE, refI, refD;
 };

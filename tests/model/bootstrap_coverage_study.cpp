@@ -37,13 +37,13 @@ TEST(BootstrapCoverage, NinetyPercentIntervalsAtLeastSquaresCoverNinetyPercent) 
   const std::vector<double> beta{1.0, 0.5, -0.5};
   // TOLVANE_COVERAGE_SEED repeats the study on other simulated data.
   const char* seedText = std::getenv("TOLVANE_COVERAGE_SEED");
-  testing::Normal draw(seedText != nullptr ? std::strtoull(seedText, nullptr, 10) : 1);
+  test::Normal draw(seedText != nullptr ? std::strtoull(seedText, nullptr, 10) : 1);
   int cases = 0, coveredLs = 0, coveredChosen = 0, failed = 0;
   double width = 0.0;
   for (int set = 0; set < kDataSets; ++set) {
-    const auto rows = testing::linearModelRows(draw, kObservations, beta, 0.5, 1.5);
+    const auto rows = test::linearModelRows(draw, kObservations, beta, 0.5, 1.5);
     AnalysisState s;
-    ASSERT_TRUE(testing::analyseRows(s, rows, testing::PathPick{}, kReExpress)) << set;
+    ASSERT_TRUE(test::analyseRows(s, rows, test::PathPick{}, kReExpress)) << set;
     BootstrapSettings settings;
     settings.resamples = kResamples;
     settings.seed = static_cast<std::uint64_t>(set) + 1;

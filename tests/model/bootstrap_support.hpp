@@ -16,7 +16,7 @@
 #include "report/report.hpp"
 #include "support/example_run.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 // Rows of NVAR values; names x1.. and y for the last column. Builds the
 // model, runs least squares and traces the path; the report lines are held
@@ -93,4 +93,4 @@ inline std::vector<std::vector<double>> linearModelRows(Normal& draw, int n,
   return rows;
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

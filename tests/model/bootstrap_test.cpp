@@ -23,11 +23,11 @@
 namespace tolvane {
 namespace {
 
-using testing::analyseExample;
-using testing::analyseRows;
-using testing::linearModelRows;
-using testing::Normal;
-using testing::PathPick;
+using test::analyseExample;
+using test::analyseRows;
+using test::linearModelRows;
+using test::Normal;
+using test::PathPick;
 
 TEST(ResampleRows, SameDrawsForSeedAndIndexAloneAndEvenlySpread) {
   std::vector<int> a, b, c;
@@ -266,7 +266,7 @@ TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
          {static_cast<const BootstrapProgress*>(nullptr), &counting}) {
       SCOPED_TRACE(::testing::Message() << allowed << " threads allowed"
                                         << (progress != nullptr ? ", with progress" : ""));
-      testing::RefusedThreads refused(allowed);
+      test::RefusedThreads refused(allowed);
       settings.threads = 8;
       const auto again =
           runBootstrap(s, settings, progress != nullptr ? *progress : BootstrapProgress{}, &why);

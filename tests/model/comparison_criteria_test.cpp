@@ -13,7 +13,7 @@
 #include "model_fixture.hpp"
 #include "report/report.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 namespace {
 
 class CriteriaExamples : public ModelFixture, public ::testing::WithParamInterface<const char*> {};
@@ -60,7 +60,7 @@ Reference ridgeReference(const Scaled& d, double k) {
 TEST_P(CriteriaExamples, QZeroPathCriteriaAreThoseOfRidgeRegression) {
   for (int scale : {kCenterOnly, kCenterRescale}) {
     SCOPED_TRACE(::testing::Message() << GetParam() << " scale " << scale);
-    ASSERT_TRUE(analyse(examplePath(GetParam()), scale, kShapeQ, "0", kStepsOne));
+    ASSERT_TRUE(analyse(examplePath(GetParam()), scale, PathShape::kQShape, "0", kStepsOne));
     const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
     ASSERT_EQ(static_cast<int>(cc.mcal.size()), s.NSTEPS);
     ASSERT_TRUE(cc.hasLoo());
@@ -99,7 +99,8 @@ TEST_P(CriteriaExamples, QZeroPathCriteriaAreThoseOfRidgeRegression) {
 }
 
 TEST_P(CriteriaExamples, RidgeRulesMatchTheirClosedForms) {
-  ASSERT_TRUE(analyse(examplePath(GetParam()), kCenterRescale, kShapeGarrote, "0", kStepsFour));
+  ASSERT_TRUE(
+      analyse(examplePath(GetParam()), kCenterRescale, PathShape::kGarrote, "0", kStepsFour));
   const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
   const int n = s.N, p = s.P;
   ASSERT_EQ(s.RANK, p);
@@ -118,7 +119,7 @@ TEST_P(CriteriaExamples, RidgeRulesMatchTheirClosedForms) {
   EXPECT_NEAR(cc.lw.mcal, mcalOf(lw), 1e-3);
 
   // On the Q = 0 path the extent at the rule's MCAL has the rule's constant.
-  ASSERT_TRUE(reselect(kShapeQ, "0", kStepsFour));
+  ASSERT_TRUE(reselect(PathShape::kQShape, "0", kStepsFour));
   ChosenExtent e;
   std::string why;
   ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kHkb, 0.0}, &e, &why)) << why;
@@ -210,4 +211,4 @@ TEST_F(ModelFixture, CsvHasOneRowPerStepAndEmptyPressCellsForCrossProducts) {
 }
 
 }  // namespace
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

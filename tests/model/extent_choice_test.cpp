@@ -9,7 +9,7 @@
 #include "engine/extent_criteria.hpp"
 #include "model_fixture.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 namespace {
 
 TEST(ExtentRequest, ReadsEveryCriterionInAnyCaseAndNumbersAndRefusesTheRest) {
@@ -38,12 +38,13 @@ TEST(ExtentRequest, ReadsEveryCriterionInAnyCaseAndNumbersAndRefusesTheRest) {
 
 TEST_F(ModelFixture, ExactMcalSolvesTheDeltaFactorsBetweenStepsOnEveryFamily) {
   ASSERT_TRUE(analyse(examplePath("plant.ayq"), kCenterRescale));
-  for (int shape : {kShapeQ, kShapeGarrote, kShapeLasso, kShapeCrosr}) {
+  for (const PathShapeNames& family : kPathShapes) {
+    const PathShape shape = family.shape;
     for (const char* q : {"-3", "0", "1", "2.5"}) {
-      if (shape != kShapeQ && q[0] != '0') continue;
+      if (shape != PathShape::kQShape && q[0] != '0') continue;
       ASSERT_TRUE(reselect(shape, q, kStepsOne));
-      SCOPED_TRACE(::testing::Message() << "shape " << shape << " Q " << q);
-      const double tol = (shape == kShapeLasso ? 1e-10 : 1e-5);
+      SCOPED_TRACE(::testing::Message() << "shape " << family.word << " Q " << q);
+      const double tol = (shape == PathShape::kLasso ? 1e-10 : 1e-5);
       double previousK = -1.0;
       for (double m = 0.0; m <= s.RANK; m += 0.37) {
         ChosenExtent e;
@@ -80,7 +81,8 @@ TEST_F(ModelFixture, ExactMcalSolvesTheDeltaFactorsBetweenStepsOnEveryFamily) {
 }
 
 TEST_F(ModelFixture, LikelihoodCriteriaChooseTheStepsTheTableMarks) {
-  ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale, kShapeQ, "-1", kStepsEight));
+  ASSERT_TRUE(
+      analyse(examplePath("hald.ayq"), kCenterRescale, PathShape::kQShape, "-1", kStepsEight));
   const ExtentMinima minima = extentMinima(s.THREEYQ, s.RANK);
   const auto mcalOf = [&](ExtentCriterion c) {
     ChosenExtent e;
@@ -109,7 +111,8 @@ TEST_F(ModelFixture, LikelihoodCriteriaChooseTheStepsTheTableMarks) {
 }
 
 TEST_F(ModelFixture, RefusesAnExtentOutsideTheRankAndWarnsForAnotherPathsRidgeRule) {
-  ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale, kShapeQ, "2", kStepsFour));
+  ASSERT_TRUE(
+      analyse(examplePath("hald.ayq"), kCenterRescale, PathShape::kQShape, "2", kStepsFour));
   ChosenExtent e;
   std::string why;
   for (double bad : {-0.001, s.RANK + 0.001, 1e9}) {
@@ -128,4 +131,4 @@ TEST_F(ModelFixture, RefusesAnExtentOutsideTheRankAndWarnsForAnotherPathsRidgeRu
 }
 
 }  // namespace
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

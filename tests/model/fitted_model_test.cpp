@@ -13,7 +13,7 @@
 
 #include "model_fixture.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 namespace {
 
 struct Case {
@@ -142,7 +142,8 @@ TEST_P(FitExamples, LeastSquaresColumnsAreOrdinaryRegressionWithItsStandardError
 // the squared estimated error, on the standardized scale; in the data's
 // units it is scaled by ySd / xSd.
 TEST_P(FitExamples, EstimatedErrorsAgreeWithTheRiskTraceAtEveryStep) {
-  ASSERT_TRUE(analyse(examplePath(GetParam().file), kCenterRescale, kShapeQ, "-1", kStepsFour));
+  ASSERT_TRUE(
+      analyse(examplePath(GetParam().file), kCenterRescale, PathShape::kQShape, "-1", kStepsFour));
   for (int step = 1; step <= s.NSTEPS; ++step) {
     ChosenExtent e;
     std::string why;
@@ -210,4 +211,4 @@ TEST_F(ModelFixture, FittedValuesAndResidualsFollowTheShrunkenCoefficients) {
 }
 
 }  // namespace
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

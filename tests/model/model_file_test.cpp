@@ -13,7 +13,7 @@
 #include "model/scoring.hpp"
 #include "model_fixture.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 namespace {
 
 TEST(FileDigest, Sha256OfTheStandardTestMessages) {
@@ -29,7 +29,7 @@ TEST(FileDigest, Sha256OfTheStandardTestMessages) {
 }
 
 TEST_F(ModelFixture, SavedModelReadsBackWithEveryFieldTheFitHas) {
-  ASSERT_TRUE(analyse(examplePath("plant.ayq"), kReExpress, kShapeGarrote, "0", kStepsEight));
+  ASSERT_TRUE(analyse(examplePath("plant.ayq"), kReExpress, PathShape::kGarrote, "0", kStepsEight));
   ModelResults results;
   std::string why;
   ASSERT_TRUE(computeModelResults(s, {ExtentCriterion::kBic, 0.0}, &results, &why)) << why;
@@ -71,7 +71,8 @@ TEST_F(ModelFixture, SavedModelReadsBackWithEveryFieldTheFitHas) {
 // At a step, the likelihood criteria evaluated at the exact extent are the
 // table's own values.
 TEST_F(ModelFixture, CriteriaAtAStepAreThoseOfTheExtentTable) {
-  ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale, kShapeQ, "-1", kStepsFour));
+  ASSERT_TRUE(
+      analyse(examplePath("hald.ayq"), kCenterRescale, PathShape::kQShape, "-1", kStepsFour));
   for (int step = 2; step <= s.NSTEPS; ++step) {
     const CriteriaAtExtent c = criteriaAt(s, walk.delta[step - 1]);
     // The table forms 1 - delta from single-precision deltas: near MCAL 0
@@ -165,4 +166,4 @@ TEST(Scoring, MatchesColumnsByNameIgnoresExtrasAndCountsRowsWithAMissingValue) {
 }
 
 }  // namespace
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

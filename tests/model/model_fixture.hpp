@@ -19,7 +19,7 @@
 #include "model/path_walk.hpp"
 #include "support/example_run.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 class ModelFixture : public ::testing::Test {
  protected:
@@ -36,11 +36,11 @@ class ModelFixture : public ::testing::Test {
 
   // A batch input run of `path` with the scaling button, then one Select
   // Shape; the walk and the comparison criteria of the path.
-  bool analyse(const std::string& path, int scaleButton, int shape = kShapeQ,
+  bool analyse(const std::string& path, int scaleButton, PathShape shape = PathShape::kQShape,
                const std::string& q = "0", int steps = kStepsFour) {
     return runDataFile(s, path, dir_, scaleButton) && reselect(shape, q, steps);
   }
-  bool reselect(int shape, const std::string& q, int steps) {
+  bool reselect(PathShape shape, const std::string& q, int steps) {
     PathPick pick(shape, steps, q);
     if (!SELECT_SHAPE(s, pick, 1)) return false;
     return walkPath(s, &walk) && computeComparisonCriteria(s, walk, &cc);
@@ -113,4 +113,4 @@ inline Scaled scaleData(const Eigen::MatrixXd& x, const Eigen::VectorXd& y, int 
   return d;
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

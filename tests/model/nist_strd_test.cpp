@@ -183,7 +183,7 @@ NistRun analyse(const std::string& set, Precision precision) {
   std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-nist-XXXXXX").string();
   EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
   const std::string path = nistPath(set + ".csv");
-  testing::ScriptedDialogs dialogs(kReExpress);
+  test::ScriptedDialogs dialogs(kReExpress);
   BatchInput input(std::fopen(path.c_str(), "r"), path, pattern, 1);
   input.delimited = true;
   const int before = reportCounters().linesWritten;

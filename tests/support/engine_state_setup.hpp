@@ -13,8 +13,9 @@
 #include "engine/front_end_hooks.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
+#include "support/report_lines.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 // Columns of raw data: x[i][k] is predictor i (0-based) at observation k.
 using Columns = std::vector<std::vector<double>>;
@@ -33,7 +34,6 @@ inline void setControls(AnalysisState& s, int scalecode) {
   s.precision = Precision::kSingle;
   s.SCALECODE = scalecode;
   s.EPS = 1.0e-5f;
-  s.NOTELEVEL = 1;
   s.LSPEND = 1;
   s.EQUALSV = 0;
   s.QSHAPE = 0.0f;
@@ -176,27 +176,6 @@ inline std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
-// Collects the report lines appended after its construction. The store is
-// reset first so that a whole analysis fits in its 500 slots.
-class ReportCapture {
- public:
-  ReportCapture() {
-    resetReportStore();
-    start_ = reportCounters().linesWritten;
-  }
-  std::vector<std::string> lines() const {
-    const ReportCounters c = reportCounters();
-    const int added = c.linesWritten - start_;
-    std::vector<std::string> out;
-    for (int r = c.linesShown - added; r < c.linesShown; ++r)
-      out.push_back(reportRow(r));
-    return out;
-  }
-
- private:
-  int start_ = 0;
-};
-
 // Counts the "offer the Path menu" signals while it lives.
 class PathMenuSpy {
  public:
@@ -225,4 +204,4 @@ std::string format(const char* fmt, Args... args) {
   return buf;
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

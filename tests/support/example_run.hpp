@@ -20,7 +20,7 @@
 #include "input/batch_dialogs.hpp"
 #include "input/batch_input_run.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 // Dialogs answered by scripts; without a script each dialog ends with OK
 // (existing files: Overwrite, then OK),
@@ -66,12 +66,13 @@ struct ScriptedDialogs : BatchDialogs {
 
 // The Select Shape dialog answered with a family, a step count and Q.
 struct PathPick : PathDialog {
-  int shape = kShapeQ, steps = kStepsFour;
+  PathShape shape = PathShape::kQShape;
+  int steps = kStepsFour;
   std::string q = "0.0";
 
   PathPick() = default;
-  PathPick(int shapeId, int stepsId, std::string qText)
-      : shape(shapeId), steps(stepsId), q(std::move(qText)) {}
+  PathPick(PathShape family, int stepsId, std::string qText)
+      : shape(family), steps(stepsId), q(std::move(qText)) {}
   void run(PathDialogModel& m) override {
     m.clickShape(shape);
     m.clickSteps(steps);
@@ -136,4 +137,4 @@ inline bool runDataFile(AnalysisState& s, const std::string& path, const std::st
   return runBatchInput(s, {in, path, dir, std::time_t{1'000'000'000}}, settings).completed();
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

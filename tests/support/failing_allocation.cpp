@@ -23,7 +23,7 @@ void* allocate(std::size_t size) {
 
 }  // namespace
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 void failNthAllocation(std::int64_t nth) {
   failed = false;
@@ -37,7 +37,7 @@ bool disarmAllocationFailure() {
   return was;
 }
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test
 
 void* operator new(std::size_t size) {
   if (void* p = allocate(size)) return p;

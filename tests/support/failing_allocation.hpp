@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 // From now on, the `nth` allocation made on this thread fails (1: the next
 // one); every other allocation succeeds. A failing plain `new` throws
@@ -27,4 +27,4 @@ class AllocationFailure {
   bool happened() { return disarmAllocationFailure(); }
 };
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

@@ -18,38 +18,9 @@
 #include "input/batch_dialogs.hpp"
 #include "report/report.hpp"
 #include "support/example_run.hpp"
+#include "support/report_lines.hpp"
 
 namespace tolvane::test {
-
-using testing::ScriptedDialogs;
-using testing::sourceFile;
-using testing::TempDir;
-
-// Every report line appended while it lives, in order.
-class ReportCapture {
- public:
-  ReportCapture() {
-    setReportLineObserver([this](int, const std::string& text) { lines.push_back(text); });
-  }
-  ~ReportCapture() { setReportLineObserver({}); }
-  ReportCapture(const ReportCapture&) = delete;
-  ReportCapture& operator=(const ReportCapture&) = delete;
-
-  bool contains(const std::string& part) const {
-    for (const std::string& l : lines) {
-      if (l.find(part) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::string all() const {
-    std::string text;
-    for (const std::string& l : lines)
-      text += l + "\n";
-    return text;
-  }
-
-  std::vector<std::string> lines;
-};
 
 // An input file holding `text`, with a flag that turns true when it is
 // closed, so tests can check that every path of a run closes INFILE.

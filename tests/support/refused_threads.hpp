@@ -6,7 +6,7 @@
 
 #include "matrix/parallel_for.hpp"
 
-namespace tolvane::testing {
+namespace tolvane::test {
 
 // While it lives, the first `allowed` thread starts that any loop asks for
 // succeed and every later one is refused.
@@ -27,4 +27,4 @@ class RefusedThreads {
   std::atomic<int> asked_{0};
 };
 
-}  // namespace tolvane::testing
+}  // namespace tolvane::test

@@ -13,7 +13,7 @@
 
 #include "engine/analysis_state.hpp"
 
-namespace tolvane::synth {
+namespace tolvane::test::synth {
 
 struct Options {
   int N = 30;
@@ -250,7 +250,6 @@ inline void fill(AnalysisState& s, const Analysis& d, int scalecode = 1) {
   s.SCALECODE = scalecode;
   s.LSPEND = 0;
   s.EPS = 1.0e-5f;
-  s.NOTELEVEL = 1;
   s.EQUALSV = 0;
   s.RSQ = toFloat(d.rsq);
   s.YSTD = toFloat(d.ystd);
@@ -275,4 +274,4 @@ inline void fill(AnalysisState& s, const Analysis& d, int scalecode = 1) {
   }
 }
 
-}  // namespace tolvane::synth
+}  // namespace tolvane::test::synth
