@@ -14,9 +14,9 @@
 #include "engine/analysis_state.hpp"
 #include "engine/path_dialog.hpp"
 #include "engine/select_shape.hpp"
+#include "input/batch_input_run.hpp"
 #include "model/bootstrap.hpp"
 #include "report/report.hpp"
-#include "support/example_run.hpp"
 
 namespace {
 
@@ -32,13 +32,18 @@ AnalysisState& wideState(Precision precision) {
   if (!ready[at]) {
     s.precision = precision;
     PrecisionScope scope(precision);
-    test::TempDir dir;
+    std::string dir = (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
+    if (::mkdtemp(dir.data()) == nullptr) std::abort();
+    const std::string example = TOLVANE_SOURCE_DIR "/examples/wide.ayq";
     std::vector<std::string> held;
     ReportCapture capture(&held);
-    if (!dir.ok() || !test::runDataFile(s, test::examplePath("wide.ayq"), dir.path())) std::abort();
-    test::PathPick pick(PathShape::kQShape, kStepsEight, "0.0");
-    if (!SELECT_SHAPE(s, pick)) std::abort();
+    ModelSettings settings;
+    settings.precision = precision;
+    const BatchInput input(std::fopen(example.c_str(), "r"), example, dir, 0);
+    if (input.file == nullptr || !runBatchInput(s, input, settings).completed()) std::abort();
+    if (!SELECT_SHAPE(s, PathSettings{PathShape::kQShape, "0.0", kStepsEight})) std::abort();
     s.files.closeBoth();
+    std::filesystem::remove_all(dir);
     ready[at] = true;
   }
   return s;

@@ -150,16 +150,6 @@ void ridgePath(AnalysisState& s) {
   }
 }
 
-class RidgeDialog : public PathDialog {
- public:
-  void run(PathDialogModel& m) override {
-    m.clickShape(PathShape::kQShape);
-    m.clickSteps(kStepsEight);
-    m.editQText("0.0");
-    m.ok();
-  }
-};
-
 // The output files go to the null device: their formatting is timed, the
 // disk is not.
 void openNullFiles(AnalysisState& s) {
@@ -173,10 +163,10 @@ void selectShape(benchmark::State& state, Mode mode) {
   AnalysisState s;
   analysedState(s, mode);
   openNullFiles(s);
-  RidgeDialog dialog;
+  const PathSettings ridge{PathShape::kQShape, "0.0", kStepsEight};
   for (auto _ : state) {
     resetReportStore();
-    if (!SELECT_SHAPE(s, dialog, static_cast<int>(state.range(0)))) state.SkipWithError("refused");
+    if (!SELECT_SHAPE(s, ridge, static_cast<int>(state.range(0)))) state.SkipWithError("refused");
   }
   state.counters["steps"] = s.NSTEPS;
 }

@@ -13,20 +13,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// Beside the summary file: <summary base>_intervals.csv; empty when no
-// summary file was named.
-std::string csvPathOf(const AnalysisState& s) {
-  std::string base = s.files.SUMMNAME;
-  if (base.empty()) return {};
-  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".syq") == 0)
-    base.resize(base.size() - 4);
-  return s.files.pathOf(base + "_intervals.csv");
-}
-
-}  // namespace
-
 InferenceIntervals::InferenceIntervals(MainFrame* frame) : QObject(frame), frame_(frame) {
   timer_.setInterval(100);
   connect(&timer_, &QTimer::timeout, this, &InferenceIntervals::poll);
@@ -61,7 +47,7 @@ bool InferenceIntervals::start(const BootstrapSettings& settings) {
       REPORT_SHOW();
       return;
     }
-    const std::string csv = csvPathOf(*s);
+    const std::string csv = intervalsCsvPath(*s, {}, s->pathsTraced);
     std::string csvName;
     if (!csv.empty()) {
       if (writeBootstrapCsv(*result, csv, &why)) {

@@ -21,7 +21,7 @@ bool askBootstrapSettings(QWidget* parent, BootstrapSettings* settings) {
 
   auto* resamples = new QSpinBox(&dialog);
   resamples->setObjectName(QStringLiteral("resamples"));
-  resamples->setRange(10, 100000);
+  resamples->setRange(kMinResamples, kMaxResamples);
   resamples->setValue(
       stored.value(QStringLiteral("intervals/resamples"), kDefaultResamples).toInt());
   auto* seed = new QSpinBox(&dialog);
@@ -31,7 +31,7 @@ bool askBootstrapSettings(QWidget* parent, BootstrapSettings* settings) {
       stored.value(QStringLiteral("intervals/seed"), static_cast<int>(kDefaultSeed)).toInt());
   auto* level = new QDoubleSpinBox(&dialog);
   level->setObjectName(QStringLiteral("level"));
-  level->setRange(50.0, 99.9);
+  level->setRange(kMinLevel * 100.0, kMaxLevel * 100.0);
   level->setDecimals(1);
   level->setSuffix(QStringLiteral(" %"));
   level->setValue(stored.value(QStringLiteral("intervals/level"), kDefaultLevel).toDouble() *

@@ -3,21 +3,16 @@
 // stage, the accelerators, and the dispatch of every command.
 #pragma once
 
-#include <QProgressDialog>
-#include <QTimer>
-#include <atomic>
-#include <memory>
-
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/data_file_run.hpp"
 #include "app/menu_table.hpp"
-#include "input/batch_input_run.hpp"
-#include "model/model_results.hpp"
+#include "model/desktop_analysis.hpp"
 
 class QDialog;
 class QMdiArea;
@@ -27,6 +22,7 @@ class QMdiSubWindow;
 namespace tolvane {
 
 struct AnalysisState;
+class AnalysisCommands;
 class BatchRunner;
 class InferenceIntervals;
 class ReportWindow;
@@ -37,7 +33,7 @@ class MainFrame : public QMainWindow {
  public:
   // The batch input run on the worker thread, which holds runMutex around
   // it. It owns input.file and closes it.
-  using BatchInputRun = std::function<void(AnalysisState&, BatchInput input)>;
+  using BatchInputRun = DataFileRun::BatchInputRun;
 
   // Builds the frame with the scroll menu bar and the report window, and
   // installs the core's hooks (report observer, stage hooks) for its life.
@@ -53,16 +49,20 @@ class MainFrame : public QMainWindow {
   // progress dialog whose Cancel stops the reading, leaving out the columns
   // named in `leaveOut`. False when the file does not open or a run is going
   // on (which a message box then says).
-  bool startBatchInput(const QString& path, const QStringList& leaveOut = {});
+  bool startBatchInput(const QString& path, const QStringList& leaveOut = {}) {
+    return dataFiles_->startBatchInput(path, leaveOut);
+  }
 
   // Opens a data file as File > Read Batch Input does once a file is chosen
   // (the run's dialogs follow); `tolvane FILE` comes here. A file that does
   // not open gets a message box naming it and the system's reason. Columns
   // named in `leaveOut` are not read (delimited text).
-  bool openChosenFile(const QString& path, const QStringList& leaveOut = {});
+  bool openChosenFile(const QString& path, const QStringList& leaveOut = {}) {
+    return dataFiles_->openChosenFile(path, leaveOut);
+  }
 
   // Replaces the run that Read Batch Input starts (tests).
-  void setBatchInputRun(BatchInputRun run) { batchRun_ = std::move(run); }
+  void setBatchInputRun(BatchInputRun run) { dataFiles_->setRun(std::move(run)); }
 
   MenuStage stage() const { return stage_; }
   QMdiArea* mdiArea() const { return mdi_; }
@@ -71,6 +71,7 @@ class MainFrame : public QMainWindow {
   BatchRunner& runner() const { return *runner_; }
   InferenceIntervals& intervals() const { return *intervals_; }
   AnalysisState& state() const { return state_; }
+  const DesktopAnalysis& analysis() const { return analysis_; }
   // Commands waiting for the running batch input to finish.
   const std::vector<int>& pendingCommands() const { return pending_; }
 
@@ -104,10 +105,6 @@ class MainFrame : public QMainWindow {
  private:
   std::mutex failuresMutex_;
   std::vector<std::string> failures_;  // output failures not yet shown
-  void readBatchInput();
-  void openDataFile();
-  bool refuseWhileRunning();
-  void showReadProgress();
   void placeOnScreen();
   void createReportWindow();
   // Window > Report Window: the report window shown and active, made anew
@@ -119,69 +116,30 @@ class MainFrame : public QMainWindow {
   void closeAllChildren();
   void closeFiles();
   void lineThickness();
-  void selectShape();
-  // The model layer after a path: criteria, the extent the current request
-  // chooses and the fit there, reported and shown on the charts.
-  void fitChosenExtent(bool withCriteria);
-  void chooseExtent();
-  void choosePrecision();
-  void displayInferenceIntervals();
-  void saveModelFile();
   void openGraph(int id);
   void forwardToActiveChild(int id);
   // True (and the command queued) when a batch input run holds the state.
   bool waitForRun(int id);
   void runFinished();
-  // Delimited text stopped on a column holding text: offers to read the file
-  // again without it.
-  void offerToLeaveOut(const QString& path, QStringList leaveOut, const QString& column);
   void subWindowActivated(QMdiSubWindow* window);
   void fillWindowList(QMenu* menu);
   bool isGraphChild(QMdiSubWindow* window) const;
 
   AnalysisState& state_;
+  // The extent request, the results of the current path and the data file
+  // they came from.
+  DesktopAnalysis analysis_;
   QMdiArea* mdi_;
   QPointer<ReportWindow> reportWindow_;
   QPointer<QDialog> help_;
   QPointer<QMdiSubWindow> lastActive_;
   BatchRunner* runner_;
   InferenceIntervals* intervals_;
-  BatchInputRun batchRun_;
+  DataFileRun* dataFiles_;
+  std::unique_ptr<AnalysisCommands> commands_;
   MenuStage stage_ = MenuStage::Scroll;
   std::vector<int> pending_;
   bool placed_ = false;
-  // Where the next open-file dialog starts: the directory of the last
-  // chosen file, at first the working directory.
-  QString lastDirectory_;
-  // The reading of delimited text: the worker stores its progress, the GUI
-  // polls it and may ask to cancel; atomics, so no event crosses threads.
-  struct ReadProgress {
-    std::atomic<int> permille{-1};
-    std::atomic<bool> cancel{false};
-  };
-  std::shared_ptr<ReadProgress> readProgress_;
-  QTimer* progressTimer_ = nullptr;
-  QPointer<QProgressDialog> progressDialog_;
-  // The extent request of Path > Choose Extent (the CLIK minimum at first),
-  // the results of the current path and the input file they came from.
-  ExtentRequest extentRequest_;
-  ModelResults model_;
-  std::string inputPath_;
-  // The frame's part of the analysis as it was when a run began, put back
-  // when the run is cancelled.
-  struct BeforeRun {
-    Precision precision = Precision::kDouble;
-    std::string inputPath;
-    ModelResults model;
-  };
-  BeforeRun beforeRun_;
-  std::atomic<bool> lastRunCancelled_{false};
-  // The delimited text the run reads, the columns it leaves out, and the
-  // column whose text stopped it (set by the run's thread).
-  QString runPath_;
-  QStringList runLeaveOut_;
-  std::mutex textColumnMutex_;
-  std::string textColumn_;
 };
 
 }  // namespace tolvane

@@ -19,10 +19,4 @@ void savePrecisionSetting(Precision precision) {
                                                 : QStringLiteral("double"));
 }
 
-QString precisionLabel(Precision precision) {
-  return precision == Precision::kSingle
-             ? QStringLiteral("single precision (the classic arithmetic, about 7 digits)")
-             : QStringLiteral("double precision (about 16 significant digits)");
-}
-
 }  // namespace tolvane

@@ -2,8 +2,6 @@
 // ("precision": "double", the default, or "single").
 #pragma once
 
-#include <QString>
-
 #include "engine/analysis_state.hpp"
 
 namespace tolvane {
@@ -13,8 +11,5 @@ namespace tolvane {
 // round to now is storePrecision() of the matrix layer.
 Precision precisionSetting();
 void savePrecisionSetting(Precision precision);
-
-// "double precision (about 16 significant digits)" or the single one.
-QString precisionLabel(Precision precision);
 
 }  // namespace tolvane

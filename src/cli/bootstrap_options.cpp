@@ -25,15 +25,6 @@ Inference intervals (Visualize > Display Inference Intervals), raw data only:
   with them; --extent chooses the extent of the data and of every resample. The same seed gives the same intervals on any machine.
 )";
 
-std::string csvPath(const AnalysisState& s, const std::string& folder, int number) {
-  const std::string name = "path" + std::to_string(number) + "_intervals.csv";
-  if (!folder.empty()) return (std::filesystem::path(folder) / name).string();
-  std::string base = s.files.SUMMNAME;
-  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".syq") == 0)
-    base.resize(base.size() - 4);
-  return s.files.pathOf(base + "_" + name);
-}
-
 }  // namespace
 
 void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
@@ -41,13 +32,13 @@ void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
   app.add_option("--bootstrap", o.resamples,
                  "Inference intervals from B resamples of the observations after each path "
                  "(raw data only; 1000 is a good choice)")
-      ->check(CLI::Range(1, 1000000))
+      ->check(CLI::Range(kMinResamples, kMaxResamples))
       ->option_text("B");
   app.add_option("--seed", o.seed, "Seed of the resampling (default 1)")
       ->check(CLI::NonNegativeNumber)
       ->option_text("S");
   app.add_option("--level", o.level, "Two-sided level of the intervals (default 0.90)")
-      ->check(CLI::Range(0.5, 0.999))
+      ->check(CLI::Range(kMinLevel, kMaxLevel))
       ->option_text("L");
 }
 
@@ -77,7 +68,7 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     return kExitUsage;
   }
 
-  const std::string path = csvPath(state, csvFolder, number);
+  const std::string path = intervalsCsvPath(state, csvFolder, number);
   if (!csvFolder.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(csvFolder, ec);

@@ -149,14 +149,6 @@ std::optional<PathChoice> parsePathChoice(const std::string& given, std::string*
   return c;
 }
 
-void OptionPathDialog::run(PathDialogModel& model) {
-  model.clickShape(shape_);
-  model.clickSteps(steps_);
-  cut_ = model.editQText(q_);
-  kept_ = model.qText();
-  model.ok();
-}
-
 namespace {
 
 bool writeModelCsvs(const AnalysisState& state, const ModelResults& results,
@@ -168,6 +160,91 @@ bool writeModelCsvs(const AnalysisState& state, const ModelResults& results,
   if (!writeFileAtomically(base + "fit.csv", fitCsv(results.fit), why)) return false;
   return state.XPXFORM != 0 ||
          writeFileAtomically(base + "fitted.csv", fittedValuesCsv(state, results.fit), why);
+}
+
+// One Select Shape and the model layer after it, printed as the report.
+struct TracedPath {
+  bool done = false;    // the path was traced and written
+  bool chosen = false;  // its extent was chosen and fitted
+  ModelResults results;
+  std::string why;  // why no extent was chosen
+};
+
+TracedPath tracePath(AnalysisState& state, SettingsPath& dialog, const ExtentRequest& request,
+                     std::ostream& out) {
+  TracedPath p;
+  ReportPrinter printer(out);
+  p.done = SELECT_SHAPE(state, dialog);
+  if (p.done) {
+    p.chosen = computeModelResults(state, request, &p.results, &p.why);
+    reportModelResults(state, p.results, p.why);
+    publishModelResults(state, p.results);
+  }
+  return p;
+}
+
+// What the Q field did to the Q given: cut to its four characters, or
+// clamped to -5..5 by the path.
+void sayQ(const AnalysisState& state, const SettingsPath& dialog, PathShape shape,
+          const std::string& given, std::ostream& err) {
+  if (shape != PathShape::kQShape) return;
+  const std::string& q = dialog.keptQ();
+  if (dialog.qCut()) {
+    err << "tolvane-batch: the Q field keeps 4 characters, so " << given << " was taken as Q " << q
+        << "\n";
+  }
+  const double typed = std::strtod(q.c_str(), nullptr);
+  if (typed > 5.0 || typed < -5.0) {
+    char used[16];
+    std::snprintf(used, sizeof used, "%.1f", static_cast<double>(state.QSHAPE));
+    err << "tolvane-batch: Q " << q << " lies outside -5 to 5; the path used Q " << used << "\n";
+  }
+}
+
+// The extent's word on the path; kExitUsage when an --extent given could not
+// be chosen, else kExitCompleted.
+int sayExtent(const PathOptions& options, const TracedPath& p, std::ostream& err) {
+  const std::string extentOption = options.extent.empty() ? "clik" : options.extent;
+  if (!p.chosen && !options.extent.empty()) {
+    err << "tolvane-batch: --extent " << extentOption << ": " << p.why << "\n";
+    return kExitUsage;
+  }
+  if (!p.chosen) {
+    err << "tolvane-batch: no extent chosen: " << p.why << "\n";
+  } else if (!p.results.fit.extent.warning.empty()) {
+    err << "tolvane-batch: --extent " << extentOption << ": " << p.results.fit.extent.warning
+        << "\n";
+  }
+  return kExitCompleted;
+}
+
+void sayTraced(const AnalysisState& state, int number, PathShape shape, const TracedPath& p,
+               std::ostream& err) {
+  err << "tolvane-batch: path " << number << " (" << namesOf(shape).word << ") traced in "
+      << state.NSTEPS << " steps";
+  if (p.chosen) {
+    char extent[64];
+    std::snprintf(extent, sizeof extent, "%.4g", p.results.fit.extent.mcal);
+    err << "; extent MCAL = " << extent << " (" << extentRequestLabel(p.results.fit.extent.request)
+        << ")";
+  }
+  err << "\n";
+}
+
+// The --path choices in order, one Select Shape each; none gives one with
+// the other options. False with the message on err for a bad choice.
+bool pathChoices(const PathOptions& options, std::vector<PathChoice>* runs, std::ostream& err) {
+  for (const std::string& given : options.paths) {
+    std::string why;
+    std::optional<PathChoice> choice = parsePathChoice(given, &why);
+    if (!choice) {
+      err << "tolvane-batch: --path: " << why << "\n";
+      return false;
+    }
+    runs->push_back(*choice);
+  }
+  if (runs->empty()) runs->push_back(PathChoice{});
+  return true;
 }
 
 }  // namespace
@@ -189,42 +266,20 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     }
   }
   std::vector<PathChoice> runs;
-  for (const std::string& given : options.paths) {
-    std::string why;
-    std::optional<PathChoice> choice = parsePathChoice(given, &why);
-    if (!choice) {
-      err << "tolvane-batch: --path: " << why << "\n";
-      return kExitUsage;
-    }
-    runs.push_back(*choice);
-  }
-  if (runs.empty()) runs.push_back(PathChoice{});
+  if (!pathChoices(options, &runs, err)) return kExitUsage;
   // Options are checked when read; a bad value here falls back to the default.
-  PathShape shape = pathShapeOfWord(options.shape).value_or(PathShape::kQShape);
-  int steps = stepsButtonOf(options.steps).value_or(kStepsFour);
-  std::string q = options.qText;
+  PathSettings path{pathShapeOfWord(options.shape).value_or(PathShape::kQShape), options.qText,
+                    stepsButtonOf(options.steps).value_or(kStepsFour)};
   int number = 0;
   int bootStatus = kExitCompleted;
   for (const PathChoice& c : runs) {
     ++number;
-    shape = c.shape.value_or(shape);
-    steps = c.stepsButton.value_or(steps);
-    q = c.qText.value_or(q);
-    OptionPathDialog dialog(shape, q, steps);
-    bool done = false;
-    ModelResults results;
-    bool chosen = false;
-    std::string why;
-    {
-      ReportPrinter printer(out);
-      done = SELECT_SHAPE(state, dialog);
-      if (done) {
-        chosen = computeModelResults(state, *request, &results, &why);
-        reportModelResults(state, results, why);
-        publishModelResults(state, results);
-      }
-    }
-    if (!done) {
+    path.shape = c.shape.value_or(path.shape);
+    path.stepsButton = c.stepsButton.value_or(path.stepsButton);
+    path.qText = c.qText.value_or(path.qText);
+    SettingsPath dialog(path);
+    TracedPath traced = tracePath(state, dialog, *request, out);
+    if (!traced.done) {
       if (!state.files.failure().empty()) {
         err << "tolvane-batch: " << state.files.failure()
             << "; this run's output files were removed\n";
@@ -233,52 +288,22 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
       }
       return kExitStopped;
     }
-    const std::string given = c.given.empty() ? "--q " + q : "--path " + c.given;
-    if (dialog.qCut() && shape == PathShape::kQShape) {
-      err << "tolvane-batch: the Q field keeps 4 characters, so " << given << " was taken as Q "
-          << dialog.keptQ() << "\n";
-    }
+    sayQ(state, dialog, path.shape, c.given.empty() ? "--q " + path.qText : "--path " + c.given,
+         err);
     // What was kept is remembered: the next path starts from it.
-    q = dialog.keptQ();
-    if (shape == PathShape::kQShape) {
-      const double typed = std::strtod(q.c_str(), nullptr);
-      if (typed > 5.0 || typed < -5.0) {
-        char used[16];
-        std::snprintf(used, sizeof used, "%.1f", static_cast<double>(state.QSHAPE));
-        err << "tolvane-batch: Q " << q << " lies outside -5 to 5; the path used Q " << used
-            << "\n";
-      }
-    }
+    path.qText = dialog.keptQ();
     if (!options.tracesCsv.empty()) {
       std::string csvWhy;
       if (!writeTraceCsvs(state, options.tracesCsv, number, &csvWhy) ||
-          (results.valid && !writeModelCsvs(state, results, options.tracesCsv, number, &csvWhy))) {
+          (traced.results.valid &&
+           !writeModelCsvs(state, traced.results, options.tracesCsv, number, &csvWhy))) {
         err << "tolvane-batch: " << csvWhy << "\n";
         return kExitStopped;
       }
     }
-    const std::string extentOption = options.extent.empty() ? "clik" : options.extent;
-    if (!chosen && !options.extent.empty()) {
-      err << "tolvane-batch: --extent " << extentOption << ": " << why << "\n";
-      return kExitUsage;
-    }
-    if (!chosen) {
-      err << "tolvane-batch: no extent chosen: " << why << "\n";
-    } else if (!results.fit.extent.warning.empty()) {
-      err << "tolvane-batch: --extent " << extentOption << ": " << results.fit.extent.warning
-          << "\n";
-    }
-
-    err << "tolvane-batch: path " << number << " (" << namesOf(shape).word << ") traced in "
-        << state.NSTEPS << " steps";
-    if (chosen) {
-      char extent[64];
-      std::snprintf(extent, sizeof extent, "%.4g", results.fit.extent.mcal);
-      err << "; extent MCAL = " << extent << " (" << extentRequestLabel(results.fit.extent.request)
-          << ")";
-    }
-    err << "\n";
-    if (last != nullptr) *last = std::move(results);
+    if (const int status = sayExtent(options, traced, err); status != kExitCompleted) return status;
+    sayTraced(state, number, path.shape, traced, err);
+    if (last != nullptr) *last = std::move(traced.results);
     if (const int status = writePathPlots(options.plots, state, number, err);
         status != kExitCompleted) {
       return status;

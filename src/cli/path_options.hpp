@@ -59,26 +59,6 @@ std::optional<int> stepsButtonOf(int steps);
 // nothing and sets *why when it is not one.
 std::optional<PathChoice> parsePathChoice(const std::string& given, std::string* why);
 
-// The dialog as the batch tool answers it: clicks the shape and steps
-// buttons and types the Q text, as a user would, then OK.
-class OptionPathDialog : public PathDialog {
- public:
-  OptionPathDialog(PathShape shape, std::string qText, int stepsButton)
-      : shape_(shape), q_(std::move(qText)), steps_(stepsButton) {}
-  void run(PathDialogModel& model) override;
-
-  // After run(): whether the Q field cut the text, and what it kept.
-  bool qCut() const { return cut_; }
-  const std::string& keptQ() const { return kept_; }
-
- private:
-  PathShape shape_;
-  std::string q_;
-  int steps_;
-  bool cut_ = false;
-  std::string kept_;
-};
-
 // Runs the Select Shape commands the options ask for on an analysed state,
 // each followed by the comparison criteria and the fit at the chosen extent,
 // printing the report lines on `out` and notes and problems on `err`, and

@@ -102,6 +102,7 @@ void AnalysisState::reset() {
     name.clear();
   RANK = 0;
   NSTEPS = 0;
+  pathsTraced = 0;
   LSPEND = 1;
   lineWidth = 1;
 }

@@ -206,6 +206,9 @@ struct AnalysisData {
   MatrixRec THREEYQ;  // the three extent likelihood criteria ("3YQ")
   MatrixRec QYQ;      // the path-shape table, kept after it is written for export
   MatrixRec KYQ;      // re-regression matrix: filled by no computation
+  // Paths traced (and written) on these data, the current one included:
+  // the number in the names of a path's own files.
+  int pathsTraced = 0;
   // Filled by the model layer after each Select Shape: the comparison
   // criteria (GCV, PRESS, AIC, BIC; NSTEPS x 4, each divided by its own
   // minimum, NaN where one does not exist) and the MCAL marks the trace

@@ -16,6 +16,32 @@ double correlationScale(PathShape shape, double rho, double eps) {
   return x > eps ? x : eps;
 }
 
+// One axis's delta factor at k, its scale x, and the factor's fall with k
+// (*slope = -d delta / dk).
+double axisFactor(PathShape shape, double k, double x, double* slope) {
+  switch (shape) {
+    case PathShape::kQShape: {
+      const double den = 1.0 + k * x;
+      *slope = x / (den * den);
+      return 1.0 / den;
+    }
+    case PathShape::kCrosr: {
+      const double den = 1.0 + k / x;
+      *slope = (1.0 / x) / (den * den);
+      return 1.0 / den;
+    }
+    case PathShape::kGarrote:
+    case PathShape::kLasso:  // k is a threshold
+      if (k < x) {
+        *slope = 1.0 / x;
+        return 1.0 - k / x;
+      }
+      break;
+  }
+  *slope = 0.0;
+  return 0.0;
+}
+
 }  // namespace
 
 bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& delta, double* k) {
@@ -67,29 +93,8 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
     e = m - R;
     double d = 0.0;
     for (int i = 1; i <= R; ++i) {
-      double di = 0.0;
       double slope = 0.0;
-      switch (shape) {
-        case PathShape::kQShape: {
-          const double den = 1.0 + kk * x[i];
-          di = 1.0 / den;
-          slope = x[i] / (den * den);
-          break;
-        }
-        case PathShape::kCrosr: {
-          const double den = 1.0 + kk / x[i];
-          di = 1.0 / den;
-          slope = (1.0 / x[i]) / (den * den);
-          break;
-        }
-        case PathShape::kGarrote:
-        case PathShape::kLasso:  // k is a threshold
-          if (kk < x[i]) {
-            di = 1.0 - kk / x[i];
-            slope = 1.0 / x[i];
-          }
-          break;
-      }
+      const double di = axisFactor(shape, kk, x[i], &slope);
       delta[i] = di;
       e += di;
       d += slope;

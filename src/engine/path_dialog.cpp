@@ -45,4 +45,12 @@ void PathDialogModel::ok() {
   ended_ = true;
 }
 
+void SettingsPath::run(PathDialogModel& model) {
+  model.clickShape(settings_.shape);
+  model.clickSteps(settings_.stepsButton);
+  cut_ = model.editQText(settings_.qText);
+  kept_ = model.qText();
+  model.ok();
+}
+
 }  // namespace tolvane

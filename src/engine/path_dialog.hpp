@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/analysis_state.hpp"
 
@@ -47,6 +48,32 @@ class PathDialog {
  public:
   virtual ~PathDialog() = default;
   virtual void run(PathDialogModel& model) = 0;
+};
+
+// What a path needs, as the dialog holds it: the shape, the Q text (the
+// Q-shape's; the field keeps four characters) and the steps button
+// (kStepsOne, kStepsFour or kStepsEight: 1, 4 or 8 steps per unit of MCAL).
+struct PathSettings {
+  PathShape shape = PathShape::kQShape;
+  std::string qText = "0.0";
+  int stepsButton = kStepsFour;
+};
+
+// The dialog answered from settings by its own rules, for callers that are
+// not a person: the batch tool, resampling, fuzzers and benchmarks.
+class SettingsPath : public PathDialog {
+ public:
+  explicit SettingsPath(PathSettings settings) : settings_(std::move(settings)) {}
+  void run(PathDialogModel& model) override;
+
+  // After run(): whether the Q field cut the text, and what it kept.
+  bool qCut() const { return cut_; }
+  const std::string& keptQ() const { return kept_; }
+
+ private:
+  PathSettings settings_;
+  bool cut_ = false;
+  std::string kept_;
 };
 
 }  // namespace tolvane

@@ -510,6 +510,34 @@ bool writeTraces(const AnalysisState& s) {
   return made;
 }
 
+// The inferior direction keeps the sense of the step before it, and is
+// finally turned to make an acute angle with the least squares coefficients.
+void orientInferiorDirections(AnalysisState& s, PathWork& pw) {
+  const int nsteps = s.NSTEPS, p = s.P;
+  for (int step = 2; step <= nsteps; ++step) {
+    if (!pw.inferior[step]) continue;
+    const Array1<double> prev = s.IYQ.data[step - 1];
+    const Array1<double> w = pw.directionRow(step);
+    double d = 0.0;
+    for (int j = 1; j <= p; ++j)
+      d = stored(d + prev[j] * w[j]);
+    const Array1<double> row = s.IYQ.data[step];
+    for (int j = 1; j <= p; ++j)
+      row[j] = d >= 0.0 ? w[j] : negated(w[j]);
+  }
+  const Array1<double> last = s.IYQ.data[nsteps];
+  const Array1<double> ols = s.CYQ.data[1];
+  double d = 0.0;
+  for (int j = 1; j <= p; ++j)
+    d = stored(d + last[j] * ols[j]);
+  if (d >= 0.0) return;
+  for (int step = 1; step <= nsteps; ++step) {
+    const Array1<double> row = s.IYQ.data[step];
+    for (int j = 1; j <= p; ++j)
+      row[j] = negated(row[j]);
+  }
+}
+
 // The whole walk; false when memory ran short (the traces may then be
 // partly filled: the caller empties them).
 bool tracePath(AnalysisState& s, int threads) {
@@ -568,34 +596,7 @@ bool tracePath(AnalysisState& s, int threads) {
 
   if (!runSteps(pw, nsteps, threads)) return false;
 
-  // The inferior direction keeps the sense of the step before it.
-  for (int step = 2; step <= nsteps; ++step) {
-    if (!pw.inferior[step]) continue;
-    const Array1<double> prev = s.IYQ.data[step - 1];
-    const Array1<double> w = pw.directionRow(step);
-    double d = 0.0;
-    for (int j = 1; j <= p; ++j)
-      d = stored(d + prev[j] * w[j]);
-    const Array1<double> row = s.IYQ.data[step];
-    for (int j = 1; j <= p; ++j)
-      row[j] = d >= 0.0 ? w[j] : negated(w[j]);
-  }
-  // Finally it is turned to make an acute angle with the least squares
-  // coefficients.
-  {
-    const Array1<double> last = s.IYQ.data[nsteps];
-    const Array1<double> ols = s.CYQ.data[1];
-    double d = 0.0;
-    for (int j = 1; j <= p; ++j)
-      d = stored(d + last[j] * ols[j]);
-    if (d < 0.0) {
-      for (int step = 1; step <= nsteps; ++step) {
-        const Array1<double> row = s.IYQ.data[step];
-        for (int j = 1; j <= p; ++j)
-          row[j] = negated(row[j]);
-      }
-    }
-  }
+  orientInferiorDirections(s, pw);
   return memoryErrorCount() == shortages && writeTraces(s);
 }
 

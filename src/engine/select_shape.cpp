@@ -152,8 +152,16 @@ bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
     outputFailed(why);
     return false;
   }
-  if (traced) offerVisualizeMenu();
+  if (traced) {
+    ++s.pathsTraced;
+    offerVisualizeMenu();
+  }
   return traced;
+}
+
+bool SELECT_SHAPE(AnalysisState& s, const PathSettings& settings, int threads) {
+  SettingsPath dialog(settings);
+  return SELECT_SHAPE(s, dialog, threads);
 }
 
 }  // namespace tolvane

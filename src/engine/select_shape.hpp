@@ -18,6 +18,8 @@ namespace tolvane {
 // when a batch input run holds the state (runMutex) or when no completed
 // analysis exists (LSPEND != 0 or RANK < 1). Holds runMutex while it runs.
 bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads = 0);
+// The same with the dialog answered from settings (SettingsPath).
+bool SELECT_SHAPE(AnalysisState& s, const PathSettings& settings, int threads = 0);
 
 // QWEIGHT for the Q-shape family: SVAL(i)^(2(Q - 1)) for the kept axes (1
 // when Q is 1), 0 beyond the rank.

@@ -32,6 +32,7 @@
 #include <string>
 #include <string_view>
 
+#include "graph/chart_axes.hpp"
 #include "report/output_file.hpp"
 
 namespace tolvane {
@@ -55,52 +56,19 @@ constexpr int kDashCount = sizeof(kDashes) / sizeof(kDashes[0]);
 constexpr double kHitTolerance = 6.0;
 
 double distanceToSegment(QPointF p, QPointF a, QPointF b) {
-  const double dx = b.x() - a.x();
-  const double dy = b.y() - a.y();
-  const double len2 = dx * dx + dy * dy;
-  double t = 0.0;
-  if (len2 > 0.0) t = std::clamp(((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / len2, 0.0, 1.0);
-  const double ex = a.x() + t * dx - p.x();
-  const double ey = a.y() + t * dy - p.y();
-  return std::sqrt(ex * ex + ey * ey);
+  return tolvane::distanceToSegment(p.x(), p.y(), a.x(), a.y(), b.x(), b.y());
 }
 
 double distance(QPointF p, QPointF q) {
   return std::hypot(p.x() - q.x(), p.y() - q.y());
 }
 
-// A step of 1, 2, 2.5 or 5 times a power of ten that cuts span into about
-// `parts` intervals; never below minStep.
-double niceStep(double span, double parts, double minStep) {
-  const double rough = span / parts;
-  const double mag = std::pow(10.0, std::floor(std::log10(rough)));
-  double step = mag;
-  for (double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
-    step = f * mag;
-    if (rough <= step) break;
-  }
-  return std::max(step, minStep);
-}
-
-// A printf format that shows multiples of step without noise digits.
-QString labelFormat(double step) {
-  if (!(step >= 1e-6 && step < 1e7)) return QStringLiteral("%.3g");
-  int decimals = 0;
-  while (decimals < 7 && std::fabs(step * std::pow(10.0, decimals) -
-                                   std::round(step * std::pow(10.0, decimals))) > 1e-9) {
-    ++decimals;
-  }
-  return QStringLiteral("%.%1f").arg(decimals);
-}
-
-// Marks at whole multiples of step, so that 0 is always one of them when it
-// is in range (and reads "0", not a rounding remainder).
-void setMarks(QValueAxis* axis, double lo, double hi, double step) {
-  axis->setRange(lo, hi);
+void setMarks(QValueAxis* axis, const AxisScale& scale) {
+  axis->setRange(scale.lo, scale.hi);
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0.0);
-  axis->setTickInterval(step);
-  axis->setLabelFormat(labelFormat(step));
+  axis->setTickInterval(scale.step);
+  axis->setLabelFormat(QString::fromStdString(scale.format));
 }
 
 }  // namespace
@@ -249,7 +217,7 @@ void TraceChart::addBands(int rows, double* yLo, double* yHi) {
   }
 }
 
-void TraceChart::finishSetup() {
+void TraceChart::clearChart() {
   chart_->removeAllSeries();
   for (QAbstractAxis* axis : chart_->axes()) {
     chart_->removeAxis(axis);
@@ -261,17 +229,9 @@ void TraceChart::finishSetup() {
   marked_.reset();  // a ring on the old data would point at nothing
   marker_->setVisible(false);
   markSeries_.clear();
-  chart_->setTitle(title_);
+}
 
-  const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
-  double xLo = 0.0, xHi = 1.0;
-  double yLo = std::numeric_limits<double>::infinity();
-  double yHi = -yLo;
-  if (rows > 0) {
-    xLo = *std::min_element(x_.begin(), x_.begin() + rows);
-    xHi = *std::max_element(x_.begin(), x_.begin() + rows);
-  }
-
+void TraceChart::addTraces(int rows, double* yLo, double* yHi) {
   for (int j = 0; j < cols_ && rows > 0; ++j) {
     auto* s = new QLineSeries();
     s->setName(seriesName(j));
@@ -282,8 +242,8 @@ void TraceChart::finishSetup() {
       if (!std::isfinite(y) || !std::isfinite(x_[i])) continue;
       points.append(QPointF(x_[i], y));
       plotted.push_back(i);
-      yLo = std::min(yLo, y);
-      yHi = std::max(yHi, y);
+      *yLo = std::min(*yLo, y);
+      *yHi = std::max(*yHi, y);
     }
     s->replace(points);
     QPen pen(kPalette[j % kPaletteSize]);
@@ -295,28 +255,45 @@ void TraceChart::finishSetup() {
     series_.push_back(s);
     plottedRows_.push_back(std::move(plotted));
   }
+  if (rows > 0) addBands(rows, yLo, yHi);
+}
 
-  if (rows > 0) addBands(rows, &yLo, &yHi);
-  if (!(yLo <= yHi)) {
-    yLo = 0.0;
-    yHi = 1.0;
-  }
-  if (yHi - yLo < 1e-12 * std::max(1.0, std::fabs(yHi))) {
-    const double pad = std::max(1e-3, std::fabs(yHi) * 0.1);
-    yLo -= pad;
-    yHi += pad;
-  }
-  if (!(xHi > xLo)) xHi = xLo + 1.0;
+void TraceChart::addExtentMark(QValueAxis* xAxis, QValueAxis* yAxis) {
+  auto* mark = new QLineSeries();
+  mark->setName(markName_);
+  mark->append(*markX_, yAxis->min());
+  mark->append(*markX_, yAxis->max());
+  QPen pen(Qt::black);
+  pen.setStyle(Qt::DashLine);
+  pen.setWidthF(1.5);
+  mark->setPen(pen);
+  chart_->addSeries(mark);
+  mark->attachAxis(xAxis);
+  mark->attachAxis(yAxis);
+}
 
-  // MCAL runs from 0 to the rank: marks at whole values, at most about ten.
+void TraceChart::finishSetup() {
+  clearChart();
+  chart_->setTitle(title_);
+
+  const int rows = std::min<int>(rows_, static_cast<int>(x_.size()));
+  double xLo = 0.0, xHi = 1.0;
+  double yLo = std::numeric_limits<double>::infinity();
+  double yHi = -yLo;
+  if (rows > 0) {
+    xLo = *std::min_element(x_.begin(), x_.begin() + rows);
+    xHi = *std::max_element(x_.begin(), x_.begin() + rows);
+  }
+  addTraces(rows, &yLo, &yHi);
+
+  const AxisScale xScale = mcalScale(xLo, xHi);
+  const AxisScale yScale = valueScale(yLo, yHi);
   auto* xAxis = new QValueAxis();
   xAxis->setTitleText(xTitle_);
-  setMarks(xAxis, xLo, xHi, niceStep(xHi - xLo, 10.0, xHi - xLo >= 1.0 ? 1.0 : 0.0));
-  // The trace's range rounded outward to whole steps.
+  setMarks(xAxis, xScale);
   auto* yAxis = new QValueAxis();
   yAxis->setTitleText(yTitle_);
-  const double yStep = niceStep(yHi - yLo, 5.0, 0.0);
-  setMarks(yAxis, std::floor(yLo / yStep) * yStep, std::ceil(yHi / yStep) * yStep, yStep);
+  setMarks(yAxis, yScale);
   chart_->addAxis(xAxis, Qt::AlignBottom);
   chart_->addAxis(yAxis, Qt::AlignLeft);
   for (QLineSeries* s : series_) {
@@ -327,23 +304,8 @@ void TraceChart::finishSetup() {
     b->attachAxis(xAxis);
     b->attachAxis(yAxis);
   }
-  if (markX_ && rows > 0) {
-    auto* mark = new QLineSeries();
-    mark->setName(markName_);
-    mark->append(*markX_, yAxis->min());
-    mark->append(*markX_, yAxis->max());
-    QPen pen(Qt::black);
-    pen.setStyle(Qt::DashLine);
-    pen.setWidthF(1.5);
-    mark->setPen(pen);
-    chart_->addSeries(mark);
-    mark->attachAxis(xAxis);
-    mark->attachAxis(yAxis);
-  }
-  if (!series_.empty()) {
-    addVerticalMarks(xAxis, yAxis, xLo, xHi, std::floor(yLo / yStep) * yStep,
-                     std::ceil(yHi / yStep) * yStep);
-  }
+  if (markX_ && rows > 0) addExtentMark(xAxis, yAxis);
+  if (!series_.empty()) addVerticalMarks(xAxis, yAxis, xScale.lo, xScale.hi, yScale.lo, yScale.hi);
 
   chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->legend()->setVisible(!series_.empty() && seriesCount() <= kOwnLegendMost);

@@ -199,6 +199,12 @@ class TraceChart : public QObject {
   std::optional<double> markX_;
   QString markName_;
 
+  // finishSetup's parts: the old series and axes gone; a series per column
+  // (and the bands), widening [*yLo, *yHi] to their values; the dashed line
+  // at the extent.
+  void clearChart();
+  void addTraces(int rows, double* yLo, double* yHi);
+  void addExtentMark(QValueAxis* xAxis, QValueAxis* yAxis);
   void addBands(int rows, double* yLo, double* yHi);
   std::vector<VerticalMark> marks_;
   std::vector<QLineSeries*> markSeries_;

@@ -19,6 +19,12 @@ namespace tolvane {
 inline constexpr int kDefaultResamples = 1000;
 inline constexpr std::uint64_t kDefaultSeed = 1;
 inline constexpr double kDefaultLevel = 0.90;
+// What either front end accepts: fewer than ten resamples leave a 90 %
+// interval no resample outside it on either side.
+inline constexpr int kMinResamples = 10;
+inline constexpr int kMaxResamples = 1000000;
+inline constexpr double kMinLevel = 0.5;
+inline constexpr double kMaxLevel = 0.999;
 // Above this share of degenerate resamples the intervals are called
 // unreliable.
 inline constexpr double kUnreliableShare = 0.05;

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "model/report_both.hpp"
 #include "report/csv_field.hpp"
@@ -91,6 +92,16 @@ bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::s
     }
   }
   return writeFileAtomically(path, text, why);
+}
+
+std::string intervalsCsvPath(const AnalysisState& s, const std::string& folder, int pathNumber) {
+  const std::string name = "path" + std::to_string(pathNumber) + "_intervals.csv";
+  if (!folder.empty()) return (std::filesystem::path(folder) / name).string();
+  std::string base = s.files.SUMMNAME;
+  if (base.empty()) return {};
+  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".syq") == 0)
+    base.resize(base.size() - 4);
+  return s.files.pathOf(base + "_" + name);
 }
 
 }  // namespace tolvane

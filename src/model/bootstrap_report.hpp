@@ -21,4 +21,10 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
 // that name is then as it was.
 bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why);
 
+// Where path `pathNumber`'s intervals file goes, for both front ends:
+// folder/path<k>_intervals.csv when a folder is given (the batch tool's
+// --traces-csv), else beside the summary file as
+// <summary base>_path<k>_intervals.csv; empty when there is neither.
+std::string intervalsCsvPath(const AnalysisState& s, const std::string& folder, int pathNumber);
+
 }  // namespace tolvane

@@ -143,10 +143,10 @@ TEST(PathOptions, ChoicesNameOnlyThePartsTheyChange) {
   EXPECT_NE(why.find("only the q shape takes a Q"), std::string::npos);
 }
 
-TEST(PathOptions, TheDialogIsAnsweredThroughItsModel) {
+TEST(PathOptions, SettingsAreAnsweredThroughTheDialogsModel) {
   DialogMemory memory;
   PathDialogModel model(memory);
-  OptionPathDialog dialog(PathShape::kCrosr, "-4.75", kStepsOne);
+  SettingsPath dialog({PathShape::kCrosr, "-4.75", kStepsOne});
   dialog.run(model);
   EXPECT_TRUE(model.ended());
   EXPECT_TRUE(dialog.qCut());

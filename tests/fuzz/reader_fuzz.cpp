@@ -60,19 +60,19 @@ ModelSettings fuzzSettings(const AnalysisState& s, std::uint8_t bits) {
 
 // A path chosen by the bits of one byte: each family, each step count, and
 // Q values inside, at and beyond the clamped range.
-struct FuzzPath : PathDialog {
-  explicit FuzzPath(std::uint8_t bits) : bits(bits) {}
-  std::uint8_t bits;
-
-  void run(PathDialogModel& m) override {
-    static const int steps[] = {kStepsOne, kStepsFour, kStepsEight, kStepsOne};
-    static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
-    m.clickShape(kPathShapes[bits & 3].shape);
-    m.clickSteps(steps[(bits >> 2) & 3]);
-    m.editQText(qs[(bits >> 4) & 7]);
-    m.ok();
-  }
-};
+PathSettings fuzzPath(std::uint8_t bits) {
+  static const int steps[] = {kStepsOne, kStepsFour, kStepsEight, kStepsOne};
+  static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
+  return {kPathShapes[bits & 3].shape, qs[(bits >> 4) & 7], steps[(bits >> 2) & 3]};
+}
+static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
+m.clickShape(kPathShapes[bits & 3].shape);
+m.clickSteps(steps[(bits >> 2) & 3]);
+m.editQText(qs[(bits >> 4) & 7]);
+m.ok();
+}
+}
+;
 
 }  // namespace
 
@@ -88,7 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ModelSettings settings = fuzzSettings(*state, size > 0 ? data[size - 1] : 0);
   SettingsAnswers answers(settings);
   if (!setUpModel(*state, answers).completed() || !LEAST_SQUARES(*state)) return 0;
-  FuzzPath path(size > 1 ? data[size - 2] : 0);
-  SELECT_SHAPE(*state, path, 1);
+  SELECT_SHAPE(*state, fuzzPath(size > 1 ? data[size - 2] : 0), 1);
   return 0;
 }

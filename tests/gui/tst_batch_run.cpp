@@ -1,6 +1,7 @@
 // A whole analysis driven through the real views: the open-file dialog, the
 // worker's dialogs shown by the GUI thread, the menu bar that follows, and a
 // second run over existing output files.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -9,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -315,6 +317,47 @@ class TestBatchRun : public QObject {
     QTest::qWait(200);
     QCOMPARE(finished.count(), 3);
     QVERIFY(!QFile::exists(dir.filePath("labels.syq")));
+  }
+
+  // A person reads each question before answering it (a second or more, not
+  // the script's milliseconds): no progress window may come up over a
+  // dialog that waits, and the run then reads the file and completes.
+  void aPersonAnswersAtTheirOwnPaceWithNoProgressOverTheQuestions() {
+    QTemporaryDir dir;
+    const QString input = dir.filePath("paced.csv");
+    {
+      QFile f(input);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("x1,x2,y\n");
+      const char* rows[] = {"1,2,3.1", "2,1,2.9",  "3,5,8.2", "4,3,6.8",  "5,8,13.1",
+                            "6,2,7.9", "7,6,13.2", "8,1,8.8", "9,4,13.1", "10,7,17.2"};
+      for (const char* r : rows)
+        f.write(QByteArray(r) + "\n");
+    }
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    QStringList covered;
+    const auto afterReading = [&](const char* name) {
+      return [&covered, &frame, name](QWidget* w) {
+        QTest::qWait(1500);
+        const auto* progress = frame.findChild<QProgressDialog*>("readProgressDialog");
+        if (progress != nullptr && progress->isVisible()) covered << name;
+        if (QApplication::activeModalWidget() != w) covered << QString(name) + " (not active)";
+        clickOk(w);
+      };
+    };
+    ModalScript script(20000);
+    script.then("fileNameDialog", afterReading("fileNameDialog"))
+        .then("roleDialog", afterReading("roleDialog"))
+        .then("scalingDialog", afterReading("scalingDialog"));
+    QVERIFY(frame.openChosenFile(input));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 30000);
+    QVERIFY2(script.done(), qPrintable(script.strangers().join(",")));
+    QVERIFY2(covered.isEmpty(), qPrintable(covered.join(", ")));
+    QCOMPARE(state.LSPEND, 0);
+    QCOMPARE(state.P, 2);
   }
 
   void cancellingTheNameEndsTheRunWithNothingWritten() {

@@ -34,6 +34,7 @@
 #include "graph/command_ids.hpp"
 #include "isolated_settings.hpp"
 #include "modal_script.hpp"
+#include "model/precision_dialog.hpp"
 #include "report/report.hpp"
 
 using namespace tolvane;
@@ -576,12 +577,12 @@ class TestFrame : public QObject {
     script.then("precisionDialog", [&](QWidget* w) {
       auto* dialog = qobject_cast<QInputDialog*>(w);
       offered = dialog->textValue();
-      dialog->setTextValue(precisionLabel(Precision::kSingle));
+      dialog->setTextValue(QString::fromStdString(precisionLabel(Precision::kSingle)));
       dialog->accept();
     });
     frame.command(cmd::kPrecision);
     QVERIFY(script.done());
-    QCOMPARE(offered, precisionLabel(Precision::kDouble));
+    QCOMPARE(offered, QString::fromStdString(precisionLabel(Precision::kDouble)));
     QCOMPARE(precisionSetting(), Precision::kSingle);
     QVERIFY(state.precision == Precision::kDouble);  // nothing read yet
     const std::vector<std::string> said = reportLinesSince(before);

@@ -124,7 +124,7 @@ class TestInferenceIntervals : public QObject {
     // The chart shows the data's coefficient trace.
     QCOMPARE(g->chart().value(0, 0), static_cast<double>(s.CYQ.data[1][1]));
     // The CSV file beside the summary file.
-    QVERIFY(QFile::exists(dir_.filePath("hald_intervals.csv")));
+    QVERIFY(QFile::exists(dir_.filePath("hald_path1_intervals.csv")));
   }
 
   // The menu command asks for B, the seed and the level, offers them next

@@ -73,12 +73,7 @@ struct PathPick : PathDialog {
   PathPick() = default;
   PathPick(PathShape family, int stepsId, std::string qText)
       : shape(family), steps(stepsId), q(std::move(qText)) {}
-  void run(PathDialogModel& m) override {
-    m.clickShape(shape);
-    m.clickSteps(steps);
-    m.editQText(q);
-    m.ok();
-  }
+  void run(PathDialogModel& m) override { SettingsPath({shape, q, steps}).run(m); }
 };
 
 // A fresh folder, removed with its contents afterwards.
