@@ -56,7 +56,7 @@ int reduce(const char* path, unsigned threads) {
   const DelimitedResult r = readDelimited(in, path, o, 201, d);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (r.status != DelimitedStatus::kRead) {
+  if (!r.ok()) {
     std::fprintf(stderr, "%s\n", r.message.c_str());
     return 1;
   }

@@ -38,7 +38,7 @@ DataFileRun::DataFileRun(QWidget* frame, AnalysisState& state, DesktopAnalysis& 
   run_ = [this](AnalysisState& s, BatchInput input) {
     GuiBatchDialogs dialogs(dialogOwner_);
     const BatchRunResult result = runBatchInputHoldingLock(s, std::move(input), dialogs);
-    lastRunCancelled_ = result.status == BatchRunStatus::kCancelled;
+    lastRunCancelled_ = result.code == StatusCode::kCancelled;
     std::lock_guard lock(textColumnMutex_);
     textColumn_ = result.textColumn;
   };

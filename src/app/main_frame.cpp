@@ -25,6 +25,7 @@
 #include "app/inference_intervals.hpp"
 #include "app/line_thickness_view.hpp"
 #include "app/report_window.hpp"
+#include "app/window_list.hpp"
 #include "engine/analysis_state.hpp"
 #include "engine/front_end_hooks.hpp"
 #include "graph/child_list.hpp"
@@ -128,7 +129,8 @@ void MainFrame::showNewestReportLine() {
 void MainFrame::setStage(MenuStage stage) {
   stage_ = stage;
   QMenuBar* bar = buildMenuBar(
-      stage, this, [this](int id) { command(id); }, [this](QMenu* menu) { fillWindowList(menu); });
+      stage, this, [this](int id) { command(id); },
+      [this](QMenu* menu) { fillWindowList(menu, mdi_); });
   bar->setObjectName(QStringLiteral("menuBar"));
   greyUnofferedCommands(bar, state_);
   setMenuBar(bar);  // the previous bar is deleted by the frame
@@ -423,35 +425,6 @@ void MainFrame::subWindowActivated(QMdiSubWindow* window) {
   lastActive_ = window;
   if (graphInvolved && stage_ != MenuStage::Graph) setStage(MenuStage::Graph);
   if (menuBar() != nullptr) menuBar()->update();
-}
-
-void MainFrame::fillWindowList(QMenu* menu) {
-  for (QAction* action : menu->actions()) {
-    if (action->property("windowListEntry").toBool()) {
-      menu->removeAction(action);
-      action->deleteLater();
-    }
-  }
-  const QList<QMdiSubWindow*> children = mdi_->subWindowList();
-  if (children.isEmpty()) return;
-  QAction* separator = menu->addSeparator();
-  separator->setProperty("windowListEntry", true);
-  int n = 0;
-  for (QMdiSubWindow* child : children) {
-    ++n;
-    // Digits 1 to 9 are the mnemonics; a tenth window would repeat "1".
-    const QString number = n <= 9 ? QStringLiteral("&%1").arg(n) : QString::number(n);
-    QString title = child->windowTitle();
-    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    QAction* entry = menu->addAction(number + QLatin1Char(' ') + title);
-    entry->setProperty("windowListEntry", true);
-    entry->setCheckable(true);
-    entry->setChecked(child == mdi_->activeSubWindow());
-    QPointer<QMdiSubWindow> target = child;
-    connect(entry, &QAction::triggered, this, [this, target] {
-      if (target) mdi_->setActiveSubWindow(target);
-    });
-  }
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

@@ -122,7 +122,6 @@ class MainFrame : public QMainWindow {
   bool waitForRun(int id);
   void runFinished();
   void subWindowActivated(QMdiSubWindow* window);
-  void fillWindowList(QMenu* menu);
   bool isGraphChild(QMdiSubWindow* window) const;
 
   AnalysisState& state_;

@@ -176,7 +176,9 @@ TracedPath tracePath(AnalysisState& state, SettingsPath& dialog, const ExtentReq
   ReportPrinter printer(out);
   p.done = SELECT_SHAPE(state, dialog);
   if (p.done) {
-    p.chosen = computeModelResults(state, request, &p.results, &p.why);
+    const Status chosen = computeModelResults(state, request, &p.results);
+    p.chosen = chosen.ok();
+    p.why = chosen.message;
     reportModelResults(state, p.results, p.why);
     publishModelResults(state, p.results);
   }

@@ -67,8 +67,8 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     input.delimitedOptions.ignore = options.ignore;
     result = runBatchInput(state, std::move(input), options.modelSettings());
   }
-  switch (result.status) {
-    case BatchRunStatus::kCompleted:
+  switch (result.code) {
+    case StatusCode::kOk:
       err << "tolvane-batch: summary in " << state.files.SUMMNAME << ", trace matrices in "
           << state.files.TRACENAME << "\n";
       if (!options.writeCrossProducts.empty()) {
@@ -80,7 +80,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
         err << "tolvane-batch: cross-products in " << options.writeCrossProducts << "\n";
       }
       return kExitCompleted;
-    case BatchRunStatus::kCancelled: {
+    case StatusCode::kCancelled: {
       // The sentence ends in a full stop: drop it before the semicolon.
       std::string names = existingFilesSentence(result.existingFiles);
       names.pop_back();
@@ -88,16 +88,16 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
           << "; nothing was written. Use --if-exists overwrite or append, or --out NAME.\n";
       return kExitFilesExist;
     }
-    case BatchRunStatus::kBusy:
-    case BatchRunStatus::kStopped:
-    case BatchRunStatus::kAnalysisStopped:
+    case StatusCode::kBusy:
+    case StatusCode::kStopped:
+    case StatusCode::kAnalysisStopped:
       break;
   }
   if (result.problem.any()) {
     err << "tolvane-batch: " << optionProblem(result.problem) << "\n";
     return kExitUsage;
   }
-  err << "tolvane-batch: " << result.reason << "\n";
+  err << "tolvane-batch: " << result.message << "\n";
   return kExitStopped;
 }
 

@@ -2,61 +2,27 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
-#include "engine/front_end_hooks.hpp"
-#include "engine/qshape_table.hpp"
 #include "matrix/decompose.hpp"
 #include "matrix/matrix_text.hpp"
 #include "report/report.hpp"
-#include "report/report_and_summary.hpp"
 
 namespace tolvane {
 
+bool signConflict(const AnalysisState& s, int i) {
+  return static_cast<double>(s.BOLS.data[i]) * s.MCOR.data[i] < 0.0;
+}
+
 namespace {
 
-// The unit roundoff of single precision, and the fewest correct digits a
-// single-precision run may keep without a warning.
+// The unit roundoff of single precision.
 constexpr double kSingleUnit = 1.0 / 16777216.0;
-constexpr double kFewestDigits = 3.0;
 
 // Adds a term to a running sum, storing the sum.
 double addRounded(double sum, double term) {
   return stored(sum + term);
 }
-
-// Writes a vector to a file as one labelled row. A null file is skipped.
-void writeLabelledRow(std::FILE* file, const char* label, const VectorRec& v, int perLine,
-                      const char* format) {
-  if (file == nullptr) return;
-  std::fputs(label, file);
-  MatrixRec row;
-  VYQTOMYQ(v, &row);
-  MYQWRITE(file, row, perLine, format, 0);
-}
-
-// Writes one formatted line to a file that may not be open.
-void filef(std::FILE* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void filef(std::FILE* file, const char* format, ...) {
-  if (file == nullptr) return;
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(file, format, args);
-  va_end(args);
-}
-
-// What the printing steps need beyond the state: values that the
-// computation finds on its way and does not keep.
-struct FitNotes {
-  bool svdDone = false;  // SVDNORM belongs to this run
-  double svdNorm = 0.0;
-  double sse = 0.0;     // lack of fit of the raw decomposition
-  double digits = 7.0;  // correct digits left in single precision
-  std::int64_t df = 0;  // residual degrees of freedom
-  int conflicts = 0;    // sign conflicts of correlation and coefficient
-};
 
 // ---- The computing steps: each fills the state, none prints. ----
 
@@ -76,7 +42,7 @@ bool modelIsSetUp(const AnalysisState& s) {
 // Step 2 (raw data): the SVD of XMAT into SVAL, WORKMAT (U) and DCOS, sorted,
 // and PCOORD. In single precision the decomposition sees XMAT rounded to 8
 // decimals; in double precision it sees XMAT itself.
-bool decomposeRaw(AnalysisState& s, FitNotes& notes) {
+bool decomposeRaw(AnalysisState& s, LeastSquaresNotes& notes) {
   const int n = static_cast<int>(s.N), p = s.P;  // raw data: at most 200 rows
   Rows1<double> a = DATRIX(n, p);
   Array1<double> w = DVECTOR(p);
@@ -159,7 +125,7 @@ double lackOfFitRows(AnalysisState& s) {
 // Step 3 (raw data): the lack of fit of the decomposition, XMAT - U S V',
 // left in XPXFIT with its sum of squares in notes.sse. Missing memory
 // returns false with sse 0.
-bool svdLackOfFit(AnalysisState& s, FitNotes& notes) {
+bool svdLackOfFit(AnalysisState& s, LeastSquaresNotes& notes) {
   notes.sse = 0.0;
   MYQ_COPY(&s.XPXFIT, s.XMAT);
   if (!s.XPXFIT.exists()) return false;
@@ -170,7 +136,7 @@ bool svdLackOfFit(AnalysisState& s, FitNotes& notes) {
 // Whether the decomposition rebuilds XMAT closely enough. A decomposition
 // that produced NaN leaves SSE NaN, which no comparison would call too
 // large; it fails the test all the same.
-bool svdFitsClosely(const AnalysisState& s, const FitNotes& notes) {
+bool svdFitsClosely(const AnalysisState& s, const LeastSquaresNotes& notes) {
   const double limit = static_cast<double>(s.N) * s.P * s.EPS;
   return static_cast<double>(notes.sse) <= limit;
 }
@@ -285,24 +251,6 @@ void checkEqualSingularValues(AnalysisState& s) {
   }
 }
 
-// The likelihood contour ellipsoid V S^-2 V' over the kept axes; only the
-// trace matrix file shows it.
-bool likelihoodEllipsoid(const AnalysisState& s, MatrixRec* ellipsoid) {
-  const int p = s.P, rank = s.RANK;
-  MYQCONST(ellipsoid, p, p, 0.0);
-  if (!ellipsoid->exists()) return false;
-  for (int i = 1; i <= p; ++i) {
-    for (int j = 1; j <= p; ++j) {
-      for (int k = 1; k <= rank; ++k) {
-        const double sv = s.SVAL.data[k];
-        const double term = static_cast<double>(s.DCOS.data[i][k]) / sv / sv * s.DCOS.data[j][k];
-        ellipsoid->data[i][j] = addRounded(ellipsoid->data[i][j], term);
-      }
-    }
-  }
-  return true;
-}
-
 // V S^2 V' into XPXFIT row by row, each element summing its terms in the
 // order k = 1..RANK.
 template <class Store>
@@ -365,7 +313,7 @@ double singlePrecisionDigits(const AnalysisState& s) {
 // Step 9: the residual variance S2OLS and TSS, with the residual degrees
 // of freedom in notes.df; with none left S2OLS is 0. False when memory ran
 // out.
-bool residualVariance(AnalysisState& s, FitNotes& notes) {
+bool residualVariance(AnalysisState& s, LeastSquaresNotes& notes) {
   const std::int64_t n = s.N;
   const int rank = s.RANK;
   const std::int64_t df = n - rank - 1;
@@ -447,14 +395,9 @@ bool inverseCrossProducts(AnalysisState& s) {
   return true;
 }
 
-// A coefficient whose sign differs from its marginal correlation's.
-bool signConflict(const AnalysisState& s, int i) {
-  return static_cast<double>(s.BOLS.data[i]) * s.MCOR.data[i] < 0.0;
-}
-
 // Step 13: OLS t-statistics (OLSTSTAT); RELVAR becomes the relative
 // standard errors. Counts the sign conflicts.
-bool olsStatistics(AnalysisState& s, FitNotes& notes) {
+bool olsStatistics(AnalysisState& s, LeastSquaresNotes& notes) {
   const int p = s.P;
   const double eps = s.EPS;
   notes.conflicts = 0;
@@ -469,257 +412,113 @@ bool olsStatistics(AnalysisState& s, FitNotes& notes) {
   return true;
 }
 
-// ---- The printing steps: report window, summary and trace files. ----
+// ---- The steps in order, and what each leaves to print. ----
 
-void printNotSetUp() {
-  REPORT_LINE("    The regression model has not been set up: no least squares.");
-}
+using Mark = LeastSquaresResult::Mark;
 
-void printMarginalCorrelations(const AnalysisState& s) {
-  if (s.files.summOpen())
-    writeLabelledRow(s.files.SUMMFILE, "Marginal Correlations...\n", s.MCOR, 25, " %7.4f");
-}
-
-void printSvdNorm(const AnalysisState& s, const FitNotes& notes) {
-  if (notes.svdDone) filef(s.files.SUMMFILE, "XMAT SVD Norm = %13.9g\n", notes.svdNorm);
-}
-
-void printPoorSvdFit(const AnalysisState& s, const FitNotes& notes) {
-  reportAndSummaryf(s.files.SUMMFILE, "XMAT SVD Error Sum-of-Squares = %13.9f", notes.sse);
-  REPORT_LINE("    This amount of SVD Lack-of-Fit is Numerically Unsatisfactory.");
-  REPORT_LINE("    Try a different regressor scaling or parameterization.");
-}
-
-void printNotFinite() {
-  REPORT_LINE("    The Eigenvalues of the Cross-Products Matrix are not finite.");
-  REPORT_LINE("    Check the cross-product sums of the batch input file.");
-}
-
-// The decomposition, as the summary file keeps it.
-void printDecomposition(const AnalysisState& s, const FitNotes& notes) {
-  if (!s.files.summOpen()) return;
-  std::FILE* summ = s.files.SUMMFILE;
-  const bool raw = s.XPXFORM == 0;
-  if (raw) {
-    std::fputs("Principal Coordinates...\n", summ);
-    MYQWRITE(summ, s.PCOORD, 25, " %7.4f", 0);
+// Keeps the lines the computing steps report (a toolkit routine that runs
+// short of memory, say) between the marks, so that the printing puts them
+// back where they fell.
+class Recorder {
+ public:
+  explicit Recorder(LeastSquaresResult& r) : r_(r), capture_(&lines_) {}
+  void mark(Mark m) {
+    r_.events.push_back({m, std::move(lines_)});
+    lines_.clear();
   }
-  std::fputs("Singular Values...\n", summ);
-  VYQWRITE(summ, s.SVAL, 18, " %13.6g", 0);
-  std::fputs("Direction Cosines...\n", summ);
-  MYQWRITE(summ, s.DCOS, 25, " %7.4f", 0);
-  if (raw) std::fprintf(summ, "XMAT SVD Error Sum-of-Squares = %13.6g\n", notes.sse);
-}
 
-void printPrincipalCorrelations(const AnalysisState& s) {
-  if (s.files.summOpen())
-    writeLabelledRow(s.files.SUMMFILE, "Principal Correlations...\n", s.PCOR, 25, " %7.4f");
-}
+ private:
+  LeastSquaresResult& r_;
+  std::vector<std::string> lines_;
+  ReportCapture capture_;
+};
 
-void printRank(const AnalysisState& s) {
-  if (s.RANK < s.P) reportLinef("    Rank of Predictor Matrix = %d, not %d.", s.RANK, s.P);
-  if (s.RANK == 0) {
-    REPORT_LINE("    The Predictor Matrix is Degenerate: no singular value exceeds EPS.");
-    REPORT_LINE("    Check for constant predictors or a zero cross-products matrix.");
-    filef(s.files.SUMMFILE, "Rank of Predictor Matrix = 0, not %d.\n", s.P);
-  }
-}
-
-void printEqualSingularValues(const AnalysisState& s) {
-  if (s.EQUALSV != 1) return;
-  REPORT_LINE("    All of the positive regressor singular values");
-  REPORT_LINE("    are numerically equal...");
-}
-
-void printEllipsoid(const AnalysisState& s, const MatrixRec& ellipsoid) {
-  filef(s.files.TRACEFILE, "LYQ = Likelihood Contour Ellipsoid...\n");
-  MYQWRITE(s.files.TRACEFILE, ellipsoid, 18, " %13.6g", 0);
-}
-
-void printPrecisionWarning(const AnalysisState& s, const FitNotes& notes) {
-  if (notes.digits >= kFewestDigits) return;
-  const double digits = std::max(notes.digits, 0.0);
-  reportAndSummaryf(s.files.SUMMFILE,
-                    "Single precision leaves about %.0f correct digits here: use double precision.",
-                    digits);
-}
-
-void printComponents(const AnalysisState& s) {
-  if (!s.files.summOpen()) return;
-  std::FILE* summ = s.files.SUMMFILE;
-  if (s.RANK < s.P) std::fprintf(summ, "Rank of Predictor Matrix = %d, not %d.\n", s.RANK, s.P);
-  if (s.EQUALSV == 1) std::fputs("All singular values equal...\n", summ);
-  writeLabelledRow(summ, "Uncorrelated Components...\n", s.UCOMP, 18, " %13.6g");
-}
-
-void printNoResidualDf(const AnalysisState& s, const FitNotes& notes) {
-  reportLinef("    Residual Degrees of Freedom = %lld (N - Rank - 1).",
-              static_cast<long long>(notes.df));
-  REPORT_LINE("    The OLS Residual Variance cannot be estimated.");
-  REPORT_LINE("    Use more observations or fewer regressor variables.");
-  filef(s.files.SUMMFILE,
-        "%lld = Residual Degrees of Freedom: Residual Variance cannot be estimated.\n",
-        static_cast<long long>(notes.df));
-}
-
-void printComponentStatistics(const AnalysisState& s) {
-  if (!s.files.summOpen()) return;
-  std::fprintf(s.files.SUMMFILE, "Principal Correlation Std.Error = %g\n",
-               static_cast<double>(s.PCSE));
-  writeLabelledRow(s.files.SUMMFILE, "Component t-statistics...\n", s.PCTSTAT, 18, " %13.6g");
-}
-
-void printComponentSummary(const AnalysisState& s) {
-  REPORT_LINE("    Component Summary Statistics:");
-  REPORT_LINE(BLANK_LINE);
-  REPORT_LINE("    Singular Uncorrelated  Principal    t-");
-  REPORT_LINE("    Values   Components    Correlations Statistics");
-  for (int i = 1; i <= s.RANK; ++i) {
-    reportLinef(" %10.4g %10.4f   %9.4f %10.2f", static_cast<double>(s.SVAL.data[i]),
-                static_cast<double>(s.UCOMP.data[i]), static_cast<double>(s.PCOR.data[i]),
-                static_cast<double>(s.PCTSTAT.data[i]));
-  }
-  REPORT_LINE(BLANK_LINE);
-  reportLinef("    Principal Correlation Std.Error = %g", static_cast<double>(s.PCSE));
-  reportLinef("    R-squared Statistic = %6.4f", static_cast<double>(s.RSQ));
-  REPORT_SHOW();
-  REPORT_LINE(BLANK_LINE);
-}
-
-void printFitStatistics(const AnalysisState& s) {
-  filef(s.files.SUMMFILE, "R-squared Statistic = %6.4f\n", static_cast<double>(s.RSQ));
-  filef(s.files.SUMMFILE, "OLS Residual Variance = %g\n", static_cast<double>(s.S2OLS));
-}
-
-// The OLS table with its sign-conflict marks.
-void printOlsTable(const AnalysisState& s, const FitNotes& notes) {
-  std::FILE* summ = s.files.SUMMFILE;
-  REPORT_LINE("    Ordinary Least Squares Summary:");
-  REPORT_LINE(BLANK_LINE);
-  REPORT_LINE("    Marginal      Regression    Relative      t-");
-  REPORT_LINE("    Correlations  Coefficients  Std.Errors    Statistics");
-  filef(summ, "Marginal     Regression    Relative    t-\n");
-  filef(summ, "Correlations Coefficients  Std.Errors  Statistics\n");
-  for (int i = 1; i <= s.P; ++i) {
-    const char* mark = signConflict(s, i) ? "<-->" : "    ";
-    const double mc = s.MCOR.data[i], b = s.BOLS.data[i], rv = s.RELVAR.data[i],
-                 t = s.OLSTSTAT.data[i];
-    reportLinef("    %9.4f %4s%9.4f %12.4g %11.2f", mc, mark, b, rv, t);
-    filef(summ, "%9.4f %4s%9.4f %10.4g %10.2f\n", mc, mark, b, rv, t);
-  }
-  REPORT_LINE(BLANK_LINE);
-  if (notes.conflicts >= 2) {
-    reportLinef("    The <--> mark %d Sign Conflicts: Correlation vs Coefficient.",
-                notes.conflicts);
-  } else if (notes.conflicts == 1) {
-    REPORT_LINE("    The <--> marks a Sign Conflict: Correlation vs Coefficient.");
-  }
-  reportLinef("    Residual Variance = %g", static_cast<double>(s.S2OLS));
-  REPORT_SHOW();
-  REPORT_LINE(BLANK_LINE);
-  filef(summ, "%d = Sign Conflicts between Corrs. & Coeffs.\n", notes.conflicts);
-}
-
-// The shape table, then the invitation to choose a path.
-void printShapeChoice(AnalysisState& s) {
-  QSHAPE_TABLE(s);
-  REPORT_LINE("    You must now pick a shape for the Shrinkage Path.");
-  REPORT_LINE("    You should read the above information before making this decision.");
-  REPORT_LINE("    When ready, use the SELECT SHAPE item on the PATH Menu...");
-  REPORT_LINE(BLANK_LINE);
-  REPORT_SHOW();
-}
-
-// ---- The steps in order; `show` adds the printing after each. ----
-
-bool stop(AnalysisState& s, bool show) {
-  s.LSPEND = 1;
-  if (show) REPORT_SHOW();
-  return false;
-}
-
-bool runLeastSquares(AnalysisState& s, bool show) {
-  PrecisionScope scope(s.precision);
-  s.LSPEND = 0;
-  FitNotes notes;
+// False where the analysis stops (the printing then stops there too).
+bool computeSteps(AnalysisState& s, LeastSquaresResult& r, Recorder& rec) {
+  LeastSquaresNotes& notes = r.notes;
   if (!modelIsSetUp(s)) {
-    if (show) printNotSetUp();
-    return stop(s, show);
+    rec.mark(Mark::kNotSetUp);
+    return false;
   }
-
   if (s.XPXFORM == 0) {
     MVYQCORR(&s.MCOR, s.YVEC, s.XMAT);
-    if (show) printMarginalCorrelations(s);
+    rec.mark(Mark::kMarginalCorrelations);
     const bool decomposed = decomposeRaw(s, notes);
-    if (show) printSvdNorm(s, notes);
-    if (!decomposed || !svdLackOfFit(s, notes)) return stop(s, show);
+    rec.mark(Mark::kSvdNorm);
+    if (!decomposed || !svdLackOfFit(s, notes)) return false;
     if (!svdFitsClosely(s, notes)) {
-      if (show) printPoorSvdFit(s, notes);
-      return stop(s, show);
+      rec.mark(Mark::kPoorSvdFit);
+      return false;
     }
   } else {
-    if (!crossProductCorrelations(s)) return stop(s, show);
-    if (show) printMarginalCorrelations(s);
+    if (!crossProductCorrelations(s)) return false;
+    rec.mark(Mark::kMarginalCorrelations);
     bool finite = true;
     if (!decomposeCrossProducts(s, &finite)) {
-      if (show && !finite) printNotFinite();
-      return stop(s, show);
+      if (!finite) rec.mark(Mark::kNotFinite);
+      return false;
     }
   }
-  if (show) printDecomposition(s, notes);
+  // The rank cuts negligible singular values to 0; the summary file shows
+  // them as the decomposition gave them.
+  VYQCONST(&r.decomposedSval, s.SVAL.rows, 0.0);
+  if (r.decomposedSval.rows != s.SVAL.rows) return false;
+  for (int i = 1; i <= s.SVAL.rows; ++i)
+    r.decomposedSval.data[i] = s.SVAL.data[i];
+  rec.mark(Mark::kDecomposition);
 
-  if (!principalComponents(s)) return stop(s, show);
-  if (show) printPrincipalCorrelations(s);
-
+  if (!principalComponents(s)) return false;
+  rec.mark(Mark::kPrincipalCorrelations);
   findRank(s);
-  if (show) printRank(s);
-  if (s.RANK == 0) return stop(s, show);
+  rec.mark(Mark::kRank);
+  if (s.RANK == 0) return false;
   checkEqualSingularValues(s);
-  if (show) printEqualSingularValues(s);
+  rec.mark(Mark::kEqualSingularValues);
+  rec.mark(Mark::kEllipsoid);
 
-  if (show && s.files.traceOpen()) {
-    MatrixRec ellipsoid;
-    if (!likelihoodEllipsoid(s, &ellipsoid)) return stop(s, show);
-    printEllipsoid(s, ellipsoid);
-  }
-  if (!rebuildCrossProducts(s) || !coefficients(s)) return stop(s, show);
-
+  if (!rebuildCrossProducts(s) || !coefficients(s)) return false;
   if (singlePrecision()) notes.digits = singlePrecisionDigits(s);
-  if (show) {
-    printPrecisionWarning(s, notes);
-    printComponents(s);
-  }
-
-  if (!residualVariance(s, notes)) return stop(s, show);
+  rec.mark(Mark::kComponents);
+  if (!residualVariance(s, notes)) return false;
   if (notes.df <= 0) {
-    if (show) printNoResidualDf(s, notes);
-    return stop(s, show);
+    rec.mark(Mark::kNoResidualDf);
+    return false;
   }
-
-  if (!componentStatistics(s)) return stop(s, show);
-  if (show) printComponentStatistics(s);
+  if (!componentStatistics(s)) return false;
+  rec.mark(Mark::kComponentStatistics);
   rSquared(s);
-  if (show) printComponentSummary(s);
-
-  if (!inverseCrossProducts(s)) return stop(s, show);
-  if (show) printFitStatistics(s);
-  if (!olsStatistics(s, notes)) return stop(s, show);
-  if (show) {
-    printOlsTable(s, notes);
-    printShapeChoice(s);
-    offerPathMenu();
-  }
+  rec.mark(Mark::kComponentSummary);
+  if (!inverseCrossProducts(s)) return false;
+  rec.mark(Mark::kFitStatistics);
+  if (!olsStatistics(s, notes)) return false;
+  rec.mark(Mark::kOlsTable);
   return true;
 }
 
 }  // namespace
 
-bool LEAST_SQUARES(AnalysisState& s) {
-  return runLeastSquares(s, true);
+LeastSquaresResult computeLeastSquares(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
+  LeastSquaresResult r;
+  s.LSPEND = 0;
+  {
+    Recorder rec(r);
+    r.completed = computeSteps(s, r, rec);
+    rec.mark(Mark::kEnd);
+  }
+  if (!r.completed) s.LSPEND = 1;
+  return r;
 }
 
 bool leastSquaresResults(AnalysisState& s) {
-  return runLeastSquares(s, false);
+  const LeastSquaresResult r = computeLeastSquares(s);
+  // What the toolkit reported reaches the report (or the caller's capture)
+  // as it did when printed on the way.
+  for (const LeastSquaresResult::Event& e : r.events) {
+    for (const std::string& line : e.lines)
+      REPORT_LINE(line.c_str());
+  }
+  return r.completed;
 }
 
 }  // namespace tolvane

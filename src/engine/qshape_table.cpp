@@ -149,20 +149,27 @@ void writeTrace(const AnalysisState& s, const MatrixRec& QYQ) {
 
 }  // namespace
 
-void QSHAPE_TABLE(AnalysisState& s) {
+bool computeShapeTable(const AnalysisState& s, ShapeTable* table) {
   PrecisionScope scope(s.precision);
-  if (!printTitle(s)) return;
+  if (static_cast<double>(s.RSQ) > 1.0 - static_cast<double>(s.EPS)) return false;
   // Only a completed analysis has axes to rate.
-  if (s.RANK < 1 || s.SVAL.rows < s.RANK || s.PCOR.rows < s.RANK) return;
+  if (s.RANK < 1 || s.SVAL.rows < s.RANK || s.PCOR.rows < s.RANK) return false;
+  return likelihoodStatistics(s, &table->rows, &table->best);
+}
 
-  MatrixRec QYQ;
-  double best = 0.0;
-  if (!likelihoodStatistics(s, &QYQ, &best)) return;
-  printTable(s, QYQ, best);
+void reportShapeTable(const AnalysisState& s, const ShapeTable& table) {
+  printTable(s, table.rows, table.best);
   printNotes(s);
-  writeTrace(s, QYQ);
+  writeTrace(s, table.rows);
+}
+
+void QSHAPE_TABLE(AnalysisState& s) {
+  if (!printTitle(s)) return;
+  ShapeTable table;
+  if (!computeShapeTable(s, &table)) return;
+  reportShapeTable(s, table);
   // No computation reads it again; the batch tool exports it.
-  s.QYQ = std::move(QYQ);
+  s.QYQ = std::move(table.rows);
 }
 
 }  // namespace tolvane

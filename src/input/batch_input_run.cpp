@@ -52,7 +52,7 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
   if (!result.completed()) return result;
 
   if (!LEAST_SQUARES(s)) {  // 10
-    return BatchRunResult::ended(BatchRunStatus::kAnalysisStopped,
+    return BatchRunResult::ended(StatusCode::kAnalysisStopped,
                                  "The least-squares analysis stopped; the report says why.");
   }
   return {};
@@ -62,7 +62,7 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
 BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile,
                        BatchDialogs& dialogs) {
   if (!infile) {
-    return stopRun(BatchRunStatus::kStopped,
+    return stopRun(StatusCode::kStopped,
                    "The batch input file " + input.path + " is not open. Batch input stopped.");
   }
   BatchRunResult result;
@@ -72,19 +72,19 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
     // not copied: the run empties the state at its first step anyway.
     AnalysisData previous = std::move(static_cast<AnalysisData&>(s));
     result = runLocked(s, input, infile, dialogs);
-    if (result.status == BatchRunStatus::kCancelled) {
+    if (result.code == StatusCode::kCancelled) {
       // What this run wrote is no part of the previous analysis.
       s.files.closeBoth();
       static_cast<AnalysisData&>(s) = std::move(previous);
     }
   } catch (const std::bad_alloc&) {
-    result = stopRun(BatchRunStatus::kStopped, "Out of memory. Batch input stopped.");
+    result = stopRun(StatusCode::kStopped, "Out of memory. Batch input stopped.");
   }
   infile.reset();
   // A cancelled run has already put the previous analysis back and removed
   // the files it had begun.
-  if (result.status == BatchRunStatus::kCancelled) return result;
-  if (result.status == BatchRunStatus::kStopped) {
+  if (result.code == StatusCode::kCancelled) return result;
+  if (result.code == StatusCode::kStopped) {
     s.reset();
     // Files not yet put in place go; the old ones stay as they were.
     s.files.closeBoth();
@@ -98,7 +98,7 @@ BatchRunResult runHeld(AnalysisState& s, const BatchInput& input, InFile& infile
 }
 
 BatchRunResult busy() {
-  return stopRun(BatchRunStatus::kBusy,
+  return stopRun(StatusCode::kBusy,
                  "A batch input is already running; wait until it has finished.");
 }
 
@@ -129,7 +129,7 @@ BatchRunResult runBatchInput(AnalysisState& s, BatchInput input, const ModelSett
   BatchRunResult result = runHeld(s, input, infile, answers);
   if (answers.problem().any()) {
     result.problem = answers.problem();
-    result.reason = result.problem.message();
+    result.message = result.problem.message();
   }
   result.existingFiles = answers.existingFiles();
   return result;

@@ -46,7 +46,7 @@ class Reader {
   // Reports bad input at `line` and remembers it as the result.
   bool bad(int line, const std::string& what, const char* joint = ": ") {
     result_ =
-        stopRun(BatchRunStatus::kStopped, label_ + " line " + std::to_string(line) + joint + what);
+        stopRun(StatusCode::kStopped, label_ + " line " + std::to_string(line) + joint + what);
     return false;
   }
 
@@ -135,8 +135,7 @@ class Reader {
     const bool ok = s_.XPXFORM == 0 ? s_.DATA.allocate(static_cast<int>(s_.NOBS), s_.NVAR)
                                     : s_.DATA.allocate(s_.NVAR - 1, s_.NVAR + 1);
     if (!ok) {
-      result_ =
-          stopRun(BatchRunStatus::kStopped, "Not enough memory for the data of " + label_ + ".");
+      result_ = stopRun(StatusCode::kStopped, "Not enough memory for the data of " + label_ + ".");
     }
     return ok;
   }

@@ -1,4 +1,7 @@
-// How a batch input run, or one of its steps, ended.
+// How a batch input run, or one of its steps, ended: a Status (kOk when the
+// run went through and the analysis finished; kBusy, kCancelled, kStopped,
+// kAnalysisStopped otherwise, with the report's sentence and, for bad input,
+// the place in the file), and what a front end needs to go on from there.
 #pragma once
 
 #include <string>
@@ -6,23 +9,11 @@
 #include <vector>
 
 #include "input/model_settings.hpp"
+#include "report/status.hpp"
 
 namespace tolvane {
 
-enum class BatchRunStatus {
-  kCompleted,        // the run (or the step) went through; the analysis finished
-  kBusy,             // another run holds the analysis state; nothing was done
-  kCancelled,        // the user cancelled the file name or chose to abort
-  kStopped,          // bad input, an output file that cannot be opened, an
-                     // unusable model, or a front end that gave up a dialog
-  kAnalysisStopped,  // the least-squares analysis stopped (LSPEND stays 1)
-};
-
-struct BatchRunResult {
-  BatchRunStatus status = BatchRunStatus::kCompleted;
-  // Why the run did not complete, as one sentence without the report's
-  // leading blanks (the same text the report shows); empty when completed.
-  std::string reason;
+struct BatchRunResult : Status {
   // Delimited text that stopped on a column holding text: the column's full
   // name, so that a front end can offer to read the file without it.
   std::string textColumn;
@@ -31,13 +22,19 @@ struct BatchRunResult {
   SettingProblem problem;
   std::vector<std::string> existingFiles;
 
-  bool completed() const { return status == BatchRunStatus::kCompleted; }
+  bool completed() const { return ok(); }
 
   // A run or step that ended otherwise, for `reason`.
-  static BatchRunResult ended(BatchRunStatus status, std::string reason) {
+  static BatchRunResult ended(StatusCode code, std::string reason) {
     BatchRunResult r;
-    r.status = status;
-    r.reason = std::move(reason);
+    r.code = code;
+    r.message = std::move(reason);
+    return r;
+  }
+  // The same with the place of a Status (a reader's).
+  static BatchRunResult ended(const Status& status) {
+    BatchRunResult r;
+    static_cast<Status&>(r) = status;
     return r;
   }
 };

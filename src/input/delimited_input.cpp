@@ -75,7 +75,7 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
 
   const auto rows = static_cast<int>(d.rowsKept);
   if (!s.DATA.allocate(rows, m)) {
-    return stopRun(BatchRunStatus::kStopped, "Not enough memory for the data of " + label + ".");
+    return stopRun(StatusCode::kStopped, "Not enough memory for the data of " + label + ".");
   }
   for (int r = 1; r <= rows; ++r) {
     for (int c = 1; c <= m; ++c) {
@@ -84,7 +84,7 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
       const double kept = stored(v);
       if (!std::isfinite(kept)) {
         s.DATA.release();
-        return stopRun(BatchRunStatus::kStopped,
+        return stopRun(StatusCode::kStopped,
                        label + " line " + std::to_string(d.firstRowLines[r - 1]) + ", column " +
                            std::to_string(d.fileColumns[static_cast<std::size_t>(c - 1)]) + " (" +
                            s.LONGNAME[c] + "): the value is beyond single precision.");
@@ -101,16 +101,10 @@ BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::
   FileByteSource source(file);
   DelimitedData data;
   const DelimitedResult read = readDelimited(source, label, options, kMaxRawObs + 1, data);
-  switch (read.status) {
-    case DelimitedStatus::kRead:
-      break;
-    case DelimitedStatus::kBadInput: {
-      BatchRunResult stopped = stopRun(BatchRunStatus::kStopped, read.message);
-      stopped.textColumn = read.textColumn;
-      return stopped;
-    }
-    case DelimitedStatus::kCancelled:
-      return stopRun(BatchRunStatus::kCancelled, read.message);
+  if (!read.ok()) {
+    BatchRunResult stopped = stopRun(read);
+    stopped.textColumn = read.textColumn;
+    return stopped;
   }
   return loadDelimitedData(s, data, label);
 }

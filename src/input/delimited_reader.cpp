@@ -1,6 +1,7 @@
 #include "input/delimited_reader.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -53,8 +54,12 @@ class Reader {
   }
 
  private:
+  // `what` follows the line number: ": ..." or ", column N...: ...".
   DelimitedResult bad(std::int64_t line, const std::string& what) {
-    result_ = {DelimitedStatus::kBadInput, label_ + " line " + std::to_string(line) + what, {}};
+    int column = 0;
+    if (what.rfind(", column ", 0) == 0) column = std::atoi(what.c_str() + 9);
+    result_ = {Status::at(label_, line, column, label_ + " line " + std::to_string(line) + what),
+               {}};
     return result_;
   }
 
@@ -128,7 +133,8 @@ class Reader {
                                                        static_cast<double>(total))
                                    : -1.0;
     if (o_.progress(share)) return true;
-    result_ = {DelimitedStatus::kCancelled, "Reading " + label_ + " was cancelled.", {}};
+    result_ = {Status::failure(StatusCode::kCancelled, "Reading " + label_ + " was cancelled."),
+               {}};
     return false;
   }
 

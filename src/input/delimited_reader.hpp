@@ -24,6 +24,7 @@
 
 #include "engine/centred_sums.hpp"
 #include "input/byte_source.hpp"
+#include "report/status.hpp"
 
 namespace tolvane {
 
@@ -60,13 +61,10 @@ struct DelimitedData {
   CentredSums sums;  // over every row kept
 };
 
-enum class DelimitedStatus { kRead, kBadInput, kCancelled };
-
-struct DelimitedResult {
-  DelimitedStatus status = DelimitedStatus::kRead;
-  // For bad input: one sentence naming the file (`label`), the line and,
-  // where there is one, the column.
-  std::string message;
+// How the reading ended: ok, stopped by bad input (the message one sentence
+// naming the file `label`, the line and, where there is one, the column;
+// file and line set as well), or cancelled through the progress function.
+struct DelimitedResult : Status {
   // When the input was bad because a column holds text: its full name. The
   // file may read well without it.
   std::string textColumn;

@@ -16,12 +16,11 @@ namespace tolvane {
 namespace {
 
 BatchRunResult stopped(std::string reason) {
-  return stopRun(BatchRunStatus::kStopped, std::move(reason));
+  return stopRun(StatusCode::kStopped, std::move(reason));
 }
 
 BatchRunResult cancelledByUser() {
-  return stopRun(BatchRunStatus::kCancelled,
-                 "Batch input cancelled; the previous analysis is kept.");
+  return stopRun(StatusCode::kCancelled, "Batch input cancelled; the previous analysis is kept.");
 }
 
 void writeScaleCode(AnalysisState& s) {
@@ -63,7 +62,7 @@ BatchRunResult buildModelData(AnalysisState& s) {
     showObservationRange(s);
   }
   Status built = computeModelData(s);
-  if (!built.ok()) return stopRun(BatchRunStatus::kStopped, std::move(built.message));
+  if (!built.ok()) return stopRun(StatusCode::kStopped, std::move(built.message));
   if (s.XPXFORM == 0) showModelData(s);
   return {};
 }

@@ -20,11 +20,11 @@ constexpr const char* kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 BatchRunResult cancelled(const char* why) {
-  return BatchRunResult::ended(BatchRunStatus::kCancelled, why);
+  return BatchRunResult::ended(StatusCode::kCancelled, why);
 }
 
 BatchRunResult abandoned() {
-  return stopRun(BatchRunStatus::kStopped,
+  return stopRun(StatusCode::kStopped,
                  "The output file dialogs were abandoned; batch input ended.");
 }
 
@@ -48,7 +48,7 @@ bool askName(BatchDialogs& dialogs, std::string& name, BatchRunResult& result) {
   // A refused OK left open, or a close box over an empty default name.
   if (dialog.exit() == FileNameDialogModel::Exit::kOpen ||
       !FileNameDialogModel::usableName(dialog.buffer())) {
-    result = stopRun(BatchRunStatus::kStopped,
+    result = stopRun(StatusCode::kStopped,
                      std::string(FileNameDialogModel::kEmptyName) + " Batch input stopped.");
     return false;
   }
@@ -132,7 +132,7 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
   std::string why;
   if (!f.openBoth(f.pathOf(summ), f.pathOf(trace), s.FILECHOICE == FilesExistDialogModel::kAppend,
                   &why)) {
-    return stopRun(BatchRunStatus::kStopped, capitalized(why) + ".");
+    return stopRun(StatusCode::kStopped, capitalized(why) + ".");
   }
   f.SUMMNAME = summ;
   f.TRACENAME = trace;
@@ -153,7 +153,7 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
 
 BatchRunResult commitOutputFiles(AnalysisState& s) {
   std::string why;
-  if (!s.files.commitBoth(&why)) return stopRun(BatchRunStatus::kStopped, capitalized(why) + ".");
+  if (!s.files.commitBoth(&why)) return stopRun(StatusCode::kStopped, capitalized(why) + ".");
   return {};
 }
 
@@ -162,7 +162,7 @@ BatchRunResult checkOutputFiles(AnalysisState& s) {
   if (s.files.flushBoth(&why)) return {};
   s.files.revertBoth();
   outputFailed(why);
-  return stopRun(BatchRunStatus::kStopped,
+  return stopRun(StatusCode::kStopped,
                  capitalized(why) +
                      ". This run's output files were removed (appended ones cut back to their "
                      "old length).");

@@ -130,7 +130,7 @@ bool readDelimitedData(const std::string& path, const std::vector<std::string>& 
   constexpr std::size_t kMostRows = 10'000'000;
   const DelimitedResult result = readDelimited(source, path, options, kMostRows, data);
   std::fclose(file);
-  if (result.status != DelimitedStatus::kRead) {
+  if (!result.ok()) {
     *why = result.message;
     return false;
   }
@@ -198,7 +198,7 @@ bool readPredictionData(const std::string& path, const std::vector<std::string>&
   }
   std::fclose(file);
   if (!result.completed()) {
-    *why = result.reason.empty() ? "cannot read " + path : result.reason;
+    *why = result.message.empty() ? "cannot read " + path : result.message;
     return false;
   }
   if (state->XPXFORM != 0) {

@@ -20,10 +20,16 @@ void reportWrapped(const std::string& text) {
   } while (pos < text.size());
 }
 
-BatchRunResult stopRun(BatchRunStatus status, std::string reason) {
+BatchRunResult stopRun(StatusCode status, std::string reason) {
   reportWrapped(reason);
   REPORT_SHOW();
   return BatchRunResult::ended(status, std::move(reason));
+}
+
+BatchRunResult stopRun(const Status& status) {
+  reportWrapped(status.message);
+  REPORT_SHOW();
+  return BatchRunResult::ended(status);
 }
 
 }  // namespace tolvane

@@ -14,6 +14,8 @@ void reportWrapped(const std::string& text);
 
 // Reports `reason` (wrapped as above), brings the report window up to date
 // and returns a result with that status and reason.
-BatchRunResult stopRun(BatchRunStatus status, std::string reason);
+BatchRunResult stopRun(StatusCode status, std::string reason);
+// The same for a step's Status, whose place in the file the result keeps.
+BatchRunResult stopRun(const Status& status);
 
 }  // namespace tolvane

@@ -24,17 +24,16 @@ void DesktopAnalysis::runEnded(AnalysisState& s, bool cancelled) {
 
 void DesktopAnalysis::pathTraced(AnalysisState& s) {
   ModelResults results;
-  std::string why;
-  computeModelResults(s, request_, &results, &why);
-  reportModelResults(s, results, why);
+  const Status chosen = computeModelResults(s, request_, &results);
+  reportModelResults(s, results, chosen.message);
   model_ = std::move(results);
   publish(s);
 }
 
 Status DesktopAnalysis::chooseExtent(AnalysisState& s, const ExtentRequest& request) {
   ModelResults results;
-  std::string why;
-  if (!computeModelResults(s, request, &results, &why)) return Status::stopped("No fit: " + why);
+  if (const Status chosen = computeModelResults(s, request, &results); !chosen.ok())
+    return Status::stopped("No fit: " + chosen.message);
   reportFit(s, results.fit);
   request_ = request;
   model_ = std::move(results);

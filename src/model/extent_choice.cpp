@@ -210,23 +210,22 @@ bool extentPlace(const AnalysisState& s, const PathWalk& walk, const ComparisonC
 
 }  // namespace
 
-bool chooseExtent(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
-                  const ExtentRequest& request, ChosenExtent* out, std::string* why) {
+Status chooseExtent(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
+                    const ExtentRequest& request, ChosenExtent* out) {
   *out = ChosenExtent{};
   out->request = request;
-  if (walk.steps() < 1 || s.RANK < 1) {
-    *why = "no path has been traced: run Select Shape first";
-    return false;
-  }
+  if (walk.steps() < 1 || s.RANK < 1)
+    return Status::stopped("no path has been traced: run Select Shape first");
   ExtentPlace at;
-  if (!extentPlace(s, walk, cc, request, &at, why)) return false;
+  std::string why;
+  if (!extentPlace(s, walk, cc, request, &at, &why)) return Status::stopped(why);
   if (!deltaFactorsAtMcal(s, walk, at.mcal, &out->delta, &out->k)) {
-    *why = "the delta factors at MCAL = " + number(at.mcal) + " could not be solved";
-    return false;
+    return Status::stopped("the delta factors at MCAL = " + number(at.mcal) +
+                           " could not be solved");
   }
   out->mcal = at.mcal;
   out->warning = at.warning;
-  return true;
+  return {};
 }
 
 std::vector<CriterionMark> criterionMarks(const AnalysisState& s, const PathWalk& walk,
@@ -234,8 +233,7 @@ std::vector<CriterionMark> criterionMarks(const AnalysisState& s, const PathWalk
   std::vector<CriterionMark> marks;
   for (const Named& n : kNamed) {
     ChosenExtent e;
-    std::string why;
-    if (chooseExtent(s, walk, cc, ExtentRequest{n.criterion, 0.0}, &e, &why)) {
+    if (chooseExtent(s, walk, cc, ExtentRequest{n.criterion, 0.0}, &e).ok()) {
       std::string label = n.text;
       for (char& ch : label)
         ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));

@@ -8,8 +8,8 @@
 //   ComparisonCriteria cc;
 //   computeComparisonCriteria(state, walk, &cc);
 //   ChosenExtent extent;
-//   std::string why;
-//   if (!chooseExtent(state, walk, cc, request, &extent, &why)) ... // why says
+//   if (const Status st = chooseExtent(state, walk, cc, request, &extent); !st.ok())
+//     ...  // st.message says why
 //
 // chooseExtent reads the state only (never writes it, reports nothing), so
 // it may run on several states at once. The likelihood criteria (clik,
@@ -26,6 +26,7 @@
 #include "engine/analysis_state.hpp"
 #include "model/comparison_criteria.hpp"
 #include "model/path_walk.hpp"
+#include "report/status.hpp"
 
 namespace tolvane {
 
@@ -71,12 +72,12 @@ struct ChosenExtent {
   std::string warning;
 };
 
-// Chooses the extent on the current path. False with *why (a sentence for
-// the user) when the request cannot be met: a number outside [0, RANK],
-// PRESS for cross-products, a likelihood criterion when THREEYQ does not
-// exist (R-squared 1), a ridge rule that is undefined.
-bool chooseExtent(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
-                  const ExtentRequest& request, ChosenExtent* out, std::string* why);
+// Chooses the extent on the current path. Stopped, with a sentence for the
+// user, when the request cannot be met: a number outside [0, RANK], PRESS
+// for cross-products, a likelihood criterion when THREEYQ does not exist
+// (R-squared 1), a ridge rule that is undefined.
+Status chooseExtent(const AnalysisState& s, const PathWalk& walk, const ComparisonCriteria& cc,
+                    const ExtentRequest& request, ChosenExtent* out);
 
 // The MCAL each criterion chooses on the current path, for marks on the
 // charts: label and MCAL of every criterion available.

@@ -50,25 +50,25 @@ CriteriaAtExtent criteriaAt(const AnalysisState& s, const DeltaRow& delta) {
   return c;
 }
 
-bool computeModelResults(const AnalysisState& s, const ExtentRequest& request,
-                         ModelResults* results, std::string* why) {
+Status computeModelResults(const AnalysisState& s, const ExtentRequest& request,
+                           ModelResults* results) {
   *results = ModelResults{};
   if (!walkPath(s, &results->walk) ||
       !computeComparisonCriteria(s, results->walk, &results->criteria)) {
-    *why = "no path has been traced: run Select Shape first";
-    return false;
+    return Status::stopped("no path has been traced: run Select Shape first");
   }
   results->valid = true;
   results->marks = criterionMarks(s, results->walk, results->criteria);
   ChosenExtent extent;
-  if (!chooseExtent(s, results->walk, results->criteria, request, &extent, why)) return false;
-  if (!fitAtExtent(s, extent, &results->fit)) {
-    *why = "the fit needs more observations than RANK + 1";
-    return false;
+  if (Status chosen = chooseExtent(s, results->walk, results->criteria, request, &extent);
+      !chosen.ok()) {
+    return chosen;
   }
+  if (!fitAtExtent(s, extent, &results->fit))
+    return Status::stopped("the fit needs more observations than RANK + 1");
   results->atExtent = criteriaAt(s, extent.delta);
   results->fitted = true;
-  return true;
+  return {};
 }
 
 void reportModelResults(const AnalysisState& s, const ModelResults& results,

@@ -33,10 +33,10 @@ struct ModelResults {
 };
 
 // The criteria, the marks, the extent the request chooses and the fit there,
-// reporting nothing. False with *why when the extent cannot be chosen
+// reporting nothing. Stopped, saying why, when the extent cannot be chosen
 // (results->valid tells whether the criteria at least exist).
-bool computeModelResults(const AnalysisState& s, const ExtentRequest& request,
-                         ModelResults* results, std::string* why);
+Status computeModelResults(const AnalysisState& s, const ExtentRequest& request,
+                           ModelResults* results);
 
 // The comparison block and the fit block (report window and summary file).
 // When the extent could not be chosen, the fit block is replaced by `why`.

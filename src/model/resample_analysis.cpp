@@ -35,7 +35,9 @@ bool chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk, const Exte
       }
       break;
   }
-  return chooseExtent(s, walk, cc, request, extent, why);
+  const Status chosen = chooseExtent(s, walk, cc, request, extent);
+  *why = chosen.message;
+  return chosen.ok();
 }
 
 }  // namespace

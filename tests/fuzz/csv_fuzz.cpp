@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryByteSource in(text);
   DelimitedData d;
   const DelimitedResult r = readDelimited(in, "fuzz.csv", o, kMaxRawObs + 1, d);
-  if (r.status != DelimitedStatus::kRead) {
+  if (!r.ok()) {
     if (r.message.rfind("fuzz.csv line ", 0) != 0) std::abort();  // every message names a line
     return 0;
   }

@@ -65,14 +65,6 @@ PathSettings fuzzPath(std::uint8_t bits) {
   static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
   return {kPathShapes[bits & 3].shape, qs[(bits >> 4) & 7], steps[(bits >> 2) & 3]};
 }
-static const char* const qs[] = {"0.0", "1", "-1.5", "2.5", "-5", "5", "9", "x"};
-m.clickShape(kPathShapes[bits & 3].shape);
-m.clickSteps(steps[(bits >> 2) & 3]);
-m.editQText(qs[(bits >> 4) & 7]);
-m.ok();
-}
-}
-;
 
 }  // namespace
 

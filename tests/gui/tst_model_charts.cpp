@@ -84,8 +84,7 @@ class ModelChartsTest : public QObject {
     DefaultPath pick;
     QVERIFY(SELECT_SHAPE(*s, pick, 1));
     ModelResults results;
-    std::string why;
-    QVERIFY(computeModelResults(*s, ExtentRequest{}, &results, &why));
+    QVERIFY(computeModelResults(*s, ExtentRequest{}, &results).ok());
     publishModelResults(*s, results);
     QCOMPARE(s->CCYQ.rows, s->NSTEPS);
     QCOMPARE(s->CCYQ.cols, 4);

@@ -58,7 +58,7 @@ std::string exampleText(const std::string& name) {
 
 TEST(BatchInputRun, ReadsHaldAndEndsAnalysed) {
   Batch r;
-  ASSERT_TRUE(r.run(test::kHaldRaw).completed()) << r.result.reason;
+  ASSERT_TRUE(r.run(test::kHaldRaw).completed()) << r.result.message;
   EXPECT_TRUE(*r.closed);
   EXPECT_EQ(r.s->INNAME, "HALD.AYQ");
   EXPECT_EQ(r.s->stage(), AnalysisStage::kAnalysed);
@@ -197,13 +197,13 @@ TEST(BatchInputRun, CrossProductsGiveTheSameLeastSquaresAsRawData) {
     raw.scale(button);
     xpx.scale(button);
     ASSERT_TRUE(raw.run(test::kHaldRaw).completed());
-    ASSERT_TRUE(xpx.run(test::crossProducts(test::kHaldRaw)).completed()) << xpx.result.reason;
+    ASSERT_TRUE(xpx.run(test::crossProducts(test::kHaldRaw)).completed()) << xpx.result.message;
     expectSameAnalysis(*raw.s, *xpx.s, "Hald");
   }
   // Twelve predictors: two blocks of columns, names continued with NEXTLINE;
   // the sums are computed here from the values read.
   Batch raw, xpx;
-  ASSERT_TRUE(raw.run(exampleText("plant.ayq"), "plant.ayq").completed()) << raw.result.reason;
+  ASSERT_TRUE(raw.run(exampleText("plant.ayq"), "plant.ayq").completed()) << raw.result.message;
   std::vector<std::string> names;
   for (int c = 1; c <= raw.s->NVAR; ++c)
     names.push_back(raw.s->VNAME[c]);
@@ -220,7 +220,7 @@ TEST(BatchInputRun, CrossProductsGiveTheSameLeastSquaresAsRawData) {
 TEST(BatchInputRun, TheExamplesRunToTheEnd) {
   for (const char* name : {"hald.ayq", "hald_xpx.ayq", "plant.ayq", "plant_xpx.ayq"}) {
     Batch r;
-    EXPECT_TRUE(r.run(exampleText(name), name).completed()) << name << ": " << r.result.reason;
+    EXPECT_TRUE(r.run(exampleText(name), name).completed()) << name << ": " << r.result.message;
     EXPECT_EQ(r.s->stage(), AnalysisStage::kAnalysed) << name;
   }
   Batch plant;
@@ -299,7 +299,7 @@ TEST(BatchInputRun, AFinishedAnalysisKeepsTheStateInvariants) {
     d.ok();
     return true;
   };
-  ASSERT_TRUE(hald.run(test::kHaldRaw).completed()) << hald.result.reason;
+  ASSERT_TRUE(hald.run(test::kHaldRaw).completed()) << hald.result.message;
   EXPECT_EQ(hald.s->YNAME, "x2");
   EXPECT_EQ(hald.s->P, 3);
   expectInvariants(*hald.s, "Hald with x2 as response");
@@ -315,7 +315,7 @@ TEST(BatchInputRun, ACancelledRunLeavesThePreviousAnalysisAsItWas) {
   // Select Shape and the traces of an analysis that was gone.
   for (int where = 0; where < 3; ++where) {
     Batch r;
-    ASSERT_TRUE(r.run(test::kHaldRaw).completed()) << r.result.reason;
+    ASSERT_TRUE(r.run(test::kHaldRaw).completed()) << r.result.message;
     const auto coefficients = [&r] {
       std::vector<double> b;
       for (int i = 1; i <= r.s->BOLS.rows; ++i)
@@ -344,8 +344,8 @@ TEST(BatchInputRun, ACancelledRunLeavesThePreviousAnalysisAsItWas) {
     };
     EXPECT_EQ(r.run("3\n9\nA B Y\n1 2 3\n2 3 5\n3 1 4\n4 4 9\n5 2 6\n6 5 8\n7 1 9\n8 3 8\n9 2 11\n",
                     "OTHER.AYQ")
-                  .status,
-              BatchRunStatus::kCancelled)
+                  .code,
+              StatusCode::kCancelled)
         << where;
     EXPECT_EQ(r.s->stage(), AnalysisStage::kAnalysed) << where;
     EXPECT_EQ(r.s->INNAME, name) << where;
@@ -365,7 +365,7 @@ TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
     d.cancel();
     return true;
   };
-  EXPECT_EQ(cancelled.run(test::kHaldRaw).status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(cancelled.run(test::kHaldRaw).code, StatusCode::kCancelled);
   EXPECT_TRUE(*cancelled.closed);
   EXPECT_FALSE(cancelled.s->files.summOpen());
 
@@ -376,7 +376,7 @@ TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
     d.ok();
     return true;
   };
-  EXPECT_EQ(aborted.run(test::kHaldRaw).status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(aborted.run(test::kHaldRaw).code, StatusCode::kCancelled);
   EXPECT_TRUE(*aborted.closed);
 
   Batch unopenable;
@@ -386,16 +386,16 @@ TEST(BatchInputRun, EveryEndingClosesTheInputFile) {
     d.ok();
     return true;
   };
-  EXPECT_EQ(unopenable.run(test::kHaldRaw).status, BatchRunStatus::kStopped);
+  EXPECT_EQ(unopenable.run(test::kHaldRaw).code, StatusCode::kStopped);
   EXPECT_TRUE(*unopenable.closed);
 
   Batch bad;
-  EXPECT_EQ(bad.run("5\n13\nx1 x2\n").status, BatchRunStatus::kStopped);
+  EXPECT_EQ(bad.run("5\n13\nx1 x2\n").code, StatusCode::kStopped);
   EXPECT_TRUE(*bad.closed);
 
   Batch abandoned;
   abandoned.dialogs.onRoles = [](RoleDialogModel&) { return false; };
-  EXPECT_EQ(abandoned.run(test::kHaldRaw).status, BatchRunStatus::kStopped);
+  EXPECT_EQ(abandoned.run(test::kHaldRaw).code, StatusCode::kStopped);
   EXPECT_TRUE(*abandoned.closed);
 }
 
@@ -415,10 +415,10 @@ TEST(BatchInputRun, BadInputLeavesNoAnalysisAndTheEarlierFilesAsTheyWere) {
       d.ok();
       return true;
     };
-    EXPECT_EQ(r.run(text).status, BatchRunStatus::kStopped);
-    EXPECT_EQ(r.result.reason,
+    EXPECT_EQ(r.run(text).code, StatusCode::kStopped);
+    EXPECT_EQ(r.result.message,
               "HALD.AYQ line 5: expected 5 numbers (observation 2 of 13), found 4.");
-    EXPECT_EQ(r.report.lines().back(), "    " + r.result.reason);
+    EXPECT_EQ(r.report.lines().back(), "    " + r.result.message);
     EXPECT_EQ(r.s->stage(), AnalysisStage::kEmpty);
     EXPECT_FALSE(r.s->DATA.exists());
     EXPECT_FALSE(r.s->BOLS.exists());
@@ -513,7 +513,7 @@ TEST(BatchInputRun, OnlyOneRunAtATime) {
   EXPECT_TRUE(std::async(std::launch::async, [&r] { return r.s->runInProgress(); }).get());
   std::thread other([&r] { r.run(test::kHaldRaw); });
   other.join();
-  EXPECT_EQ(r.result.status, BatchRunStatus::kBusy);
+  EXPECT_EQ(r.result.code, StatusCode::kBusy);
   EXPECT_EQ(r.report.lines(),
             std::vector<std::string>{
                 "    A batch input is already running; wait until it has finished."});
@@ -535,8 +535,8 @@ TEST(BatchInputRun, ARunWithoutAnOpenFileStopsAtOnce) {
   test::ScriptedDialogs dialogs;
   test::ReportLines report;
   const BatchRunResult r = runBatchInput(s, {nullptr, "gone.ayq", "", 0}, dialogs);
-  EXPECT_EQ(r.status, BatchRunStatus::kStopped);
-  EXPECT_EQ(r.reason, "The batch input file gone.ayq is not open. Batch input stopped.");
+  EXPECT_EQ(r.code, StatusCode::kStopped);
+  EXPECT_EQ(r.message, "The batch input file gone.ayq is not open. Batch input stopped.");
   EXPECT_EQ(dialogs.fileNameCalls, 0);
 }
 

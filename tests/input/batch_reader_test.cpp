@@ -92,7 +92,7 @@ TEST(BatchReaderCounts, EchoesCountsToReportAndSummary) {
 
 TEST(BatchReaderNames, SeparatorsAndTheEightCharacterCut) {
   const Read r = readText(rawFile("4", "5", "AGE,HEIGHT:VERYLONGNAME=Y", 5, 4));
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->VNAME[1], "AGE");
   EXPECT_EQ(r.state->VNAME[2], "HEIGHT");
   EXPECT_EQ(r.state->VNAME[3], "VERYLONG");
@@ -103,7 +103,7 @@ TEST(BatchReaderNames, SeparatorsAndTheEightCharacterCut) {
 
 TEST(BatchReaderNames, NextLineContinuesTheNamesOnTheFollowingLine) {
   Read r = readText(rawFile("4", "5", "A B NEXTLINE\nC D", 5, 4));
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->VNAME[3], "C");
   EXPECT_EQ(r.state->VNAME[4], "D");
   EXPECT_EQ(r.state->DATA.data[1][1], 11.0f);  // the data start after the continuation
@@ -111,7 +111,7 @@ TEST(BatchReaderNames, NextLineContinuesTheNamesOnTheFollowingLine) {
   // Several continuations; the first token of a continuation line is a name
   // even when it reads NEXTLINE, and NEXTLINE as the first name is a name.
   r = readText(rawFile("5", "5", "NEXTLINE NEXTLINE\nB NEXTLINE\nNEXTLINE D E", 5, 5));
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->VNAME[1], "NEXTLINE");
   EXPECT_EQ(r.state->VNAME[2], "B");
   EXPECT_EQ(r.state->VNAME[3], "NEXTLINE");
@@ -133,7 +133,7 @@ TEST(BatchReaderNames, KeepsUtf8CharactersWhole) {
 
 TEST(BatchReaderRawData, ValuesAsTheCLibraryReadsThem) {
   const Read r = readText("3\n5\nA B C\n1e3 12abc 1:2\nx - .5\n1,2=3\n4 5 6 7 8\n\t9\v10\f11\n");
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   const MatrixRec& d = r.state->DATA;
   EXPECT_EQ(d.rows, 5);
   EXPECT_EQ(d.cols, 3);
@@ -150,7 +150,7 @@ TEST(BatchReaderRawData, ValuesAsTheCLibraryReadsThem) {
 
 TEST(BatchReaderRawData, StoresValuesInSinglePrecision) {
   const Read r = readText("2\n5\nA B\n0.1 3.4e38\n1 1\n1 1\n1 1\n1 1\n");
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->DATA.data[1][1], 0.1f);
   EXPECT_EQ(r.state->DATA.data[1][2], 3.4e38f);
 }
@@ -158,7 +158,7 @@ TEST(BatchReaderRawData, StoresValuesInSinglePrecision) {
 TEST(BatchReaderRawData, StoresValuesInDoublePrecisionByDefault) {
   EXPECT_EQ(AnalysisState().precision, Precision::kDouble);
   const Read r = readText("2\n5\nA B\n0.1 1e39\n1 1\n1 1\n1 1\n1 1\n", nullptr, Precision::kDouble);
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->DATA.data[1][1], 0.1);
   EXPECT_EQ(r.state->DATA.data[1][2], 1e39);
 }
@@ -176,7 +176,7 @@ TEST(BatchReaderCrossProducts, BlocksOfEightColumnsEachAfterAHeading) {
     text += std::to_string(i * 100 + 9) + " " + std::to_string(i * 100 + 10) + "\n";
   text += "123.25 SUMY\n4567.5\n";
   const Read r = readText(text);
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   const AnalysisState& s = *r.state;
   EXPECT_EQ(s.XPXFORM, 1);
   EXPECT_EQ(s.NOBS, 40);
@@ -194,7 +194,7 @@ TEST(BatchReaderCrossProducts, BlocksOfEightColumnsEachAfterAHeading) {
 
 TEST(BatchReaderCrossProducts, SumsKeepDoublePrecision) {
   const Read r = readText("2\n-9\nX Y\nh\n4 5 6\n16777217.5\n0.1\n");
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_EQ(r.state->SUMY, 16777217.5);  // not representable in float
   EXPECT_EQ(r.state->SUMSQY, 0.1);
 }
@@ -215,8 +215,8 @@ class BatchReaderBadInput : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BatchReaderBadInput, IsReportedWithFileLineAndExpectation) {
   const Read r = readText(GetParam().text);
-  EXPECT_EQ(r.result.status, BatchRunStatus::kStopped);
-  EXPECT_EQ(r.result.reason, GetParam().message);
+  EXPECT_EQ(r.result.code, StatusCode::kStopped);
+  EXPECT_EQ(r.result.message, GetParam().message);
   ASSERT_FALSE(r.report.empty());
   // One report line, wrapped only where it would not fit in 80 characters.
   std::string shown;
@@ -297,7 +297,7 @@ TEST(BatchReaderBadInput, ALongFileNameWrapsInsteadOfLosingTheLineNumber) {
   const std::string label = "a-rather-long-batch-input-file-name-for-a-test.ayq";
   const BatchRunResult r = readBatchData(s, in, label);
   std::fclose(f.file);
-  EXPECT_EQ(r.status, BatchRunStatus::kStopped);
+  EXPECT_EQ(r.code, StatusCode::kStopped);
   ASSERT_EQ(capture.lines().size(), 3u);
   for (const std::string& line : capture.lines())
     EXPECT_LE(line.size(), 80u);

@@ -43,7 +43,7 @@ TEST(DelimitedReader, DialectsGiveTheSameNamesAndNumbers) {
   };
   for (const std::string& f : files) {
     const Read r = readText(f);
-    ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message << " in " << f;
+    ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message << " in " << f;
     EXPECT_EQ(r.data.names, (std::vector<std::string>{"a", "b", "y"})) << f;
     ASSERT_EQ(r.data.rowsKept, 2) << f;
     EXPECT_EQ(row(r, 0), (std::vector<double>{1, 2.5, -300})) << f;
@@ -55,7 +55,7 @@ TEST(DelimitedReader, QuotedFieldsKeepDelimitersQuotesAndLineEnds) {
   DelimitedOptions o;
   o.ignore = {"note"};
   const Read r = readText("\"x, \"\"first\"\"\",note,y\n1,\"two\nlines\",3\n4,\"\",6\n", o);
-  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message;
   EXPECT_EQ(r.data.names, (std::vector<std::string>{"x, \"first\"", "y"}));
   // The first row took two lines: the second row is on line 4.
   EXPECT_EQ(r.data.firstRowLines, (std::vector<std::int64_t>{2, 4}));
@@ -67,7 +67,7 @@ TEST(DelimitedReader, QuotedFieldsKeepDelimitersQuotesAndLineEnds) {
 
 TEST(DelimitedReader, NumbersConvertExactlyWhateverTheirForm) {
   const Read r = readText("a,b\n0.1,1e-310\n-0,123456789012345678\n");
-  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message;
   EXPECT_EQ(row(r, 0)[0], 0.1);
   EXPECT_EQ(row(r, 0)[1], 1e-310);  // below the normal range: kept, not refused
   EXPECT_EQ(row(r, 1)[1], 123456789012345678.0);
@@ -75,7 +75,7 @@ TEST(DelimitedReader, NumbersConvertExactlyWhateverTheirForm) {
 
 TEST(DelimitedReader, MissingValuesLeaveRowsOutAndAreCountedPerColumn) {
   const Read r = readText("x1,x2,y\n1,,3\n1,2,NA\n1,NaN,.\n4,5,6\n7,8,9\n");
-  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message;
   EXPECT_EQ(r.data.rowsRead, 5);
   EXPECT_EQ(r.data.rowsKept, 2);
   EXPECT_EQ(r.data.missing, (std::vector<std::int64_t>{0, 2, 2}));
@@ -86,7 +86,7 @@ TEST(DelimitedReader, MissingValuesLeaveRowsOutAndAreCountedPerColumn) {
   DelimitedOptions strict;
   strict.missingIsError = true;
   const Read e = readText("x1,x2,y\n1,2,3\n1,NA,3\n", strict);
-  EXPECT_EQ(e.result.status, DelimitedStatus::kBadInput);
+  EXPECT_EQ(e.result.code, StatusCode::kStopped);
   EXPECT_EQ(e.result.message.rfind("d.csv line 3, column 2 (x2): missing value \"NA\"", 0), 0u)
       << e.result.message;
 }
@@ -119,13 +119,13 @@ TEST(DelimitedReader, TextColumnsAreErrorsUnlessIgnored) {
   EXPECT_EQ(l.result.textColumn, "note");
   EXPECT_EQ(readText("x,y\n1,2\n", asked).result.textColumn, "");
   const Read bad = readText("x,y\n1,\"2\"z\n", asked);
-  EXPECT_EQ(bad.result.status, DelimitedStatus::kBadInput);
+  EXPECT_EQ(bad.result.code, StatusCode::kStopped);
   EXPECT_EQ(bad.result.textColumn, "") << "a malformed field is no text column";
 
   DelimitedOptions o;
   o.ignore = {"id", "date"};
   const Read r = readText(text, o);
-  ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+  ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message;
   EXPECT_EQ(r.data.names, (std::vector<std::string>{"x", "y"}));
   EXPECT_EQ(r.data.fileColumns, (std::vector<int>{3, 4}));
   EXPECT_EQ(row(r, 1), (std::vector<double>{3, 4}));
@@ -168,9 +168,17 @@ TEST(DelimitedReader, BadInputIsNamedByLineAndColumn) {
   };
   for (const Case& k : cases) {
     const Read r = readText(k.text);
-    EXPECT_EQ(r.result.status, DelimitedStatus::kBadInput) << k.message;
+    EXPECT_EQ(r.result.code, StatusCode::kStopped) << k.message;
     EXPECT_EQ(r.result.message.rfind(k.message, 0), 0u)
         << "got: " << r.result.message << "\nwant: " << k.message;
+    // The place is also given as fields, as the message says it.
+    EXPECT_EQ(r.result.file, "d.csv");
+    std::string place = "d.csv line " + std::to_string(r.result.line);
+    if (r.result.column > 0) place += ", column " + std::to_string(r.result.column);
+    EXPECT_EQ(k.message.rfind(place, 0), 0u) << place << " / " << k.message;
+    EXPECT_TRUE(k.message.size() > place.size() &&
+                (k.message[place.size()] == ':' || k.message[place.size()] == ' '))
+        << place << " / " << k.message;
   }
 }
 
@@ -193,8 +201,8 @@ TEST(DelimitedReader, HeaderAndDataReadFieldsAlike) {
     const Read header = readText(k.record + "5,6\n");
     const Read data = readText("a,b\n" + k.record + "5,6\n");
     if (k.badColumn == 0) {
-      ASSERT_EQ(header.result.status, DelimitedStatus::kRead) << header.result.message;
-      ASSERT_EQ(data.result.status, DelimitedStatus::kRead) << data.result.message;
+      ASSERT_EQ(header.result.code, StatusCode::kOk) << header.result.message;
+      ASSERT_EQ(data.result.code, StatusCode::kOk) << data.result.message;
       EXPECT_EQ(header.data.names, (std::vector<std::string>{"1", "2"}));
       EXPECT_EQ(row(header, 0), (std::vector<double>{5, 6}));
       EXPECT_EQ(row(data, 0), (std::vector<double>{1, 2}));
@@ -211,7 +219,7 @@ TEST(DelimitedReader, HeaderAndDataReadFieldsAlike) {
   EXPECT_EQ(readText("\"1\",\"2\"\r").result.message,
             "d.csv line 1: no data rows after the header line.");
   const Read last = readText("a,b\n\"1\",\"2\"\r");
-  ASSERT_EQ(last.result.status, DelimitedStatus::kRead) << last.result.message;
+  ASSERT_EQ(last.result.code, StatusCode::kOk) << last.result.message;
   EXPECT_EQ(row(last, 0), (std::vector<double>{1, 2}));
 }
 
@@ -247,7 +255,7 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
     o.threads = 1;
     return readText(text, o);
   }();
-  ASSERT_EQ(ref.result.status, DelimitedStatus::kRead) << ref.result.message;
+  ASSERT_EQ(ref.result.code, StatusCode::kOk) << ref.result.message;
   EXPECT_EQ(ref.data.rowsRead, 20000);
   EXPECT_EQ(ref.data.missing[1], 21);
   // The last runs have threads the system refuses: none, or all but one.
@@ -261,7 +269,7 @@ TEST(DelimitedReader, BlocksAndThreadsNeverChangeTheResult) {
       o.threads = threads;
       o.blockBytes = block;
       const Read r = readText(text, o);
-      ASSERT_EQ(r.result.status, DelimitedStatus::kRead) << r.result.message;
+      ASSERT_EQ(r.result.code, StatusCode::kOk) << r.result.message;
       EXPECT_EQ(r.data.rowsKept, ref.data.rowsKept);
       EXPECT_EQ(r.data.firstRowLines, ref.data.firstRowLines);
       EXPECT_EQ(0, std::memcmp(r.data.sums.comoment.data(), ref.data.sums.comoment.data(),
@@ -301,7 +309,7 @@ TEST(DelimitedReader, ProgressIsReportedAndCancels) {
     return seen.size() < 3;
   };
   const Read r = readText(text, o);
-  EXPECT_EQ(r.result.status, DelimitedStatus::kCancelled);
+  EXPECT_EQ(r.result.code, StatusCode::kCancelled);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_GT(seen[0], 0.0);
   EXPECT_LT(seen[0], seen[2]);

@@ -37,7 +37,7 @@ struct Model {
     BatchLineReader in(f.file);
     const BatchRunResult read = readBatchData(*s, in, "T.AYQ");
     std::fclose(f.file);
-    EXPECT_TRUE(read.completed()) << read.reason;
+    EXPECT_TRUE(read.completed()) << read.message;
     report.clear();
   }
   BatchRunResult setUp() { return result = setUpModel(*s, dialogs); }
@@ -118,20 +118,20 @@ TEST(ObservationRange, TooFewRowsStartAtOneAndEndAtTheLast) {
 // P + 5 observations are the fewest a model takes: one fewer stops the run.
 TEST(ModelSetup, FewestObservationsArePredictorsPlusFive) {
   Model enough(kSeven);  // 2 predictors, 7 rows
-  EXPECT_TRUE(enough.setUp().completed()) << enough.result.reason;
+  EXPECT_TRUE(enough.setUp().completed()) << enough.result.message;
   EXPECT_EQ(enough.s->N, 7);
 
   Model fewer("3\n6\nA B Y\n1 2 5\n2 0 4\n3 2 9\n4 0 7\n5 2 12\n6 0 9\n");
   const BatchRunResult r = fewer.setUp();
-  EXPECT_EQ(r.status, BatchRunStatus::kStopped);
-  EXPECT_EQ(r.reason,
+  EXPECT_EQ(r.code, StatusCode::kStopped);
+  EXPECT_EQ(r.message,
             "Too few observations for the model: 6, but 2 predictors need at least 7. Batch input "
             "stopped.");
 }
 
 TEST(ModelSetup, RescaledRawModelIsCentredWithUnitDeviations) {
   Model m(test::kHaldRaw);
-  ASSERT_TRUE(m.setUp().completed()) << m.result.reason;
+  ASSERT_TRUE(m.setUp().completed()) << m.result.message;
   const AnalysisState& s = *m.s;
   ASSERT_EQ(s.XMAT.rows, 13);
   ASSERT_EQ(s.XMAT.cols, 4);
@@ -159,7 +159,7 @@ TEST(ModelSetup, CenterOnlyKeepsTheGivenScale) {
     d.ok();
     return true;
   };
-  ASSERT_TRUE(m.setUp().completed()) << m.result.reason;
+  ASSERT_TRUE(m.setUp().completed()) << m.result.message;
   const AnalysisState& s = *m.s;
   EXPECT_EQ(s.SCALECODE, 0);
   for (int j = 1; j <= 7; ++j)
@@ -176,7 +176,7 @@ TEST(ModelSetup, ObservationRangeSelectsTheRows) {
     d.ok();
     return true;
   };
-  ASSERT_TRUE(m.setUp().completed()) << m.result.reason;
+  ASSERT_TRUE(m.setUp().completed()) << m.result.message;
   EXPECT_EQ(m.s->N1, 2);
   EXPECT_EQ(m.s->N2, 8);
   EXPECT_EQ(m.s->N, 7);
@@ -186,7 +186,7 @@ TEST(ModelSetup, ObservationRangeSelectsTheRows) {
 
 TEST(ModelSetup, WritesTheSummaryAndTraceLinesInOrder) {
   Model m(kSeven);
-  ASSERT_TRUE(m.setUp().completed()) << m.result.reason;
+  ASSERT_TRUE(m.setUp().completed()) << m.result.message;
   EXPECT_EQ(m.summary(),
             "   3 = NVAR, Number of Variables (Columns)\n"
             "   7 = NOBS, Number of Observations (Rows)\n"
@@ -235,12 +235,12 @@ TEST(ModelSetup, RoleDialogLeftWithoutAnExitKeepsDefaultsAndOkAppliesItsLists) {
       "7 6 4 8\n8 4 7 6\n9 7 9 9\n";
   Model a(data);
   a.dialogs.onRoles = [](RoleDialogModel&) { return true; };
-  ASSERT_TRUE(a.setUp().completed()) << a.result.reason;
+  ASSERT_TRUE(a.setUp().completed()) << a.result.message;
   EXPECT_EQ((std::vector<int>{a.s->XCOL[1], a.s->XCOL[2], a.s->XCOL[3]}),
             (std::vector<int>{1, 2, 3}));
 
   Model b(data);
-  ASSERT_TRUE(b.setUp().completed()) << b.result.reason;
+  ASSERT_TRUE(b.setUp().completed()) << b.result.message;
   EXPECT_EQ((std::vector<int>{b.s->XCOL[1], b.s->XCOL[2], b.s->XCOL[3]}),
             (std::vector<int>{3, 2, 1}));
   // XMAT column 1 is now column 3 of the data (B), centred and rescaled.
@@ -258,7 +258,7 @@ TEST(ModelSetup, CancellingTheRoleOrScalingDialogCancelsAndStoresNothing) {
     scalingShown = true;
     return true;
   };
-  EXPECT_EQ(roles.setUp().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(roles.setUp().code, StatusCode::kCancelled);
   EXPECT_FALSE(scalingShown);
   EXPECT_FALSE(roles.s->XMAT.exists());
 
@@ -268,10 +268,10 @@ TEST(ModelSetup, CancellingTheRoleOrScalingDialogCancelsAndStoresNothing) {
     d.escape();
     return true;
   };
-  EXPECT_EQ(scaling.setUp().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(scaling.setUp().code, StatusCode::kCancelled);
   EXPECT_NE(scaling.s->memory.SCALEBTN, kReExpress);
   EXPECT_FALSE(scaling.s->XMAT.exists());
-  EXPECT_EQ(scaling.result.reason, "Batch input cancelled; the previous analysis is kept.");
+  EXPECT_EQ(scaling.result.message, "Batch input cancelled; the previous analysis is kept.");
 }
 
 TEST(ModelSetup, ScalingDialogRemembersItsChoiceOnlyThroughOk) {
@@ -317,7 +317,7 @@ TEST(ModelSetup, CrossProductsGiveTheSameModelAsRawData) {
       return true;
     };
     ASSERT_TRUE(raw.setUp().completed());
-    ASSERT_TRUE(xpx.setUp().completed()) << xpx.result.reason;
+    ASSERT_TRUE(xpx.setUp().completed()) << xpx.result.message;
     const AnalysisState &r = *raw.s, &c = *xpx.s;
     EXPECT_EQ(xpx.dialogs.rolesCalls, 0);
     EXPECT_EQ(c.N1, 1);
@@ -350,8 +350,8 @@ TEST(ModelSetup, TooFewObservationsForThePredictorsStopTheRun) {
   Model m("4\n7\nA B C Y\n" +
           std::string("1 2 3 4\n2 1 4 3\n3 3 1 2\n4 4 2 1\n5 1 1 1\n6 2 2 2\n7 3 3 3\n"));
   const BatchRunResult r = m.setUp();
-  EXPECT_EQ(r.status, BatchRunStatus::kStopped);
-  EXPECT_EQ(r.reason,
+  EXPECT_EQ(r.code, StatusCode::kStopped);
+  EXPECT_EQ(r.message,
             "Too few observations for the model: 7, but 3 predictors need at least 8. Batch input "
             "stopped.");
   EXPECT_EQ(m.dialogs.scalingCalls, 0);
@@ -365,7 +365,7 @@ TEST(ModelSetup, TooFewObservationsForThePredictorsStopTheRun) {
     d.ok();
     return true;
   };
-  EXPECT_TRUE(fewer.setUp().completed()) << fewer.result.reason;
+  EXPECT_TRUE(fewer.setUp().completed()) << fewer.result.message;
   EXPECT_EQ(fewer.s->P, 2);
 }
 
@@ -391,8 +391,8 @@ TEST(ModelSetup, AConstantPredictorStopsEveryScalingInBothForms) {
         d.ok();
         return true;
       };
-      EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
-      EXPECT_EQ(m.result.reason, button == kCenterOnly ? centreOnly : rescaled);
+      EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
+      EXPECT_EQ(m.result.message, button == kCenterOnly ? centreOnly : rescaled);
       EXPECT_EQ(m.trace(), "");  // stopped before anything was written
       const std::string summary = m.summary();
       EXPECT_EQ(summary.find("nan"), std::string::npos) << summary;
@@ -401,7 +401,7 @@ TEST(ModelSetup, AConstantPredictorStopsEveryScalingInBothForms) {
   }
   // A predictor with a spread just above the rounding of its sums is kept.
   Model barely("3\n-7\nA K Y\nh\n140 2.8 287 28\n2.8 0.0701 6.1 0.7\n61\n621\n");
-  EXPECT_TRUE(barely.setUp().completed()) << barely.result.reason;
+  EXPECT_TRUE(barely.setUp().completed()) << barely.result.message;
 }
 
 TEST(ModelSetup, AConstantResponseStopsEveryModel) {
@@ -412,29 +412,29 @@ TEST(ModelSetup, AConstantResponseStopsEveryModel) {
       d.ok();
       return true;
     };
-    EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
-    EXPECT_EQ(m.result.reason,
+    EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
+    EXPECT_EQ(m.result.message,
               "The response Y has standard deviation 0; there is nothing to fit. Batch input "
               "stopped.");
   }
   // In cross-product form the sums show it: SUMSQY = SUMY^2 / NOBS.
   Model xpx("2\n-5\nX Y\nh\n55 20 15\n20\n80\n");
-  EXPECT_EQ(xpx.setUp().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(xpx.setUp().code, StatusCode::kStopped);
 }
 
 TEST(ModelSetup, InconsistentSumsGiveNoSpreadInsteadOfNotANumber) {
   // XPX 1 is less than NOBS * mean^2: a negative variance.
   Model m("2\n-5\nX Y\nh\n1 20 15\n20\n100\n");
-  EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
   EXPECT_EQ(
-      m.result.reason,
+      m.result.message,
       "The predictor X has standard deviation 0 and cannot be rescaled. Batch input stopped.");
 }
 
 TEST(ModelSetup, SumsBeyondSinglePrecisionStopTheRun) {
   Model m("3\n7\nA B Y\n3e38 2 5\n3e38 0 4\n3e38 2 9\n3e38 0 7\n3e38 2 12\n3e38 0 9\n1 2 15\n");
-  EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
-  EXPECT_EQ(m.result.reason,
+  EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
+  EXPECT_EQ(m.result.message,
             "The model data overflow single precision (predictor A). Batch input stopped.");
 }
 
@@ -442,22 +442,22 @@ TEST(ModelSetup, SumsBeyondDoublePrecisionStopTheRunInDoublePrecision) {
   Model m(
       "3\n7\nA B Y\n1e308 2 5\n1e308 0 4\n1e308 2 9\n1e308 0 7\n1e308 2 12\n1e308 0 9\n1 2 15\n",
       Precision::kDouble);
-  EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
-  EXPECT_EQ(m.result.reason,
+  EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
+  EXPECT_EQ(m.result.message,
             "The model data overflow double precision (predictor A). Batch input stopped.");
   // What overflows single precision is an ordinary number in double.
   Model d("3\n7\nA B Y\n3e38 2 5\n3e38 0 4\n3e38 2 9\n3e38 0 7\n3e38 2 12\n3e38 0 9\n1 2 15\n",
           Precision::kDouble);
-  EXPECT_EQ(d.setUp().status, BatchRunStatus::kCompleted) << d.result.reason;
+  EXPECT_EQ(d.setUp().code, StatusCode::kOk) << d.result.message;
 }
 
 TEST(ModelSetup, AnAbandonedDialogStopsTheRun) {
   Model m(kSeven);
   m.dialogs.onRoles = [](RoleDialogModel&) { return false; };
-  EXPECT_EQ(m.setUp().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(m.setUp().code, StatusCode::kStopped);
   Model n(kSeven);
   n.dialogs.onScaling = [](ScalingDialogModel&) { return false; };
-  EXPECT_EQ(n.setUp().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(n.setUp().code, StatusCode::kStopped);
   EXPECT_FALSE(n.s->XMAT.exists());
 }
 

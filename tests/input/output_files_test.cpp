@@ -73,7 +73,7 @@ struct Opening {
 
 TEST(OutputFiles, DefaultNamesFollowTheInputFileAndGetStamped) {
   Opening o;
-  ASSERT_TRUE(o.open().completed()) << o.result.reason;
+  ASSERT_TRUE(o.open().completed()) << o.result.message;
   EXPECT_EQ(o.s->files.SUMMNAME, "SALES.syq");
   EXPECT_EQ(o.s->files.TRACENAME, "SALES.myq");
   EXPECT_EQ(o.dialogs.filesExistCalls, 0);
@@ -115,7 +115,7 @@ TEST(OutputFiles, TheNameDialogEditsCancelsOrIsClosed) {
     d.cancel();
     return true;
   };
-  EXPECT_EQ(cancelled.open().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(cancelled.open().code, StatusCode::kCancelled);
   EXPECT_FALSE(cancelled.s->files.summOpen());
   EXPECT_TRUE(std::filesystem::is_empty(cancelled.dir.path()));
   EXPECT_TRUE(cancelled.report.lines().empty());
@@ -139,8 +139,8 @@ TEST(OutputFiles, AnEmptyNameIsRefusedAndMakesNoHiddenFiles) {
       EXPECT_EQ(d.exit(), FileNameDialogModel::Exit::kOpen);  // the dialog stays open
       return true;
     };
-    EXPECT_EQ(o.open().status, BatchRunStatus::kStopped) << name;
-    EXPECT_EQ(o.result.reason,
+    EXPECT_EQ(o.open().code, StatusCode::kStopped) << name;
+    EXPECT_EQ(o.result.message,
               std::string(FileNameDialogModel::kEmptyName) + " Batch input stopped.");
     EXPECT_TRUE(std::filesystem::is_empty(o.dir.path())) << name;
   }
@@ -150,7 +150,7 @@ TEST(OutputFiles, AnEmptyNameIsRefusedAndMakesNoHiddenFiles) {
     d.closeBox();
     return true;
   };
-  EXPECT_EQ(dotted.open(".hidden.ayq").status, BatchRunStatus::kStopped);
+  EXPECT_EQ(dotted.open(".hidden.ayq").code, StatusCode::kStopped);
   EXPECT_TRUE(std::filesystem::is_empty(dotted.dir.path()));
 }
 
@@ -181,7 +181,7 @@ TEST(OutputFiles, AbortLeavesTheExistingFilesAlone) {
   Opening o;
   o.dir.write("SALES.syq", "earlier summary\n");
   o.answer(FilesExistDialogModel::kAbort);
-  EXPECT_EQ(o.open().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(o.open().code, StatusCode::kCancelled);
   EXPECT_EQ(o.dir.read("SALES.syq"), "earlier summary\n");
   EXPECT_FALSE(o.dir.has("SALES.myq"));
   EXPECT_FALSE(o.s->files.summOpen());
@@ -191,7 +191,7 @@ TEST(OutputFiles, AnExistingTraceFileAloneIsAskedAbout) {
   Opening o;
   o.dir.write("SALES.myq", "earlier matrices\n");
   o.answer(FilesExistDialogModel::kAbort);
-  EXPECT_EQ(o.open().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(o.open().code, StatusCode::kCancelled);
   EXPECT_EQ(o.named, std::vector<std::string>{"SALES.myq"});
   EXPECT_EQ(o.dir.read("SALES.myq"), "earlier matrices\n");
 }
@@ -206,7 +206,7 @@ TEST(OutputFiles, ClosingTheExistingFilesDialogAbortsAndEmptiesNothing) {
       esc ? d.escape() : d.closeBox();
       return true;
     };
-    EXPECT_EQ(o.open().status, BatchRunStatus::kCancelled);
+    EXPECT_EQ(o.open().code, StatusCode::kCancelled);
     EXPECT_EQ(o.dir.read("SALES.syq"), "earlier summary\n");
     EXPECT_FALSE(o.dir.has("SALES.myq"));
   }
@@ -230,7 +230,7 @@ TEST(OutputFiles, AChangedNameIsTestedAgain) {
     d.ok();
     return true;
   };
-  ASSERT_TRUE(o.open().completed()) << o.result.reason;
+  ASSERT_TRUE(o.open().completed()) << o.result.message;
   EXPECT_EQ(shown, (std::vector<std::string>{"SALES", "SALES", "SALES2"}));
   EXPECT_EQ(asked, 2);  // SALES and SALES2 both exist; SALES3 does not
   EXPECT_EQ(o.s->files.SUMMNAME, "SALES3.syq");
@@ -252,7 +252,7 @@ TEST(OutputFiles, CancellingTheChangedNameEndsTheRun) {
     return true;
   };
   o.answer(FilesExistDialogModel::kChangeName);
-  EXPECT_EQ(o.open().status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(o.open().code, StatusCode::kCancelled);
   EXPECT_EQ(o.dir.read("SALES.syq"), "first\n");
 }
 
@@ -261,9 +261,9 @@ TEST(OutputFiles, AFileThatCannotBeOpenedIsReportedAndNothingIsEmptied) {
   std::filesystem::create_directory(o.dir.file("SALES.myq"));  // a directory, not a file
   o.dir.write("SALES.syq", "kept\n");
   o.answer(FilesExistDialogModel::kOverwrite);
-  EXPECT_EQ(o.open().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(o.open().code, StatusCode::kStopped);
   const std::string expected = "Cannot open " + o.dir.file("SALES.myq") + ": Is a directory.";
-  EXPECT_EQ(o.result.reason, expected);
+  EXPECT_EQ(o.result.message, expected);
   std::string shown;
   for (const std::string& l : o.report.lines())
     shown += (shown.empty() ? "" : " ") + l.substr(4);
@@ -276,7 +276,7 @@ TEST(OutputFiles, AFileThatCannotBeOpenedIsReportedAndNothingIsEmptied) {
   Opening fresh;
   std::filesystem::create_directory(fresh.dir.file("SALES.myq"));
   fresh.answer(FilesExistDialogModel::kOverwrite);
-  EXPECT_EQ(fresh.open().status, BatchRunStatus::kStopped);
+  EXPECT_EQ(fresh.open().code, StatusCode::kStopped);
   EXPECT_FALSE(fresh.dir.has("SALES.syq"));
 }
 
@@ -285,9 +285,9 @@ TEST(OutputFiles, AMissingDirectoryIsReported) {
   o.s->INNAME = "SALES.AYQ";
   o.s->files.directory = o.dir.file("no/such/dir");
   o.result = openOutputFiles(*o.s, o.dialogs, 0);
-  EXPECT_EQ(o.result.status, BatchRunStatus::kStopped);
+  EXPECT_EQ(o.result.code, StatusCode::kStopped);
   EXPECT_EQ(o.s->files.SUMMNAME, "");
-  EXPECT_EQ(o.result.reason,
+  EXPECT_EQ(o.result.message,
             "Cannot open " + o.dir.file("no/such/dir/SALES.syq") + ": No such file or directory.");
   for (const std::string& line : o.report.lines())
     EXPECT_LE(line.size(), 80u);

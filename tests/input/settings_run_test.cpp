@@ -29,6 +29,30 @@ struct SettingsRun {
   }
 };
 
+// Bad delimited text stops the run with the reader's place in the file as
+// well as in its sentence, which the report shows.
+TEST(SettingsRun, ABadFieldStopsTheRunWithItsFileLineAndColumn) {
+  SettingsRun r;
+  const std::string path = r.dir.file("bad.csv");
+  {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("x1,x2,y\n1,2,3\n4,5x,6\n7,8,9\n", out);
+    std::fclose(out);
+  }
+  BatchInput input{std::fopen(path.c_str(), "rb"), path, r.dir.path(), 1'000'000'000};
+  input.delimited = true;
+  ModelSettings m;
+  m.ifExists = IfExists::kOverwrite;
+  const BatchRunResult result = runBatchInput(*r.s, std::move(input), m);
+  EXPECT_EQ(result.code, StatusCode::kStopped);
+  EXPECT_EQ(result.file, "bad.csv");
+  EXPECT_EQ(result.line, 3);
+  EXPECT_EQ(result.column, 2);
+  EXPECT_EQ(result.message.rfind("bad.csv line 3, column 2 (x2): ", 0), 0u) << result.message;
+  EXPECT_TRUE(r.report.contains("bad.csv line 3, column 2"));
+}
+
 TEST(SettingsRun, RolesScalingRangeAndPrecisionAreApplied) {
   SettingsRun r;
   ModelSettings m;
@@ -38,7 +62,7 @@ TEST(SettingsRun, RolesScalingRangeAndPrecisionAreApplied) {
   m.first = 2;
   m.last = 12;
   m.precision = Precision::kSingle;
-  ASSERT_TRUE(r.run("hald.csv", m).completed()) << r.result.reason;
+  ASSERT_TRUE(r.run("hald.csv", m).completed()) << r.result.message;
   EXPECT_EQ(r.s->YNAME, "x4");
   ASSERT_EQ(r.s->P, 3);
   EXPECT_EQ(r.s->XNAME[1], "x1");
@@ -53,7 +77,7 @@ TEST(SettingsRun, RolesScalingRangeAndPrecisionAreApplied) {
   SettingsRun left;
   ModelSettings l;
   l.leaveOut = {"x3", "x3"};  // named twice: once is enough
-  ASSERT_TRUE(left.run("hald.csv", l).completed()) << left.result.reason;
+  ASSERT_TRUE(left.run("hald.csv", l).completed()) << left.result.message;
   EXPECT_EQ(left.s->YNAME, "y");
   ASSERT_EQ(left.s->P, 3);
   EXPECT_EQ(left.s->XNAME[3], "x4");
@@ -87,10 +111,10 @@ TEST(SettingsRun, ASettingTheDataCannotSatisfyStopsTheRunAndSaysWhich) {
   for (const Case& c : cases) {
     SettingsRun r;
     r.run(c.example, c.settings);
-    EXPECT_EQ(r.result.status, BatchRunStatus::kStopped) << c.reason;
+    EXPECT_EQ(r.result.code, StatusCode::kStopped) << c.reason;
     EXPECT_EQ(r.result.problem.setting, c.setting) << c.reason;
-    EXPECT_EQ(r.result.reason, c.reason);
-    EXPECT_EQ(r.result.reason.find("--"), std::string::npos);
+    EXPECT_EQ(r.result.message, c.reason);
+    EXPECT_EQ(r.result.message.find("--"), std::string::npos);
     EXPECT_EQ(r.s->LSPEND, 1) << "no analysis is left from a refused run";
   }
 }
@@ -100,7 +124,7 @@ TEST(SettingsRun, ExistingFilesAreKeptOrReplacedAsTold) {
   r.dir.write("hald.syq", "earlier summary\n");
   ModelSettings abort;
   r.run("hald.csv", abort);
-  EXPECT_EQ(r.result.status, BatchRunStatus::kCancelled);
+  EXPECT_EQ(r.result.code, StatusCode::kCancelled);
   ASSERT_EQ(r.result.existingFiles.size(), 1u);
   EXPECT_NE(r.result.existingFiles[0].find("hald.syq"), std::string::npos);
   EXPECT_EQ(r.dir.read("hald.syq"), "earlier summary\n");
@@ -108,7 +132,7 @@ TEST(SettingsRun, ExistingFilesAreKeptOrReplacedAsTold) {
   ModelSettings overwrite;
   overwrite.ifExists = IfExists::kOverwrite;
   overwrite.outputName = r.dir.file("again");
-  ASSERT_TRUE(r.run("hald.csv", overwrite).completed()) << r.result.reason;
+  ASSERT_TRUE(r.run("hald.csv", overwrite).completed()) << r.result.message;
   EXPECT_TRUE(r.dir.has("again.syq"));
   EXPECT_EQ(r.dir.read("hald.syq"), "earlier summary\n");
 }

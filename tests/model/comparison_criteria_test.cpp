@@ -122,7 +122,7 @@ TEST_P(CriteriaExamples, RidgeRulesMatchTheirClosedForms) {
   ASSERT_TRUE(reselect(PathShape::kQShape, "0", kStepsFour));
   ChosenExtent e;
   std::string why;
-  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kHkb, 0.0}, &e, &why)) << why;
+  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kHkb, 0.0}, &e), &why)) << why;
   EXPECT_NEAR(e.k, hkb, 2e-3 * hkb);
   EXPECT_TRUE(e.warning.empty()) << e.warning;
 }
@@ -154,7 +154,7 @@ TEST_F(ModelFixture, ACriterionWithoutInteriorMinimumSaysSoAndTheExtentUsesTheEn
   EXPECT_EQ(endOfPathNote("GCV", gcv), "GCV keeps falling to MCAL = RANK: no interior minimum");
   ChosenExtent e;
   std::string why;
-  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kGcv, 0.0}, &e, &why)) << why;
+  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kGcv, 0.0}, &e), &why)) << why;
   EXPECT_EQ(e.mcal, s.RANK);
   EXPECT_NE(e.warning.find("no interior minimum"), std::string::npos) << e.warning;
   // An interior minimum gives no note.
@@ -170,7 +170,7 @@ TEST_F(ModelFixture, CrossProductsHaveNoPressAndTheReportSaysWhy) {
   EXPECT_TRUE(cc.minOf(ComparisonKind::kGcv).available);
   ChosenExtent e;
   std::string why;
-  EXPECT_FALSE(chooseExtent(s, walk, cc, {ExtentCriterion::kLoo, 0.0}, &e, &why));
+  EXPECT_FALSE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kLoo, 0.0}, &e), &why));
   EXPECT_NE(why.find("cross-products"), std::string::npos) << why;
   const int before = reportCounters().linesWritten;
   reportComparisonCriteria(s, cc);

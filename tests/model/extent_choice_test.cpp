@@ -49,7 +49,8 @@ TEST_F(ModelFixture, ExactMcalSolvesTheDeltaFactorsBetweenStepsOnEveryFamily) {
       for (double m = 0.0; m <= s.RANK; m += 0.37) {
         ChosenExtent e;
         std::string why;
-        ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, m}, &e, &why)) << why;
+        ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, m}, &e), &why))
+            << why;
         double sum = 0.0;
         for (int i = 1; i <= s.RANK; ++i) {
           EXPECT_GE(e.delta[i], 0.0);
@@ -68,7 +69,8 @@ TEST_F(ModelFixture, ExactMcalSolvesTheDeltaFactorsBetweenStepsOnEveryFamily) {
       for (int step = 1; step <= s.NSTEPS; ++step) {
         ChosenExtent e;
         std::string why;
-        ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, step - 1.0}, &e, &why));
+        ASSERT_TRUE(
+            passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, step - 1.0}, &e), &why));
         for (int i = 1; i <= s.P; ++i) {
           const double kept = s.precision == Precision::kSingle
                                   ? static_cast<double>(static_cast<float>(e.delta[i]))
@@ -87,7 +89,7 @@ TEST_F(ModelFixture, LikelihoodCriteriaChooseTheStepsTheTableMarks) {
   const auto mcalOf = [&](ExtentCriterion c) {
     ChosenExtent e;
     std::string why;
-    EXPECT_TRUE(chooseExtent(s, walk, cc, {c, 0.0}, &e, &why)) << why;
+    EXPECT_TRUE(passed(chooseExtent(s, walk, cc, {c, 0.0}, &e), &why)) << why;
     return e.mcal;
   };
   EXPECT_EQ(mcalOf(ExtentCriterion::kClik), s.THREEYQ.data[minima.clikStep][1]);
@@ -117,17 +119,17 @@ TEST_F(ModelFixture, RefusesAnExtentOutsideTheRankAndWarnsForAnotherPathsRidgeRu
   std::string why;
   for (double bad : {-0.001, s.RANK + 0.001, 1e9}) {
     why.clear();
-    EXPECT_FALSE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, bad}, &e, &why)) << bad;
+    EXPECT_FALSE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, bad}, &e), &why)) << bad;
     EXPECT_NE(why.find("outside [0, RANK] = [0, 4]"), std::string::npos) << why;
   }
   for (double edge : {0.0, static_cast<double>(s.RANK)})
-    EXPECT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, edge}, &e, &why)) << why;
-  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kLw, 0.0}, &e, &why)) << why;
+    EXPECT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, edge}, &e), &why)) << why;
+  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kLw, 0.0}, &e), &why)) << why;
   EXPECT_NE(e.warning.find("belongs to the Q = 0 path"), std::string::npos) << e.warning;
   EXPECT_NEAR(e.mcal, cc.lw.mcal, 1e-12);
   // Without a traced path nothing can be chosen.
   PathWalk none;
-  EXPECT_FALSE(chooseExtent(s, none, cc, {ExtentCriterion::kMcal, 1.0}, &e, &why));
+  EXPECT_FALSE(passed(chooseExtent(s, none, cc, {ExtentCriterion::kMcal, 1.0}, &e), &why));
 }
 
 }  // namespace

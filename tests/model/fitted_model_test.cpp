@@ -87,7 +87,8 @@ TEST_P(FitExamples, QZeroFitIsRidgeRegressionInTheDataUnitsAtEveryScaling) {
     for (double mcal : {0.0, 0.25, 0.6, 1.0, 1.37, s.RANK / 2.0, s.RANK - 0.1}) {
       ChosenExtent e;
       std::string why;
-      ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, mcal}, &e, &why)) << why;
+      ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, mcal}, &e), &why))
+          << why;
       FittedModel fit;
       ASSERT_TRUE(fitAtExtent(s, e, &fit));
       ASSERT_EQ(static_cast<int>(fit.terms.size()), s.P + 1);
@@ -119,7 +120,7 @@ TEST_P(FitExamples, LeastSquaresColumnsAreOrdinaryRegressionWithItsStandardError
   const Eigen::MatrixXd cov = s2 * xtx.inverse();
   ChosenExtent e;
   std::string why;
-  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, 0.0}, &e, &why)) << why;
+  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, 0.0}, &e), &why)) << why;
   FittedModel fit;
   ASSERT_TRUE(fitAtExtent(s, e, &fit));
   EXPECT_NEAR(fit.s2, s2, 1e-3 * s2);
@@ -147,7 +148,8 @@ TEST_P(FitExamples, EstimatedErrorsAgreeWithTheRiskTraceAtEveryStep) {
   for (int step = 1; step <= s.NSTEPS; ++step) {
     ChosenExtent e;
     std::string why;
-    ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, walk.mcal[step - 1]}, &e, &why));
+    ASSERT_TRUE(
+        passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, walk.mcal[step - 1]}, &e), &why));
     FittedModel fit;
     ASSERT_TRUE(fitAtExtent(s, e, &fit));
     for (int j = 1; j <= s.P; ++j) {
@@ -180,7 +182,7 @@ TEST_F(ModelFixture, FittedValuesAndResidualsFollowTheShrunkenCoefficients) {
   ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale));
   ChosenExtent e;
   std::string why;
-  ASSERT_TRUE(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, 1.5}, &e, &why));
+  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kMcal, 1.5}, &e), &why));
   FittedModel fit;
   ASSERT_TRUE(fitAtExtent(s, e, &fit));
   const std::string csv = fittedValuesCsv(s, fit);

@@ -32,7 +32,8 @@ TEST_F(ModelFixture, SavedModelReadsBackWithEveryFieldTheFitHas) {
   ASSERT_TRUE(analyse(examplePath("plant.ayq"), kReExpress, PathShape::kGarrote, "0", kStepsEight));
   ModelResults results;
   std::string why;
-  ASSERT_TRUE(computeModelResults(s, {ExtentCriterion::kBic, 0.0}, &results, &why)) << why;
+  const Status chosen = computeModelResults(s, {ExtentCriterion::kBic, 0.0}, &results);
+  ASSERT_TRUE(chosen.ok()) << chosen.message;
   const std::string path = dir_ + "/plant.json";
   ASSERT_TRUE(saveModel(s, results, examplePath("plant.ayq"), path, &why)) << why;
   ModelFile model;

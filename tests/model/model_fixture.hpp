@@ -84,6 +84,13 @@ class ModelFixture : public ::testing::Test {
   std::string dir_;
 };
 
+// A step's Status as the tests read it: true when it went through, with
+// its sentence in *why either way.
+inline bool passed(const Status& status, std::string* why) {
+  *why = status.message;
+  return status.ok();
+}
+
 // The test's own scaling of the data as the scale code asks: centred, and
 // divided by the standard deviation (N - 1) when the code is 1 or 2.
 struct Scaled {

@@ -245,7 +245,7 @@ TEST_P(NistStrd, DoublePrecisionReachesItsDigitsAndTheSvdOfTheSameData) {
   const std::string set = GetParam().set;
   const Certified c = certified(set);
   const NistRun r = analyse(set, Precision::kDouble);
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   ASSERT_EQ(r.s->RANK, r.s->P);
   const Scores got = score(r.estimate, c);
   const Scores ref = score(jacobiSvdReference(readCsv(set)), c);
@@ -280,7 +280,7 @@ TEST_P(NistStrd, SinglePrecisionReachesItsCeilingOrWarns) {
   const std::string set = GetParam().set;
   const Certified c = certified(set);
   const NistRun r = analyse(set, Precision::kSingle);
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   const Scores got = score(r.estimate, c);
   const Scores ceiling = score(singleCeiling(readCsv(set)), c);
   std::printf("%-9s single  coef%s  se%s\n", set.c_str(), row(got.coef).c_str(),
@@ -309,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(Sets, NistStrd,
 // plainly how many axes it kept.
 TEST(NistStrdFilip, TheRankLineSaysWhatWasDropped) {
   const NistRun r = analyse("filip", Precision::kDouble);
-  ASSERT_TRUE(r.result.completed()) << r.result.reason;
+  ASSERT_TRUE(r.result.completed()) << r.result.message;
   EXPECT_LT(r.s->RANK, 10);
   const std::string line =
       "    Rank of Predictor Matrix = " + std::to_string(r.s->RANK) + ", not 10.";
