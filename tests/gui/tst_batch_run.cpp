@@ -56,6 +56,15 @@ void clickOk(QWidget* w) {
   w->findChild<QPushButton*>("okButton")->click();
 }
 
+// A small data file, one line each.
+bool writeLines(const QString& path, const QStringList& lines) {
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  for (const QString& line : lines)
+    f.write(line.toUtf8() + "\n");
+  return true;
+}
+
 }  // namespace
 
 class TestBatchRun : public QObject {
@@ -264,15 +273,9 @@ class TestBatchRun : public QObject {
   void aTextColumnIsLeftOutOnRequest() {
     QTemporaryDir dir;
     const QString input = dir.filePath("labels.csv");
-    {
-      QFile f(input);
-      QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write("x1,label,x2,y\n");
-      const char* rows[] = {"1,a,2,3.1", "2,b,1,2.9",  "3,c,5,8.2", "4,d,3,6.8",  "5,e,8,13.1",
-                            "6,f,2,7.9", "7,g,6,13.2", "8,h,1,8.8", "9,i,4,13.1", "10,j,7,17.2"};
-      for (const char* r : rows)
-        f.write(QByteArray(r) + "\n");
-    }
+    QVERIFY(writeLines(
+        input, {"x1,label,x2,y", "1,a,2,3.1", "2,b,1,2.9", "3,c,5,8.2", "4,d,3,6.8", "5,e,8,13.1",
+                "6,f,2,7.9", "7,g,6,13.2", "8,h,1,8.8", "9,i,4,13.1", "10,j,7,17.2"}));
     AnalysisState state;
     MainFrame frame(state);
     frame.show();
@@ -325,15 +328,8 @@ class TestBatchRun : public QObject {
   void aPersonAnswersAtTheirOwnPaceWithNoProgressOverTheQuestions() {
     QTemporaryDir dir;
     const QString input = dir.filePath("paced.csv");
-    {
-      QFile f(input);
-      QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write("x1,x2,y\n");
-      const char* rows[] = {"1,2,3.1", "2,1,2.9",  "3,5,8.2", "4,3,6.8",  "5,8,13.1",
-                            "6,2,7.9", "7,6,13.2", "8,1,8.8", "9,4,13.1", "10,7,17.2"};
-      for (const char* r : rows)
-        f.write(QByteArray(r) + "\n");
-    }
+    QVERIFY(writeLines(input, {"x1,x2,y", "1,2,3.1", "2,1,2.9", "3,5,8.2", "4,3,6.8", "5,8,13.1",
+                               "6,2,7.9", "7,6,13.2", "8,1,8.8", "9,4,13.1", "10,7,17.2"}));
     AnalysisState state;
     MainFrame frame(state);
     frame.show();
