@@ -56,9 +56,8 @@ void BM_Bootstrap1000(benchmark::State& state) {
   settings.resamples = 1000;
   settings.threads = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    std::string why;
-    auto r = runBootstrap(s, settings, {}, &why);
-    if (!r) state.SkipWithError(why.c_str());
+    auto r = runBootstrap(s, settings, {});
+    if (!r) state.SkipWithError(r.message().c_str());
     benchmark::DoNotOptimize(r);
   }
   state.counters["steps"] = s.NSTEPS;
@@ -78,8 +77,7 @@ void BM_Bootstrap50(benchmark::State& state) {
   settings.resamples = 50;
   settings.threads = 1;
   for (auto _ : state) {
-    std::string why;
-    auto r = runBootstrap(s, settings, {}, &why);
+    auto r = runBootstrap(s, settings, {});
     benchmark::DoNotOptimize(r);
   }
 }

@@ -64,8 +64,8 @@ void AnalysisCommands::chooseExtent() {
 
 void AnalysisCommands::displayInferenceIntervals() {
   // Cross-product data cannot be resampled: say so before asking anything.
-  if (const std::string why = whyNoResampling(state_); !why.empty()) {
-    reportLinef("    %s", why.c_str());
+  if (const Status can = resamplingStatus(state_); !can.ok()) {
+    reportLinef("    %s", can.message.c_str());
     REPORT_SHOW();
     return;
   }
@@ -109,11 +109,11 @@ void AnalysisCommands::saveModelFile(const QString& directory) {
       QFileDialog::getSaveFileName(dialogOwner_(), QStringLiteral("Save Model"), directory,
                                    QStringLiteral("Model files (*.json);;All files (*)"));
   if (path.isEmpty()) return;
-  std::string why;
-  if (!saveModel(state_, model, analysis_.inputPath(), QFile::encodeName(path).toStdString(),
-                 &why)) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Save Model"), QString::fromStdString(why),
-                    QMessageBox::Ok, dialogOwner_());
+  if (const Status saved =
+          saveModel(state_, model, analysis_.inputPath(), QFile::encodeName(path).toStdString());
+      !saved.ok()) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Save Model"),
+                    QString::fromStdString(saved.message), QMessageBox::Ok, dialogOwner_());
     box.exec();
     return;
   }

@@ -26,39 +26,35 @@ InferenceIntervals::~InferenceIntervals() {
 bool InferenceIntervals::start(const BootstrapSettings& settings) {
   AnalysisState& state = frame_->state();
   if (running_ || !frame_->runner().stateFree()) return false;
-  if (const std::string why = whyNoResampling(state); !why.empty()) {
-    reportLinef("    %s", why.c_str());
+  if (const Status can = resamplingStatus(state); !can.ok()) {
+    reportLinef("    %s", can.message.c_str());
     REPORT_SHOW();
     return false;
   }
   auto shared = std::make_shared<Shared>();
   AnalysisState* s = &state;
   const bool started = frame_->runner().start([shared, s, settings] {
-    std::string why;
-    auto result = runBootstrap(
-        *s, settings,
-        [shared](int done, int) {
-          shared->done.store(done);
-          return !shared->cancel.load();
-        },
-        &why);
+    StatusOr<BootstrapResult> result = runBootstrap(*s, settings, [shared](int done, int) {
+      shared->done.store(done);
+      return !shared->cancel.load();
+    });
     if (!result) {
-      reportLinef("    %s", why.c_str());
+      reportLinef("    %s", result.message().c_str());
       REPORT_SHOW();
       return;
     }
     const std::string csv = intervalsCsvPath(*s, {}, s->pathsTraced);
     std::string csvName;
     if (!csv.empty()) {
-      if (writeBootstrapCsv(*result, csv, &why)) {
+      if (const Status written = writeBootstrapCsv(*result, csv); written.ok()) {
         csvName = std::filesystem::path(csv).filename().string();
       } else {
-        reportLinef("    %s", why.c_str());
+        reportLinef("    %s", written.message.c_str());
       }
     }
     reportBootstrap(*s, *result, csvName);
     s->files.flushBoth();
-    shared->result = std::move(result);
+    shared->result = std::move(result.value);
   });
   if (!started) return false;
   shared_ = shared;

@@ -60,11 +60,10 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
       return true;
     };
   }
-  std::string why;
-  const std::optional<BootstrapResult> result = runBootstrap(state, settings, progress, &why);
+  const StatusOr<BootstrapResult> result = runBootstrap(state, settings, progress);
   if (options.progress) err << "\n";
   if (!result) {
-    err << "tolvane-batch: --bootstrap: " << why << "\n";
+    err << "tolvane-batch: --bootstrap: " << result.message() << "\n";
     return kExitUsage;
   }
 
@@ -73,15 +72,15 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     std::error_code ec;
     std::filesystem::create_directories(csvFolder, ec);
   }
-  if (!writeBootstrapCsv(*result, path, &why)) {
-    err << "tolvane-batch: " << why << "\n";
+  if (const Status written = writeBootstrapCsv(*result, path); !written.ok()) {
+    err << "tolvane-batch: " << written.message << "\n";
     return kExitStopped;
   }
   {
     ReportPrinter printer(out);
     reportBootstrap(state, *result, std::filesystem::path(path).filename().string());
   }
-  if (!state.files.flushBoth(&why)) {
+  if (std::string why; !state.files.flushBoth(&why)) {
     state.files.revertBoth();
     err << "tolvane-batch: " << why << "; this run's output files were removed\n";
     return kExitStopped;

@@ -151,15 +151,15 @@ std::optional<PathChoice> parsePathChoice(const std::string& given, std::string*
 
 namespace {
 
-bool writeModelCsvs(const AnalysisState& state, const ModelResults& results,
-                    const std::string& folder, int number, std::string* why) {
+Status writeModelCsvs(const AnalysisState& state, const ModelResults& results,
+                      const std::string& folder, int number) {
   const std::string base =
       (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
-  if (!writeComparisonCsv(results.criteria, base + "criteria.csv", why)) return false;
-  if (!results.fitted) return true;
-  if (!writeFileAtomically(base + "fit.csv", fitCsv(results.fit), why)) return false;
-  return state.XPXFORM != 0 ||
-         writeFileAtomically(base + "fitted.csv", fittedValuesCsv(state, results.fit), why);
+  if (Status s = writeComparisonCsv(results.criteria, base + "criteria.csv"); !s.ok()) return s;
+  if (!results.fitted) return {};
+  if (Status s = writeFileAtomically(base + "fit.csv", fitCsv(results.fit)); !s.ok()) return s;
+  if (state.XPXFORM != 0) return {};
+  return writeFileAtomically(base + "fitted.csv", fittedValuesCsv(state, results.fit));
 }
 
 // One Select Shape and the model layer after it, printed as the report.
@@ -261,9 +261,8 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     return kExitUsage;
   }
   if (!options.tracesCsv.empty()) {
-    std::string why;
-    if (!writeShapeTableCsv(state, options.tracesCsv, &why)) {
-      err << "tolvane-batch: " << why << "\n";
+    if (const Status written = writeShapeTableCsv(state, options.tracesCsv); !written.ok()) {
+      err << "tolvane-batch: " << written.message << "\n";
       return kExitStopped;
     }
   }
@@ -295,11 +294,11 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     // What was kept is remembered: the next path starts from it.
     path.qText = dialog.keptQ();
     if (!options.tracesCsv.empty()) {
-      std::string csvWhy;
-      if (!writeTraceCsvs(state, options.tracesCsv, number, &csvWhy) ||
-          (traced.results.valid &&
-           !writeModelCsvs(state, traced.results, options.tracesCsv, number, &csvWhy))) {
-        err << "tolvane-batch: " << csvWhy << "\n";
+      Status written = writeTraceCsvs(state, options.tracesCsv, number);
+      if (written.ok() && traced.results.valid)
+        written = writeModelCsvs(state, traced.results, options.tracesCsv, number);
+      if (!written.ok()) {
+        err << "tolvane-batch: " << written.message << "\n";
         return kExitStopped;
       }
     }

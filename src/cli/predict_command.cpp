@@ -42,31 +42,25 @@ int runPredict(int argc, const char* const* argv, std::ostream& out, std::ostrea
     err << "tolvane-batch predict: --out needs a file name\n";
     return kExitUsage;
   }
-  ModelFile model;
-  std::string why;
-  if (!loadModel(modelPath, &model, &why)) {
-    err << "tolvane-batch predict: " << why << "\n";
-    return kExitUsage;
-  }
+  const auto fail = [&err](const Status& why, int exitCode) {
+    err << "tolvane-batch predict: " << why.message << "\n";
+    return exitCode;
+  };
+  const StatusOr<ModelFile> loaded = loadModel(modelPath);
+  if (!loaded) return fail(loaded.status, kExitUsage);
+  const ModelFile& model = *loaded;
   std::vector<std::string> wanted{model.responseName, model.responseShortName};
   for (const ModelTerm& t : model.predictors) {
     wanted.push_back(t.name);
     wanted.push_back(t.shortName);
   }
-  DataTable data;
-  if (!readPredictionData(dataPath, wanted, &data, &why)) {
-    err << "tolvane-batch predict: " << why << "\n";
-    return kExitUsage;
-  }
-  Scored scored;
-  if (!scoreTable(model, data, &scored, &why)) {
-    err << "tolvane-batch predict: " << why << "\n";
-    return kExitUsage;
-  }
-  if (!writeFileAtomically(outPath, predictionsCsv(scored), &why)) {
-    err << "tolvane-batch predict: " << why << "\n";
-    return kExitStopped;
-  }
+  const StatusOr<DataTable> data = readPredictionData(dataPath, wanted);
+  if (!data) return fail(data.status, kExitUsage);
+  const StatusOr<Scored> scoredOr = scoreTable(model, *data);
+  if (!scoredOr) return fail(scoredOr.status, kExitUsage);
+  const Scored& scored = *scoredOr;
+  if (Status written = writeFileAtomically(outPath, predictionsCsv(scored)); !written.ok())
+    return fail(written, kExitStopped);
   err << "tolvane-batch predict: " << scored.rows.size() << " rows scored into " << outPath;
   if (scored.missing > 0) {
     err << "; " << scored.missing << " row" << (scored.missing == 1 ? " lacks" : "s lack")

@@ -72,9 +72,9 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
       err << "tolvane-batch: summary in " << state.files.SUMMNAME << ", trace matrices in "
           << state.files.TRACENAME << "\n";
       if (!options.writeCrossProducts.empty()) {
-        const std::string why = writeCrossProductFile(state, options.writeCrossProducts);
-        if (!why.empty()) {
-          err << "tolvane-batch: --write-cross-products: " << why << "\n";
+        const Status written = writeCrossProductFile(state, options.writeCrossProducts);
+        if (!written.ok()) {
+          err << "tolvane-batch: --write-cross-products: " << written.message << "\n";
           return kExitStopped;
         }
         err << "tolvane-batch: cross-products in " << options.writeCrossProducts << "\n";
@@ -112,9 +112,9 @@ int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& ou
     err << "tolvane-batch: --save-model: no extent was chosen, so there is no model to save\n";
     status = kExitStopped;
   } else if (status == kExitCompleted && !options.saveModel.empty()) {
-    std::string why;
-    if (!saveModel(state, last, options.input, options.saveModel, &why)) {
-      err << "tolvane-batch: --save-model: " << why << "\n";
+    if (const Status saved = saveModel(state, last, options.input, options.saveModel);
+        !saved.ok()) {
+      err << "tolvane-batch: --save-model: " << saved.message << "\n";
       status = kExitStopped;
     } else {
       err << "tolvane-batch: model at MCAL = " << last.fit.extent.mcal << " saved in "

@@ -44,27 +44,23 @@ std::string tableText(const std::vector<std::string>& header, const MatrixRec& m
   return text;
 }
 
-bool writeTable(const std::string& path, const std::vector<std::string>& header, const MatrixRec& m,
-                const std::function<bool(int row, double* lead)>& leading, Precision precision,
-                std::string* why) {
-  return writeFileAtomically(path, tableText(header, m, leading, precision), why);
+Status writeTable(const std::string& path, const std::vector<std::string>& header,
+                  const MatrixRec& m, const std::function<bool(int row, double* lead)>& leading,
+                  Precision precision) {
+  return writeFileAtomically(path, tableText(header, m, leading, precision));
 }
 
-bool makeFolder(const std::string& folder, std::string* why) {
+Status makeFolder(const std::string& folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    *why = "cannot make the folder " + folder + ": " + ec.message();
-    return false;
-  }
-  return true;
+  if (ec) return Status::at(folder, 0, 0, "cannot make the folder " + folder + ": " + ec.message());
+  return {};
 }
 
 }  // namespace
 
-bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number,
-                    std::string* why) {
-  if (!makeFolder(folder, why)) return false;
+Status writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number) {
+  if (Status made = makeFolder(folder); !made.ok()) return made;
   const std::string base =
       (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
   std::vector<std::string> predictors{"MCAL"}, axes{"MCAL"};
@@ -87,24 +83,23 @@ bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int numbe
                 {"iyq", s.IYQ, predictors},
                 {"dyq", s.DYQ, axes}};
   for (const auto& t : traces) {
-    if (t.m.exists() && !writeTable(base + t.name + ".csv", t.header, t.m, mcal, s.precision, why))
-      return false;
+    if (!t.m.exists()) continue;
+    if (Status written = writeTable(base + t.name + ".csv", t.header, t.m, mcal, s.precision);
+        !written.ok()) {
+      return written;
+    }
   }
   // 3YQ carries its own MCAL column.
-  if (s.THREEYQ.exists() &&
-      !writeTable(base + "3yq.csv", {"MCAL", "constant", "CLIK", "RCOEF", "EBAYS"}, s.THREEYQ,
-                  nullptr, s.precision, why)) {
-    return false;
-  }
-  return true;
+  if (!s.THREEYQ.exists()) return {};
+  return writeTable(base + "3yq.csv", {"MCAL", "constant", "CLIK", "RCOEF", "EBAYS"}, s.THREEYQ,
+                    nullptr, s.precision);
 }
 
-bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::string* why) {
-  if (!s.QYQ.exists()) return true;
-  if (!makeFolder(folder, why)) return false;
+Status writeShapeTableCsv(const AnalysisState& s, const std::string& folder) {
+  if (!s.QYQ.exists()) return {};
+  if (Status made = makeFolder(folder); !made.ok()) return made;
   return writeTable((std::filesystem::path(folder) / "qyq.csv").string(),
-                    {"Q-shape", "MCAL", "Konst", "CRLQ", "Chi-Sq"}, s.QYQ, nullptr, s.precision,
-                    why);
+                    {"Q-shape", "MCAL", "Konst", "CRLQ", "Chi-Sq"}, s.QYQ, nullptr, s.precision);
 }
 
 }  // namespace tolvane

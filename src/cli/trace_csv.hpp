@@ -15,11 +15,10 @@ namespace tolvane {
 // coefficient, risk and direction traces are headed by the predictor names,
 // the eigenvalue and delta traces by axis numbers; every row starts with its
 // MCAL. A table that does not exist (3YQ when R-squared is 1) is left out.
-// Returns false and sets *why when a file cannot be written.
-bool writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number,
-                    std::string* why);
+// The status says why when the folder cannot be made or a file written.
+Status writeTraceCsvs(const AnalysisState& s, const std::string& folder, int number);
 
 // Writes the path-shape table of the analysis as qyq.csv, when there is one.
-bool writeShapeTableCsv(const AnalysisState& s, const std::string& folder, std::string* why);
+Status writeShapeTableCsv(const AnalysisState& s, const std::string& folder);
 
 }  // namespace tolvane

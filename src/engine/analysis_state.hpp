@@ -136,16 +136,11 @@ enum class AnalysisStage {
   kPathChosen,  // a path has been traced: the trace graphs may be drawn
 };
 
-// Everything one analysis is made of, from the counts read to the traces.
-// Kept apart from what outlives an analysis (the files, the dialog memories,
-// the lock) so that a batch input run can set the previous analysis aside and
-// put it back when the user cancels.
-struct AnalysisData {
-  // Counts and model description.
+// What the data's columns are and the model makes of them: their names and
+// roles, the scaling and the one tolerance. A repeated analysis of other rows
+// of the same data (a resample) starts from a copy of it.
+struct ModelDescription {
   int NVAR = 0;
-  // Counts of rows reduced from delimited text reach far beyond int.
-  std::int64_t NOBS = 0;
-  int XPXFORM = 0;
   std::array<std::string, kMaxVars + 1> VNAME{};  // at most 8 characters each
   // Full column names of a delimited-text file, shown wherever the user reads
   // names beyond the summary and trace files; empty for a batch file.
@@ -156,9 +151,22 @@ struct AnalysisData {
   std::array<std::string, kMaxVars + 1> XNAME{};
   int YCOL = 0;
   std::string YNAME;
+  int SCALECODE = 1;
+  // The single-precision value of 1e-5, in both precisions: the same
+  // tolerance, the same decisions.
+  double EPS = 1.0e-5f;
+};
+
+// Everything one analysis is made of, from the counts read to the traces.
+// Kept apart from what outlives an analysis (the files, the dialog memories,
+// the lock) so that a batch input run can set the previous analysis aside and
+// put it back when the user cancels.
+struct AnalysisData : ModelDescription {
+  // Counts of rows reduced from delimited text reach far beyond int.
+  std::int64_t NOBS = 0;
+  int XPXFORM = 0;
   int N1 = 0;
   std::int64_t N2 = 0, N = 0;
-  int SCALECODE = 1;
 
   // Data and model matrices.
   MatrixRec DATA;
@@ -195,9 +203,6 @@ struct AnalysisData {
   int MSTEPS = 8;
   int NSTEPS = 0;
   std::array<double, kMaxVars + 1> QWEIGHT{};
-  // The single-precision value of 1e-5, in both precisions: the same
-  // tolerance, the same decisions.
-  double EPS = 1.0e-5f;
   int LSPEND = 1;
   int lineWidth = 0;
 

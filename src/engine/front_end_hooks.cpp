@@ -6,7 +6,6 @@ namespace tolvane {
 
 namespace {
 std::mutex hooksMutex;
-thread_local bool quiet = false;
 FrontEndHooks& hooks() {
   static FrontEndHooks h;
   return h;
@@ -17,7 +16,6 @@ std::function<void(const std::string&)>& failureHook() {
 }
 
 void call(std::function<void()> FrontEndHooks::*which) {
-  if (quiet) return;
   std::function<void()> f;
   {
     std::lock_guard lock(hooksMutex);
@@ -37,13 +35,6 @@ void setOutputFailureHook(std::function<void(const std::string&)> hook) {
   failureHook() = std::move(hook);
 }
 
-QuietFrontEnd::QuietFrontEnd() : previous_(quiet) {
-  quiet = true;
-}
-QuietFrontEnd::~QuietFrontEnd() {
-  quiet = previous_;
-}
-
 void offerPathMenu() {
   call(&FrontEndHooks::offerPathMenu);
 }
@@ -51,7 +42,6 @@ void offerVisualizeMenu() {
   call(&FrontEndHooks::offerVisualizeMenu);
 }
 void outputFailed(const std::string& why) {
-  if (quiet) return;
   std::function<void(const std::string&)> f;
   {
     std::lock_guard lock(hooksMutex);

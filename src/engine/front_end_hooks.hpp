@@ -19,18 +19,6 @@ void setFrontEndHooks(FrontEndHooks hooks);
 // shows it in a message box. Empty: nothing more happens.
 void setOutputFailureHook(std::function<void(const std::string&)> hook);
 
-// While one of these lives, the hooks do nothing on the thread that made it:
-// an analysis repeated quietly (a resample) offers no menus.
-class QuietFrontEnd {
- public:
-  QuietFrontEnd();
-  ~QuietFrontEnd();
-  QuietFrontEnd(const QuietFrontEnd&) = delete;
-  QuietFrontEnd& operator=(const QuietFrontEnd&) = delete;
-
- private:
-  bool previous_;
-};
 void offerPathMenu();
 void offerVisualizeMenu();
 void outputFailed(const std::string& why);

@@ -240,6 +240,7 @@ void setObservationRange(AnalysisState& s, long long first, long long last) {
 }
 
 Status computeModelData(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
   return s.XPXFORM == 0 ? buildRawModel(s) : buildCrossProductModel(s);
 }
 

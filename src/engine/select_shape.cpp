@@ -101,6 +101,7 @@ void closingLines(const AnalysisState& s, bool traced) {
 }  // namespace
 
 void setPathWeights(AnalysisState& s) {
+  PrecisionScope scope(s.precision);
   setQWeights(s);
 }
 

@@ -103,7 +103,7 @@ bool graphWindowCommand(QWidget* window, int commandId) {
 
 bool graphCommandEnabled(int commandId, const AnalysisState* state, QString* whyNot) {
   if (commandId != cmd::kInferenceIntervals) return true;
-  const std::string why = state != nullptr ? whyNoResampling(*state)
+  const std::string why = state != nullptr ? resamplingStatus(*state).message
                                            : std::string("Inference intervals need a traced path.");
   if (why.empty()) return true;
   if (whyNot != nullptr) *whyNot = QString::fromStdString(why);

@@ -577,11 +577,11 @@ bool TraceChart::renderToFile(const QString& path, ChartFileFormat format, QSize
     if (error != nullptr) *error = QStringLiteral("cannot write ") + path;
     return false;
   }
-  std::string why;
-  if (!writeFileAtomically(
+  if (const Status written = writeFileAtomically(
           QFile::encodeName(path).toStdString(),
-          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), &why)) {
-    if (error != nullptr) *error = QString::fromStdString(why);
+          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      !written.ok()) {
+    if (error != nullptr) *error = QString::fromStdString(written.message);
     return false;
   }
   return true;

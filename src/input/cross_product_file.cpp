@@ -9,9 +9,10 @@
 
 namespace tolvane {
 
-std::string writeCrossProductFile(const AnalysisState& s, const std::string& path) {
+Status writeCrossProductFile(const AnalysisState& s, const std::string& path) {
   const CentredSums& c = s.CSUMS;
-  if (c.empty()) return "there are no sums to write (they come from delimited text).";
+  if (c.empty())
+    return Status::stopped("there are no sums to write (they come from delimited text).");
   const int p = s.P;
   std::vector<int> cols(s.XCOL.begin() + 1, s.XCOL.begin() + 1 + p);
   const int y = s.YCOL;
@@ -50,9 +51,7 @@ std::string writeCrossProductFile(const AnalysisState& s, const std::string& pat
   }
   add("%.17g\n", n * c.meanOf(y));
   add("%.17g\n", c.comomentOf(y, y) + n * c.meanOf(y) * c.meanOf(y));
-  std::string why;
-  if (!writeFileAtomically(path, text, &why)) return why;
-  return {};
+  return writeFileAtomically(path, text);
 }
 
 }  // namespace tolvane

@@ -13,7 +13,7 @@ namespace tolvane {
 // sums [XPX | XPY | XP1] rebuilt from CSUMS in blocks of 8 columns, SUMY and
 // SUMSQY, every value with 17 significant digits. The file is written under
 // a temporary name and renamed at the end, so a failure leaves any file of
-// that name as it was. Returns an empty string, or why it failed.
-std::string writeCrossProductFile(const AnalysisState& s, const std::string& path);
+// that name as it was. The status says why it failed.
+Status writeCrossProductFile(const AnalysisState& s, const std::string& path);
 
 }  // namespace tolvane

@@ -23,11 +23,14 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool readValues(const std::string& path, int firstLine, int rows, DataTable* out,
-                std::string* why) {
+Status cannotOpen(const std::string& path) {
+  return Status::at(path, 0, 0, "cannot open " + path + ": " + std::strerror(errno));
+}
+
+bool readValues(const std::string& path, int firstLine, int rows, DataTable* out, Status* why) {
   std::FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) {
-    *why = "cannot open " + path + ": " + std::strerror(errno);
+    *why = cannotOpen(path);
     return false;
   }
   BatchLineReader in(file);
@@ -44,9 +47,10 @@ bool readValues(const std::string& path, int firstLine, int rows, DataTable* out
       const auto parsed = std::from_chars(token.data(), end, value);
       if (parsed.ec != std::errc() || parsed.ptr != end || !std::isfinite(value)) {
         const std::size_t column = row.values.size();
-        *why = path + " line " + std::to_string(row.line) + ", column " +
-               std::to_string(column + 1) + " (" + out->names[column] + "): \"" +
-               std::string(token) + "\" is not a number";
+        *why = Status::at(path, row.line, static_cast<int>(column + 1),
+                          path + " line " + std::to_string(row.line) + ", column " +
+                              std::to_string(column + 1) + " (" + out->names[column] + "): \"" +
+                              std::string(token) + "\" is not a number");
         ok = false;
         break;
       }
@@ -105,10 +109,10 @@ std::vector<std::string> headerNames(std::string line) {
 // a missing value out; such rows come back as rows without values on the
 // lines the kept rows do not account for.
 bool readDelimitedData(const std::string& path, const std::vector<std::string>& wanted,
-                       DataTable* out, std::string* why) {
+                       DataTable* out, Status* why) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    *why = "cannot open " + path + ": " + std::strerror(errno);
+    *why = cannotOpen(path);
     return false;
   }
   std::vector<std::string> header;
@@ -131,7 +135,7 @@ bool readDelimitedData(const std::string& path, const std::vector<std::string>& 
   const DelimitedResult result = readDelimited(source, path, options, kMostRows, data);
   std::fclose(file);
   if (!result.ok()) {
-    *why = result.message;
+    *why = result;
     return false;
   }
   out->names = data.names;
@@ -168,21 +172,15 @@ bool readDelimitedData(const std::string& path, const std::vector<std::string>& 
   return true;
 }
 
-}  // namespace
-
-bool readPredictionData(const std::string& path, const std::vector<std::string>& wanted,
-                        DataTable* out, std::string* why) {
-  *out = DataTable{};
-  out->label = path;
-  if (isDelimitedName(path)) return readDelimitedData(path, wanted, out, why);
+bool readBatchValues(const std::string& path, DataTable* out, Status* why) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    *why = "cannot read " + path + ": it is a folder";
+    *why = Status::at(path, 0, 0, "cannot read " + path + ": it is a folder");
     return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "r");
   if (file == nullptr) {
-    *why = "cannot open " + path + ": " + std::strerror(errno);
+    *why = cannotOpen(path);
     return false;
   }
   auto state = std::make_unique<AnalysisState>();
@@ -198,11 +196,13 @@ bool readPredictionData(const std::string& path, const std::vector<std::string>&
   }
   std::fclose(file);
   if (!result.completed()) {
-    *why = result.message.empty() ? "cannot read " + path : result.message;
+    *why = result;
+    if (why->message.empty()) *why = Status::at(path, 0, 0, "cannot read " + path);
     return false;
   }
   if (state->XPXFORM != 0) {
-    *why = path + " holds cross-products, not observations: there is nothing to score";
+    *why = Status::at(path, 0, 0,
+                      path + " holds cross-products, not observations: there is nothing to score");
     return false;
   }
   for (int c = 1; c <= state->NVAR; ++c)
@@ -211,6 +211,19 @@ bool readPredictionData(const std::string& path, const std::vector<std::string>&
   // reader takes a word for 0, as the dialogs' number fields do; a value to
   // score must be a number, so the lines are read again, strictly.
   return readValues(path, lastLine - state->NOBS + 1, state->NOBS, out, why);
+}
+
+}  // namespace
+
+StatusOr<DataTable> readPredictionData(const std::string& path,
+                                       const std::vector<std::string>& wanted) {
+  DataTable table;
+  table.label = path;
+  Status why;
+  const bool read = isDelimitedName(path) ? readDelimitedData(path, wanted, &table, &why)
+                                          : readBatchValues(path, &table, &why);
+  if (!read) return why;
+  return table;
 }
 
 }  // namespace tolvane

@@ -17,8 +17,8 @@ namespace tolvane {
 // and is refused. Delimited text goes through the delimited reader; its
 // columns not named in `wanted` are not read (they may hold text), and a row
 // with an empty or NA value comes back without values. Writes nothing to
-// the report. False with *why.
-bool readPredictionData(const std::string& path, const std::vector<std::string>& wanted,
-                        DataTable* out, std::string* why);
+// the report. A fault in the file fails with its place (file, line, column).
+StatusOr<DataTable> readPredictionData(const std::string& path,
+                                       const std::vector<std::string>& wanted);
 
 }  // namespace tolvane

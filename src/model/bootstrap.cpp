@@ -59,41 +59,39 @@ std::string whyStopped(ParallelOutcome outcome, const BootstrapSettings& setting
 
 }  // namespace
 
-std::string whyNoResampling(const AnalysisState& s) {
+Status resamplingStatus(const AnalysisState& s) {
   if (s.XPXFORM != 0) {
-    return "Inference intervals need raw observations to resample; these data are "
-           "cross-products.";
+    return Status::stopped(
+        "Inference intervals need raw observations to resample; these data are "
+        "cross-products.");
   }
   if (s.LSPEND != 0 || s.RANK < 1 || s.NSTEPS < 2 || s.CYQ.rows != s.NSTEPS ||
       s.DYQ.rows != s.NSTEPS) {
-    return "Inference intervals need a traced path: run Select Shape first.";
+    return Status::stopped("Inference intervals need a traced path: run Select Shape first.");
   }
   if (s.THREEYQ.rows != s.NSTEPS) {
-    return "Inference intervals need the extent criteria, which R-squared = 1 rules out.";
+    return Status::stopped(
+        "Inference intervals need the extent criteria, which R-squared = 1 rules out.");
   }
   if (s.N < 2 || s.N > kMaxRawObs || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR ||
       s.P > kMaxVars) {
-    return "Inference intervals need the observations of the analysis, which are not held.";
+    return Status::stopped(
+        "Inference intervals need the observations of the analysis, which are not held.");
   }
   return {};
 }
 
-std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
-                                            const BootstrapSettings& settings,
-                                            const BootstrapProgress& progress, std::string* why) {
-  if (std::string reason = whyNoResampling(s); !reason.empty()) {
-    *why = std::move(reason);
-    return std::nullopt;
-  }
+StatusOr<BootstrapResult> runBootstrap(const AnalysisState& s, const BootstrapSettings& settings,
+                                       const BootstrapProgress& progress) {
+  if (Status can = resamplingStatus(s); !can.ok()) return can;
   if (settings.resamples < 1 || !(settings.level > 0.0 && settings.level < 1.0)) {
-    *why = "Inference intervals need at least one resample and a level between 0 and 1.";
-    return std::nullopt;
+    return Status::stopped(
+        "Inference intervals need at least one resample and a level between 0 and 1.");
   }
-  ChosenExtent dataExtent;
-  std::string reason;
-  if (!chooseResampleExtent(s, settings.extent, &dataExtent, &reason)) {
-    *why = "Inference intervals need an extent on the data: " + reason + ".";
-    return std::nullopt;
+  const StatusOr<ChosenExtent> dataExtent = chooseResampleExtent(s, settings.extent);
+  if (!dataExtent) {
+    return Status::stopped(
+        "Inference intervals need an extent on the data: " + dataExtent.message() + ".");
   }
   // Raw data hold at most kMaxRawObs observations (checked above).
   const ResampleJob job{s, static_cast<int>(s.N), s.P, s.RANK, s.NSTEPS, settings.extent};
@@ -121,8 +119,9 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     outcome = ParallelOutcome::kOutOfMemory;
   }
   if (outcome != ParallelOutcome::kDone) {
-    *why = whyStopped(outcome, settings);
-    return std::nullopt;
+    return Status::failure(
+        outcome == ParallelOutcome::kCancelled ? StatusCode::kCancelled : StatusCode::kStopped,
+        whyStopped(outcome, settings));
   }
 
   res.estimate.resize(static_cast<std::size_t>(res.nsteps) * res.P);
@@ -130,9 +129,9 @@ std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
     for (int j = 1; j <= res.P; ++j)
       res.estimate[res.cell(step, j)] = s.CYQ.data[step][j];
   }
-  res.chosenMcal = dataExtent.mcal;
+  res.chosenMcal = dataExtent->mcal;
   res.chosenEstimate.assign(res.P, 0.0);
-  coefficientsAt(s, dataExtent.delta, res.chosenEstimate.data());
+  coefficientsAt(s, dataExtent->delta, res.chosenEstimate.data());
   return res;
 }
 

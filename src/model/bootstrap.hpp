@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,15 +52,14 @@ enum class ResampleOutcome : std::uint8_t {
 // number of threads draws the same resamples.
 void resampleRows(std::uint64_t seed, int index, int n, std::vector<int>* rows);
 
-// Empty when the state can be resampled; otherwise why not, as one sentence.
+// Ok when the state can be resampled; otherwise why not, as one sentence.
 // Only raw observations can be resampled, after a path has been traced.
-std::string whyNoResampling(const AnalysisState& s);
+Status resamplingStatus(const AnalysisState& s);
 
-// The extent the request chooses on a traced path, with its delta factors:
-// false with *why when it cannot be chosen. The one place where the data
-// and every resample choose, so that they choose alike.
-bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
-                          ChosenExtent* extent, std::string* why);
+// The extent the request chooses on a traced path, with its delta factors,
+// or why it cannot be chosen. The one place where the data and every
+// resample choose, so that they choose alike.
+StatusOr<ChosenExtent> chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request);
 
 // The coefficients (1..P) at the delta factors `delta`: G (delta c), on the
 // given scale when SCALECODE is 2.
@@ -102,12 +100,11 @@ using BootstrapProgress = std::function<bool(int done, int total)>;
 
 // Runs the resamples on up to settings.threads threads. Reads the state
 // only (DATA, roles, scaling, path settings, CYQ, THREEYQ), writes no file
-// and no report line. Returns nothing when the state cannot be resampled or
-// the run was cancelled, with *why saying which; a cancelled run leaves no
+// and no report line. Fails when the state cannot be resampled or the run
+// was cancelled (code kCancelled), saying which; a cancelled run leaves no
 // partial result. The result has the same bits for any number of threads.
-std::optional<BootstrapResult> runBootstrap(const AnalysisState& s,
-                                            const BootstrapSettings& settings,
-                                            const BootstrapProgress& progress, std::string* why);
+StatusOr<BootstrapResult> runBootstrap(const AnalysisState& s, const BootstrapSettings& settings,
+                                       const BootstrapProgress& progress);
 
 // The type-7 quantile (linear between order statistics) of `values`, which
 // it reorders. Empty input gives NaN.

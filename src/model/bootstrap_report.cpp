@@ -77,7 +77,7 @@ void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std
   REPORT_SHOW();
 }
 
-bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why) {
+Status writeBootstrapCsv(const BootstrapResult& r, const std::string& path) {
   std::string text = "step,MCAL,predictor,lower,median,upper\n";
   char numbers[128];
   for (int step = 1; step <= r.nsteps; ++step) {
@@ -91,7 +91,7 @@ bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::s
       text += numbers;
     }
   }
-  return writeFileAtomically(path, text, why);
+  return writeFileAtomically(path, text);
 }
 
 std::string intervalsCsvPath(const AnalysisState& s, const std::string& folder, int pathNumber) {

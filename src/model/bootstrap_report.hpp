@@ -17,9 +17,9 @@ namespace tolvane {
 void reportBootstrap(const AnalysisState& s, const BootstrapResult& r, const std::string& csvName);
 
 // Writes one row per step and predictor: step, MCAL, predictor, lower,
-// median, upper. False with *why when the file cannot be written; a file of
+// median, upper. When the file cannot be written the status says why; a file of
 // that name is then as it was.
-bool writeBootstrapCsv(const BootstrapResult& r, const std::string& path, std::string* why);
+Status writeBootstrapCsv(const BootstrapResult& r, const std::string& path);
 
 // Where path `pathNumber`'s intervals file goes, for both front ends:
 // folder/path<k>_intervals.csv when a folder is given (the batch tool's

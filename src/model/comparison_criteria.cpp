@@ -106,14 +106,14 @@ ShrunkenFitSize shrunkenFitSize(const AnalysisState& s, const DeltaRow& delta) {
   return size;
 }
 
-bool computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
-                               ComparisonCriteria* out) {
+Status computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
+                                 ComparisonCriteria* out) {
   *out = ComparisonCriteria{};
   const int r = s.RANK;
   const std::int64_t n = s.N;
   if (walk.steps() < 1 || r < 1 || n < 2 || s.PCOR.rows < r || s.UCOMP.rows < r ||
       s.SVAL.rows < r) {
-    return false;
+    return Status::stopped("the comparison criteria need a completed analysis and a traced path");
   }
   const bool raw = s.XPXFORM == 0 && s.PCOORD.rows == n && s.PCOORD.cols >= r && s.YVEC.rows == n;
   // Projections of the response on the principal coordinates.
@@ -139,7 +139,7 @@ bool computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
     out->minimum[kind] = findMinimum(out->values[kind], out->mcal);
   out->hkb = ridgeRule(s, false);
   out->lw = ridgeRule(s, true);
-  return true;
+  return {};
 }
 
 std::string endOfPathNote(const char* name, const CriterionMinimum& m) {
@@ -186,7 +186,7 @@ void reportComparisonCriteria(const AnalysisState& s, const ComparisonCriteria& 
   REPORT_SHOW();
 }
 
-bool writeComparisonCsv(const ComparisonCriteria& c, const std::string& path, std::string* why) {
+Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path) {
   std::string text = "step,MCAL,GCV,PRESS,AIC,BIC\n";
   char cell[40];
   for (std::size_t i = 0; i < c.mcal.size(); ++i) {
@@ -201,7 +201,7 @@ bool writeComparisonCsv(const ComparisonCriteria& c, const std::string& path, st
     }
     text += '\n';
   }
-  return writeFileAtomically(path, text, why);
+  return writeFileAtomically(path, text);
 }
 
 }  // namespace tolvane

@@ -79,10 +79,10 @@ ShrunkenFitSize shrunkenFitSize(const AnalysisState& s, const DeltaRow& delta);
 // when the variables were rescaled, else 1.
 double responseScale(const AnalysisState& s);
 
-// Fills *out for every step of `walk`. False when the state has no
-// completed analysis.
-bool computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
-                               ComparisonCriteria* out);
+// Fills *out for every step of `walk`; fails when the state has no completed
+// analysis.
+Status computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
+                                 ComparisonCriteria* out);
 
 // The block after the likelihood criteria: each criterion's minimum and its
 // MCAL (or that it has no interior minimum), the ridge rules with their MCAL
@@ -90,8 +90,8 @@ bool computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
 void reportComparisonCriteria(const AnalysisState& s, const ComparisonCriteria& c);
 
 // The table as CSV: step, MCAL, GCV, PRESS (empty cells for cross-products),
-// AIC, BIC. False with *why when the file cannot be written.
-bool writeComparisonCsv(const ComparisonCriteria& c, const std::string& path, std::string* why);
+// AIC, BIC. The status says why when the file cannot be written.
+Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path);
 
 // The line that says a minimum lies at an end of the path, for example
 // "GCV keeps falling to MCAL = RANK: no interior minimum"; empty when the

@@ -24,12 +24,10 @@ std::string hexOf(sha256_ctx& ctx) {
 
 }  // namespace
 
-bool sha256OfFile(const std::string& path, std::string* hex, std::string* why) {
+StatusOr<std::string> sha256OfFile(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    *why = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
+  if (f == nullptr)
+    return Status::at(path, 0, 0, "cannot read " + path + ": " + std::strerror(errno));
   sha256_ctx ctx;
   sha256_init(&ctx);
   unsigned char buffer[1 << 16];
@@ -38,12 +36,8 @@ bool sha256OfFile(const std::string& path, std::string* hex, std::string* why) {
     sha256_update(&ctx, got, buffer);
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
-  if (failed) {
-    *why = "cannot read " + path;
-    return false;
-  }
-  *hex = hexOf(ctx);
-  return true;
+  if (failed) return Status::at(path, 0, 0, "cannot read " + path);
+  return hexOf(ctx);
 }
 
 std::string sha256OfText(const std::string& bytes) {

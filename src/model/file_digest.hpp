@@ -6,11 +6,12 @@
 
 #include <string>
 
+#include "report/status.hpp"
+
 namespace tolvane {
 
-// Lower-case hex digest of the file's bytes; false with *why when it cannot
-// be read.
-bool sha256OfFile(const std::string& path, std::string* hex, std::string* why);
+// Lower-case hex digest of the file's bytes; fails when it cannot be read.
+StatusOr<std::string> sha256OfFile(const std::string& path);
 
 // Lower-case hex digest of bytes in memory.
 std::string sha256OfText(const std::string& bytes);

@@ -93,76 +93,8 @@ class Reader {
   std::string* why_;
 };
 
-}  // namespace
-
-bool modelJson(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
-               std::string* text, std::string* why) {
-  if (!results.fitted) {
-    *why = "there is no fitted model to save";
-    return false;
-  }
-  std::string digest;
-  if (!sha256OfFile(inputPath, &digest, why)) return false;
-  const FittedModel& f = results.fit;
-  json predictors = json::array();
-  for (int j = 1; j <= s.P && j < static_cast<int>(f.terms.size()); ++j) {
-    json p = termStatistics(f.terms[j]);
-    // Full names are the names as read; the short names are the 8-character
-    // names the reports print (the same for batch input files).
-    p["name"] = f.terms[j].name;
-    p["short_name"] = s.XNAME[j];
-    p["mean"] = number(s.XAVG.data[j]);
-    p["sd"] = number(s.XSTD.data[j]);
-    predictors.push_back(p);
-  }
-  const CriteriaAtExtent& c = results.atExtent;
-  json model = {
-      {"format", "tolvane-model"},
-      {"format_version", kModelFormatVersion},
-      {"input", {{"file", fileNameOf(inputPath)}, {"sha256", digest}}},
-      {"response",
-       {{"name", s.YCOL >= 1 && s.YCOL <= kMaxVars ? s.fullName(s.YCOL) : s.YNAME},
-        {"short_name", s.YNAME},
-        {"mean", number(s.YAVG)},
-        {"sd", number(s.YSTD)}}},
-      {"scaling", scalingWord(s.SCALECODE)},
-      {"intercept", termStatistics(f.terms[0])},
-      {"predictors", predictors},
-      {"path",
-       {{"shape", namesOf(f.shape).word},
-        {"q", f.shape == PathShape::kQShape ? number(f.q) : json(nullptr)},
-        {"steps_per_unit", f.msteps}}},
-      {"extent",
-       {{"criterion", extentRequestText(f.extent.request)},
-        {"mcal", number(f.extent.mcal)},
-        {"k", number(f.extent.k)}}},
-      {"criteria",
-       {{"CLIK", number(c.clik)},
-        {"EBAYS", number(c.ebays)},
-        {"RCOEF", number(c.rcoef)},
-        {"GCV", number(c.gcv)},
-        {"PRESS", number(c.press)},
-        {"AIC", number(c.aic)},
-        {"BIC", number(c.bic)}}},
-      {"N", f.n},
-      {"RANK", f.rank},
-      {"s2", number(f.s2)},
-      {"effective_df", number(f.effectiveDf)},
-      {"residual_sd", number(f.residualSd)},
-      {"r_squared", number(f.rSquared)},
-  };
-  *text = model.dump(2) + "\n";
-  return true;
-}
-
-bool saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
-               const std::string& path, std::string* why) {
-  std::string text;
-  return modelJson(s, results, inputPath, &text, why) && writeFileAtomically(path, text, why);
-}
-
-bool parseModel(const std::string& text, const std::string& label, ModelFile* out,
-                std::string* why) {
+bool parseInto(const std::string& text, const std::string& label, ModelFile* out,
+               std::string* why) {
   *out = ModelFile{};
   Reader r(label, why);
   const json model = json::parse(text, nullptr, false);
@@ -208,15 +140,84 @@ bool parseModel(const std::string& text, const std::string& label, ModelFile* ou
   return r.count(model, "N", "N", &out->n) && r.integer(model, "RANK", "RANK", &out->rank);
 }
 
-bool loadModel(const std::string& path, ModelFile* out, std::string* why) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *why = "cannot open the model file " + path;
-    return false;
+}  // namespace
+
+StatusOr<std::string> modelJson(const AnalysisState& s, const ModelResults& results,
+                                const std::string& inputPath) {
+  if (!results.fitted) return Status::stopped("there is no fitted model to save");
+  const StatusOr<std::string> digest = sha256OfFile(inputPath);
+  if (!digest) return digest.status;
+  const FittedModel& f = results.fit;
+  json predictors = json::array();
+  for (int j = 1; j <= s.P && j < static_cast<int>(f.terms.size()); ++j) {
+    json p = termStatistics(f.terms[j]);
+    // Full names are the names as read; the short names are the 8-character
+    // names the reports print (the same for batch input files).
+    p["name"] = f.terms[j].name;
+    p["short_name"] = s.XNAME[j];
+    p["mean"] = number(s.XAVG.data[j]);
+    p["sd"] = number(s.XSTD.data[j]);
+    predictors.push_back(p);
   }
+  const CriteriaAtExtent& c = results.atExtent;
+  json model = {
+      {"format", "tolvane-model"},
+      {"format_version", kModelFormatVersion},
+      {"input", {{"file", fileNameOf(inputPath)}, {"sha256", *digest}}},
+      {"response",
+       {{"name", s.YCOL >= 1 && s.YCOL <= kMaxVars ? s.fullName(s.YCOL) : s.YNAME},
+        {"short_name", s.YNAME},
+        {"mean", number(s.YAVG)},
+        {"sd", number(s.YSTD)}}},
+      {"scaling", scalingWord(s.SCALECODE)},
+      {"intercept", termStatistics(f.terms[0])},
+      {"predictors", predictors},
+      {"path",
+       {{"shape", namesOf(f.shape).word},
+        {"q", f.shape == PathShape::kQShape ? number(f.q) : json(nullptr)},
+        {"steps_per_unit", f.msteps}}},
+      {"extent",
+       {{"criterion", extentRequestText(f.extent.request)},
+        {"mcal", number(f.extent.mcal)},
+        {"k", number(f.extent.k)}}},
+      {"criteria",
+       {{"CLIK", number(c.clik)},
+        {"EBAYS", number(c.ebays)},
+        {"RCOEF", number(c.rcoef)},
+        {"GCV", number(c.gcv)},
+        {"PRESS", number(c.press)},
+        {"AIC", number(c.aic)},
+        {"BIC", number(c.bic)}}},
+      {"N", f.n},
+      {"RANK", f.rank},
+      {"s2", number(f.s2)},
+      {"effective_df", number(f.effectiveDf)},
+      {"residual_sd", number(f.residualSd)},
+      {"r_squared", number(f.rSquared)},
+  };
+  return model.dump(2) + "\n";
+}
+
+Status saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
+                 const std::string& path) {
+  const StatusOr<std::string> text = modelJson(s, results, inputPath);
+  if (!text) return text.status;
+  return writeFileAtomically(path, *text);
+}
+
+StatusOr<ModelFile> parseModel(const std::string& text, const std::string& label) {
+  ModelFile model;
+  std::string why;
+  if (!parseInto(text, label, &model, &why)) return Status::at(label, 0, 0, why);
+  return model;
+}
+
+StatusOr<ModelFile> loadModel(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::at(path, 0, 0, "cannot open the model file " + path);
   std::stringstream text;
   text << in.rdbuf();
-  return parseModel(text.str(), path, out, why);
+  return parseModel(text.str(), path);
 }
 
 }  // namespace tolvane

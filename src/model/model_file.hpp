@@ -39,24 +39,23 @@ struct ModelFile {
 };
 
 // The JSON text of the fit in `results` (which must be fitted) on state `s`;
-// `inputPath` is hashed (SHA-256) and its file name recorded. False with *why
-// when the input file cannot be read.
-bool modelJson(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
-               std::string* text, std::string* why);
+// `inputPath` is hashed (SHA-256) and its file name recorded. Fails when the
+// input file cannot be read.
+StatusOr<std::string> modelJson(const AnalysisState& s, const ModelResults& results,
+                                const std::string& inputPath);
 
 // modelJson written whole to `path` (an existing file is replaced only once
 // the new one is complete).
-bool saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
-               const std::string& path, std::string* why);
+Status saveModel(const AnalysisState& s, const ModelResults& results, const std::string& inputPath,
+                 const std::string& path);
 
-// Reads model file text. False with *why naming `label` and the fault: not
+// Reads model file text. Fails with a message naming `label` and the fault: not
 // JSON (with the byte where parsing stopped), another format or version, a
 // field missing or of the wrong type (named by its path, such as
 // "predictors[2].coefficient").
-bool parseModel(const std::string& text, const std::string& label, ModelFile* out,
-                std::string* why);
+StatusOr<ModelFile> parseModel(const std::string& text, const std::string& label);
 
 // parseModel of a file's contents.
-bool loadModel(const std::string& path, ModelFile* out, std::string* why);
+StatusOr<ModelFile> loadModel(const std::string& path);
 
 }  // namespace tolvane

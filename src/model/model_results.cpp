@@ -40,7 +40,7 @@ CriteriaAtExtent criteriaAt(const AnalysisState& s, const DeltaRow& delta) {
   one.k.push_back(0.0);
   one.delta.push_back(delta);
   ComparisonCriteria cc;
-  if (computeComparisonCriteria(s, one, &cc)) {
+  if (computeComparisonCriteria(s, one, &cc).ok()) {
     c.gcv = cc.of(ComparisonKind::kGcv)[0];
     c.press =
         cc.hasLoo() ? cc.of(ComparisonKind::kLoo)[0] : std::numeric_limits<double>::quiet_NaN();
@@ -54,7 +54,7 @@ Status computeModelResults(const AnalysisState& s, const ExtentRequest& request,
                            ModelResults* results) {
   *results = ModelResults{};
   if (!walkPath(s, &results->walk) ||
-      !computeComparisonCriteria(s, results->walk, &results->criteria)) {
+      !computeComparisonCriteria(s, results->walk, &results->criteria).ok()) {
     return Status::stopped("no path has been traced: run Select Shape first");
   }
   results->valid = true;

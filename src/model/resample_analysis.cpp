@@ -4,20 +4,18 @@
 #include <cmath>
 
 #include "engine/extent_criteria.hpp"
-#include "engine/front_end_hooks.hpp"
 #include "engine/least_squares.hpp"
 #include "engine/model_data.hpp"
 #include "engine/select_shape.hpp"
 #include "model/comparison_criteria.hpp"
-#include "report/report.hpp"
 
 namespace tolvane {
 
 namespace {
 
 // The extent the request chooses on a path already walked.
-bool chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk, const ExtentRequest& request,
-                        ChosenExtent* extent, std::string* why) {
+Status chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk,
+                          const ExtentRequest& request, ChosenExtent* extent) {
   // The likelihood criteria and a number need nothing more; the others are
   // computed only when asked for.
   ComparisonCriteria cc;
@@ -29,32 +27,25 @@ bool chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk, const Exte
     case ExtentCriterion::kMcal:
       break;
     default:
-      if (!computeComparisonCriteria(s, walk, &cc)) {
-        *why = "the comparison criteria could not be computed";
-        return false;
-      }
+      if (Status computed = computeComparisonCriteria(s, walk, &cc); !computed.ok())
+        return computed;
       break;
   }
-  const Status chosen = chooseExtent(s, walk, cc, request, extent);
-  *why = chosen.message;
-  return chosen.ok();
+  return chooseExtent(s, walk, cc, request, extent);
 }
 
 }  // namespace
 
 ResampleOutcome ResampleAnalysis::run(const std::vector<int>& rows, float* trace, double* chosen,
                                       double* chosenMcal) {
-  held_.clear();
-  ReportCapture capture(&held_);
-  QuietFrontEnd quiet;
-  // Every store rounds as the data's analysis did, on whichever thread.
-  PrecisionScope precision(job_.s.precision);
   AnalysisState r;
   r.precision = job_.s.precision;
   if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
   setObservationRange(r, 1, job_.n);
   if (!computeModelData(r).ok()) return ResampleOutcome::kModelStopped;
-  if (!leastSquaresResults(r)) return ResampleOutcome::kAnalysisStopped;
+  // What the toolkit says on the way is held in the result and not shown:
+  // a resample that stops is counted, not reported.
+  if (!computeLeastSquares(r).completed) return ResampleOutcome::kAnalysisStopped;
   if (r.RANK != job_.rank) return ResampleOutcome::kRankDropped;
   setPath(r);
   // One walk along the path gives the criteria and the choice alike.
@@ -63,9 +54,7 @@ ResampleOutcome ResampleAnalysis::run(const std::vector<int>& rows, float* trace
   if (r.THREEYQ.rows != job_.nsteps || r.DYQ.rows != job_.nsteps)
     return ResampleOutcome::kNoCriteria;
   ChosenExtent extent;
-  std::string why;
-  if (!chooseExtentOnWalk(r, walk_, job_.extent, &extent, &why))
-    return ResampleOutcome::kNoCriteria;
+  if (!chooseExtentOnWalk(r, walk_, job_.extent, &extent).ok()) return ResampleOutcome::kNoCriteria;
   *chosenMcal = extent.mcal;
   coefficientsAt(r, extent.delta, chosen);
   for (int j = 0; j < job_.P; ++j) {
@@ -77,18 +66,9 @@ ResampleOutcome ResampleAnalysis::run(const std::vector<int>& rows, float* trace
 
 bool ResampleAnalysis::copyData(AnalysisState& r, const std::vector<int>& rows) const {
   const AnalysisState& s = job_.s;
-  r.NVAR = s.NVAR;
+  static_cast<ModelDescription&>(r) = s;
   r.NOBS = job_.n;
   r.XPXFORM = 0;
-  r.VNAME = s.VNAME;
-  r.VROLE = s.VROLE;
-  r.P = s.P;
-  r.XCOL = s.XCOL;
-  r.XNAME = s.XNAME;
-  r.YCOL = s.YCOL;
-  r.YNAME = s.YNAME;
-  r.SCALECODE = s.SCALECODE;
-  r.EPS = s.EPS;
   r.LSPEND = 1;
   if (!r.DATA.allocate(job_.n, s.NVAR)) return false;
   for (int i = 1; i <= job_.n; ++i) {
@@ -150,14 +130,12 @@ bool ResampleAnalysis::coefficientTrace(const AnalysisState& r, float* trace) {
   return true;
 }
 
-bool chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request,
-                          ChosenExtent* extent, std::string* why) {
+StatusOr<ChosenExtent> chooseResampleExtent(const AnalysisState& s, const ExtentRequest& request) {
   PathWalk walk;
-  if (!walkPath(s, &walk)) {
-    *why = "no path has been traced";
-    return false;
-  }
-  return chooseExtentOnWalk(s, walk, request, extent, why);
+  if (!walkPath(s, &walk)) return Status::stopped("no path has been traced");
+  ChosenExtent extent;
+  if (Status chosen = chooseExtentOnWalk(s, walk, request, &extent); !chosen.ok()) return chosen;
+  return extent;
 }
 
 void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b) {

@@ -28,10 +28,11 @@ struct ResampleSlots {
 };
 
 // The analysis of one resample, computing only: a state of its own without
-// output files, in which the model data, least squares and the extent
-// criteria format nothing; what a toolkit routine reports of misuse is held
-// and dropped, and no menu is offered. One per thread: it keeps its working
-// storage from one resample to the next.
+// output files, made from the data's model description and the resample's
+// rows, through the compute steps (model data, least squares, the path
+// walk, the extent criteria and the choice), none of which prints or offers
+// a menu. One per thread: it keeps its working storage from one resample to
+// the next.
 class ResampleAnalysis {
  public:
   explicit ResampleAnalysis(const ResampleJob& job) : job_(job) {}
@@ -47,7 +48,6 @@ class ResampleAnalysis {
   bool coefficientTrace(const AnalysisState& r, float* trace);
 
   const ResampleJob& job_;
-  std::vector<std::string> held_;
   std::vector<double> gt_;  // G transposed, kept from one resample to the next
   PathWalk walk_;
 };

@@ -22,8 +22,9 @@ int columnOf(const DataTable& data, const std::string& name, const std::string& 
 
 }  // namespace
 
-bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std::string* why) {
-  *out = Scored{};
+StatusOr<Scored> scoreTable(const ModelFile& model, const DataTable& data) {
+  Scored scored;
+  Scored* out = &scored;
   std::vector<int> columns;
   std::string lacking;
   int lackingCount = 0;
@@ -36,8 +37,9 @@ bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std:
     columns.push_back(c);
   }
   if (lackingCount > 0) {
-    *why = data.label + " lacks the model's predictor" + (lackingCount > 1 ? "s " : " ") + lacking;
-    return false;
+    return Status::at(
+        data.label, 0, 0,
+        data.label + " lacks the model's predictor" + (lackingCount > 1 ? "s " : " ") + lacking);
   }
   const int response = columnOf(data, model.responseName, model.responseShortName);
   out->missing = data.unplacedMissing;
@@ -59,7 +61,7 @@ bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std:
     p.residual = y - p.prediction;
     out->rows.push_back(p);
   }
-  return true;
+  return scored;
 }
 
 std::string predictionsCsv(const Scored& scored) {

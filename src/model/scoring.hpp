@@ -39,9 +39,9 @@ struct Scored {
 };
 
 // Matches each model predictor to the data column of the same name (full or
-// short); extra columns are ignored. False with *why naming every predictor
-// the data lack.
-bool scoreTable(const ModelFile& model, const DataTable& data, Scored* out, std::string* why);
+// short); extra columns are ignored. Fails naming every predictor the data
+// lack.
+StatusOr<Scored> scoreTable(const ModelFile& model, const DataTable& data);
 
 // line,prediction[,residual] with empty cells where there is no value.
 std::string predictionsCsv(const Scored& scored);

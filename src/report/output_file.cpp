@@ -218,27 +218,23 @@ std::string temporaryPathFor(const std::string& path) {
          std::to_string(temporaryCount.fetch_add(1)) + ".tmp";
 }
 
-bool replaceFile(const std::string& temporary, const std::string& path, std::string* why) {
-  if (std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  if (why != nullptr) *why = "cannot write " + path + ": " + reasonOf(errno);
+Status replaceFile(const std::string& temporary, const std::string& path) {
+  if (std::rename(temporary.c_str(), path.c_str()) == 0) return {};
+  Status failed = Status::at(path, 0, 0, "cannot write " + path + ": " + reasonOf(errno));
   ::unlink(temporary.c_str());
-  return false;
+  return failed;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view text, std::string* why) {
+Status writeFileAtomically(const std::string& path, std::string_view text) {
   const auto failed = [&](const std::string& reason) {
-    if (why != nullptr) *why = "cannot write " + path + ": " + reason;
-    return false;
+    return Status::at(path, 0, 0, "cannot write " + path + ": " + reason);
   };
-  if (path.empty()) {
-    if (why != nullptr) *why = "no output file name given";
-    return false;
-  }
+  if (path.empty()) return Status::stopped("no output file name given");
   struct stat target {};
   if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
     return failed("it is a folder");
   OutputFile out;
-  if (out.open(path) && out.write(text) && out.close()) return true;
+  if (out.open(path) && out.write(text) && out.close()) return {};
   return failed(out.reason());
 }
 

@@ -26,6 +26,8 @@
 #include <string>
 #include <string_view>
 
+#include "report/status.hpp"
+
 namespace tolvane {
 
 class OutputFile {
@@ -103,16 +105,16 @@ class OutputFile {
 };
 
 // The whole of `text` into `path`, atomically: the one way a table, a model
-// or any other output made at once is written. False with *why set on
-// failure ("cannot write PATH: REASON"; "no output file name given" for an
-// empty path, REASON "it is a folder" for a folder); `path` is then as it
-// was and no temporary is left.
-bool writeFileAtomically(const std::string& path, std::string_view text, std::string* why);
+// or any other output made at once is written. On failure the status says
+// why ("cannot write PATH: REASON", with PATH as its file; "no output file
+// name given" for an empty path, REASON "it is a folder" for a folder);
+// `path` is then as it was and no temporary is left.
+Status writeFileAtomically(const std::string& path, std::string_view text);
 
 // For a writer that takes a file name: a fresh name beside `path` to write
-// to, and the rename that puts it in place (false with *why; the temporary is
-// removed either way).
+// to, and the rename that puts it in place (the temporary is removed either
+// way).
 std::string temporaryPathFor(const std::string& path);
-bool replaceFile(const std::string& temporary, const std::string& path, std::string* why);
+Status replaceFile(const std::string& temporary, const std::string& path);
 
 }  // namespace tolvane

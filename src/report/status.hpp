@@ -42,4 +42,24 @@ struct Status {
   }
 };
 
+// A step's value together with the Status of its making. The value means
+// something only when the status is ok; then the object reads as the value
+// (`if (r) use(r->field)`).
+template <class T>
+struct StatusOr {
+  Status status;
+  T value{};
+
+  StatusOr(Status s) : status(std::move(s)) {}  // NOLINT: a failure converts
+  StatusOr(T v) : value(std::move(v)) {}        // NOLINT: so does a value
+
+  bool ok() const { return status.ok(); }
+  explicit operator bool() const { return ok(); }
+  const std::string& message() const { return status.message; }
+  T& operator*() { return value; }
+  const T& operator*() const { return value; }
+  T* operator->() { return &value; }
+  const T* operator->() const { return &value; }
+};
+
 }  // namespace tolvane

@@ -115,9 +115,9 @@ TEST(ModelCommands, SavedModelScoresItsOwnDataToItsFittedValues) {
   ASSERT_EQ(r.run(), kExitCompleted) << r.err;
   const std::string model = r.dir.read("model.json");
   EXPECT_NE(model.find("\"format_version\": 1"), std::string::npos);
-  std::string digest, why;
-  ASSERT_TRUE(sha256OfFile(r.options.input, &digest, &why));
-  EXPECT_NE(model.find(digest), std::string::npos);
+  const StatusOr<std::string> digest = sha256OfFile(r.options.input);
+  ASSERT_TRUE(digest) << digest.message();
+  EXPECT_NE(model.find(*digest), std::string::npos);
 
   Predict p;
   ASSERT_EQ(p.run({"--model", r.dir.file("model.json"), "--data", r.options.input, "--out",

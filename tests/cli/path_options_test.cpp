@@ -283,12 +283,13 @@ TEST(PathOptions, ACsvExportThatFailsLeavesTheEarlierFilesAsTheyWere) {
     return names;
   };
   const std::vector<std::string> before = listing();
-  std::string why;
+  Status why;
   {
     test::FileSizeLimit limit(64);
-    EXPECT_FALSE(writeTraceCsvs(*c.state, c.dir.file("csv"), 1, &why));
+    why = writeTraceCsvs(*c.state, c.dir.file("csv"), 1);
   }
-  EXPECT_EQ(why, "cannot write " + c.dir.file("csv/path1_cyq.csv") + ": File too large");
+  EXPECT_FALSE(why.ok());
+  EXPECT_EQ(why.message, "cannot write " + c.dir.file("csv/path1_cyq.csv") + ": File too large");
   EXPECT_EQ(c.dir.read("csv/path1_cyq.csv"), earlier);
   EXPECT_EQ(listing(), before);
 }

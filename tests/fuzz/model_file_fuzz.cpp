@@ -12,12 +12,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  tolvane::ModelFile model;
-  std::string why;
-  if (!tolvane::parseModel(text, "fuzz.json", &model, &why)) {
-    if (why.empty()) __builtin_trap();  // every refusal says why
+  const tolvane::StatusOr<tolvane::ModelFile> parsed = tolvane::parseModel(text, "fuzz.json");
+  if (!parsed) {
+    if (parsed.message().empty()) __builtin_trap();  // every refusal says why
     return 0;
   }
+  const tolvane::ModelFile& model = *parsed;
   tolvane::DataTable table;
   table.label = "table";
   for (const tolvane::ModelTerm& t : model.predictors)
@@ -31,10 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                : static_cast<double>(line + c));
     table.rows.push_back(row);
   }
-  tolvane::Scored scored;
-  if (tolvane::scoreTable(model, table, &scored, &why)) {
-    if (scored.rows.size() != 3) __builtin_trap();
-    (void)tolvane::predictionsCsv(scored);
+  if (const auto scored = tolvane::scoreTable(model, table)) {
+    if (scored->rows.size() != 3) __builtin_trap();
+    (void)tolvane::predictionsCsv(*scored);
   }
   return 0;
 }

@@ -47,9 +47,8 @@ TEST(BootstrapCoverage, NinetyPercentIntervalsAtLeastSquaresCoverNinetyPercent) 
     BootstrapSettings settings;
     settings.resamples = kResamples;
     settings.seed = static_cast<std::uint64_t>(set) + 1;
-    std::string why;
-    const auto r = runBootstrap(s, settings, {}, &why);
-    ASSERT_TRUE(r) << why;
+    const auto r = runBootstrap(s, settings, {});
+    ASSERT_TRUE(r) << r.message();
     failed += r->failed();
     for (int j = 1; j <= 3; ++j) {
       const std::size_t c = r->cell(1, j);

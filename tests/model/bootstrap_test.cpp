@@ -131,9 +131,8 @@ TEST_F(Simulated, LeastSquaresIntervalsAreThoseOfTheSameResamplesFittedHere) {
   settings.seed = 5;
   settings.level = 0.8;
   settings.threads = 2;
-  std::string why;
-  const auto r = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(r) << why;
+  const auto r = runBootstrap(s, settings, {});
+  ASSERT_TRUE(r) << r.message();
   EXPECT_EQ(r->used, 200);
   EXPECT_EQ(r->failed(), 0);
   EXPECT_FALSE(r->unreliable());
@@ -174,9 +173,8 @@ TEST_F(Simulated, IntervalsHoldTheirMediansAndTheChosenMcalIsOnThePath) {
   ASSERT_TRUE(analyseRows(s, rows));
   BootstrapSettings settings;
   settings.resamples = 100;
-  std::string why;
-  const auto r = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(r) << why;
+  const auto r = runBootstrap(s, settings, {});
+  ASSERT_TRUE(r) << r.message();
   for (std::size_t c = 0; c < r->lower.size(); ++c) {
     EXPECT_LE(r->lower[c], r->median[c]);
     EXPECT_LE(r->median[c], r->upper[c]);
@@ -206,9 +204,8 @@ TEST_F(Simulated, AFixedExtentGivesTheIntervalsOfItsStepAndAnotherCriterionItsOw
   settings.resamples = 80;
   settings.extent.criterion = ExtentCriterion::kMcal;
   settings.extent.mcal = 1.0;
-  std::string why;
-  const auto fixed = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(fixed) << why;
+  const auto fixed = runBootstrap(s, settings, {});
+  ASSERT_TRUE(fixed) << fixed.message();
   for (double q : fixed->mcalQuantiles)
     EXPECT_EQ(q, 1.0);
   for (int j = 1; j <= fixed->P; ++j) {
@@ -220,15 +217,16 @@ TEST_F(Simulated, AFixedExtentGivesTheIntervalsOfItsStepAndAnotherCriterionItsOw
   }
 
   settings.extent.criterion = ExtentCriterion::kGcv;
-  const auto gcv = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(gcv) << why;
+  const auto gcv = runBootstrap(s, settings, {});
+  ASSERT_TRUE(gcv) << gcv.message();
   EXPECT_EQ(gcv->extentLabel, extentRequestLabel(settings.extent));
   EXPECT_LE(gcv->mcalQuantiles[0], gcv->mcalQuantiles[4]);
 
   settings.extent.criterion = ExtentCriterion::kMcal;
   settings.extent.mcal = 7.0;  // beyond the rank
-  EXPECT_FALSE(runBootstrap(s, settings, {}, &why));
-  EXPECT_NE(why.find("outside"), std::string::npos) << why;
+  const auto outside = runBootstrap(s, settings, {});
+  EXPECT_FALSE(outside);
+  EXPECT_NE(outside.message().find("outside"), std::string::npos) << outside.message();
 }
 
 bool sameBits(const BootstrapResult& a, const BootstrapResult& b) {
@@ -247,15 +245,14 @@ TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
   BootstrapSettings settings;
   settings.resamples = 60;
   settings.seed = 99;
-  std::string why;
   settings.threads = 1;
-  const auto one = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(one) << why;
+  const auto one = runBootstrap(s, settings, {});
+  ASSERT_TRUE(one) << one.message();
   for (int threads : {1, 2, 3, 4, 8}) {
     SCOPED_TRACE(threads);
     settings.threads = threads;
-    const auto again = runBootstrap(s, settings, {}, &why);
-    ASSERT_TRUE(again) << why;
+    const auto again = runBootstrap(s, settings, {});
+    ASSERT_TRUE(again) << again.message();
     EXPECT_TRUE(sameBits(*one, *again));
   }
   // Threads the system refuses, none or all but one, with and without
@@ -269,14 +266,14 @@ TEST_F(Simulated, SameSeedSameBitsForAnyNumberOfThreads) {
       test::RefusedThreads refused(allowed);
       settings.threads = 8;
       const auto again =
-          runBootstrap(s, settings, progress != nullptr ? *progress : BootstrapProgress{}, &why);
-      ASSERT_TRUE(again) << why;
+          runBootstrap(s, settings, progress != nullptr ? *progress : BootstrapProgress{});
+      ASSERT_TRUE(again) << again.message();
       EXPECT_TRUE(sameBits(*one, *again));
       EXPECT_GT(refused.asked(), allowed);
     }
   }
   settings.seed = 100;
-  const auto other = runBootstrap(s, settings, {}, &why);
+  const auto other = runBootstrap(s, settings, {});
   ASSERT_TRUE(other);
   EXPECT_FALSE(sameBits(*one, *other));
 }
@@ -290,19 +287,18 @@ TEST_F(Simulated, SinglePrecisionResamplesRoundAsTheDataDidOnAnyThread) {
   BootstrapSettings settings;
   settings.resamples = 30;
   settings.threads = 1;
-  std::string why;
-  const auto one = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(one) << why;
+  const auto one = runBootstrap(s, settings, {});
+  ASSERT_TRUE(one) << one.message();
   settings.threads = 3;
-  const auto three = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(three) << why;
+  const auto three = runBootstrap(s, settings, {});
+  ASSERT_TRUE(three) << three.message();
   EXPECT_TRUE(sameBits(*one, *three));
 
   // The same data in double precision: close, but not the same bits.
   AnalysisState d;
   ASSERT_TRUE(analyseRows(d, rows));
-  const auto dbl = runBootstrap(d, settings, {}, &why);
-  ASSERT_TRUE(dbl) << why;
+  const auto dbl = runBootstrap(d, settings, {});
+  ASSERT_TRUE(dbl) << dbl.message();
   EXPECT_FALSE(sameBits(*one, *dbl));
   for (std::size_t c = 0; c < one->median.size(); ++c)
     EXPECT_NEAR(one->median[c], dbl->median[c], 1e-4 * (1.0 + std::fabs(dbl->median[c])));
@@ -314,24 +310,20 @@ TEST_F(Simulated, ProgressCountsUpAndACancelLeavesNoResult) {
   settings.resamples = 40;
   settings.threads = 2;
   std::vector<int> seen;
-  std::string why;
-  const auto r = runBootstrap(
-      s, settings,
-      [&](int done, int total) {
-        EXPECT_EQ(total, 40);
-        seen.push_back(done);
-        return true;
-      },
-      &why);
+  const auto r = runBootstrap(s, settings, [&](int done, int total) {
+    EXPECT_EQ(total, 40);
+    seen.push_back(done);
+    return true;
+  });
   ASSERT_TRUE(r);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.back(), 40);
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 
-  const auto cancelled = runBootstrap(
-      s, settings, [](int, int) { return false; }, &why);
+  const auto cancelled = runBootstrap(s, settings, [](int, int) { return false; });
   EXPECT_FALSE(cancelled);
-  EXPECT_NE(why.find("cancelled"), std::string::npos) << why;
+  EXPECT_EQ(cancelled.status.code, StatusCode::kCancelled);
+  EXPECT_NE(cancelled.message().find("cancelled"), std::string::npos) << cancelled.message();
 }
 
 // Resamples that miss row `k` of n, counted here from the same draws.
@@ -365,9 +357,8 @@ TEST(DegenerateResamples, ARowThatAloneMovesAPredictorIsCountedWhenLeftOut) {
   BootstrapSettings settings;
   settings.resamples = 300;
   settings.seed = 17;
-  std::string why;
-  const auto r = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(r) << why;
+  const auto r = runBootstrap(s, settings, {});
+  ASSERT_TRUE(r) << r.message();
 
   int constant = 0, collinear = 0;
   std::vector<int> pick;
@@ -414,22 +405,21 @@ class Files : public ::testing::Test {
 
 TEST_F(Files, CrossProductDataCannotBeResampled) {
   ASSERT_TRUE(analyseExample(s, "hald_xpx.ayq", dir));
-  const std::string why = whyNoResampling(s);
-  EXPECT_NE(why.find("cross-products"), std::string::npos) << why;
-  std::string reason;
-  EXPECT_FALSE(runBootstrap(s, BootstrapSettings{}, {}, &reason));
-  EXPECT_EQ(reason, why);
+  const Status why = resamplingStatus(s);
+  EXPECT_NE(why.message.find("cross-products"), std::string::npos) << why.message;
+  const auto refused = runBootstrap(s, BootstrapSettings{}, {});
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.message(), why.message);
 }
 
 TEST_F(Files, ReportAndSummaryBlockAndOneCsvRowPerStepAndPredictor) {
   ASSERT_TRUE(analyseExample(s, "hald.ayq", dir));
-  EXPECT_EQ(whyNoResampling(s), "");
+  EXPECT_TRUE(resamplingStatus(s).ok());
   BootstrapSettings settings;
   settings.resamples = 50;
   settings.seed = 1234;
-  std::string why;
-  const auto r = runBootstrap(s, settings, {}, &why);
-  ASSERT_TRUE(r) << why;
+  const auto r = runBootstrap(s, settings, {});
+  ASSERT_TRUE(r) << r.message();
 
   std::fflush(s.files.SUMMFILE);
   const std::string summaryPath = dir + "/" + s.files.SUMMNAME;
@@ -457,7 +447,8 @@ TEST_F(Files, ReportAndSummaryBlockAndOneCsvRowPerStepAndPredictor) {
   EXPECT_EQ(text.find("unreliable"), std::string::npos);
 
   const std::string csv = dir + "/intervals.csv";
-  ASSERT_TRUE(writeBootstrapCsv(*r, csv, &why)) << why;
+  const Status written = writeBootstrapCsv(*r, csv);
+  ASSERT_TRUE(written.ok()) << written.message;
   std::ifstream file(csv);
   std::string line;
   std::getline(file, line);
@@ -479,8 +470,9 @@ TEST_F(Files, ReportAndSummaryBlockAndOneCsvRowPerStepAndPredictor) {
                 1e-8 * (1 + std::fabs(std::stod(lower))));
   }
   EXPECT_EQ(count, r->nsteps * r->P);
-  EXPECT_FALSE(writeBootstrapCsv(*r, dir + "/no/such/folder/x.csv", &why));
-  EXPECT_NE(why.find("cannot write"), std::string::npos);
+  const Status refused = writeBootstrapCsv(*r, dir + "/no/such/folder/x.csv");
+  EXPECT_FALSE(refused.ok());
+  EXPECT_NE(refused.message.find("cannot write"), std::string::npos);
 }
 
 // The intervals file is put in place whole or not at all: written again
@@ -501,8 +493,8 @@ TEST_F(Files, AnIntervalsFileThatFailsLeavesTheEarlierOneAsItWas) {
     }
   }
   const std::string csv = dir + "/intervals.csv";
-  std::string why;
-  ASSERT_TRUE(writeBootstrapCsv(r, csv, &why)) << why;
+  Status why = writeBootstrapCsv(r, csv);
+  ASSERT_TRUE(why.ok()) << why.message;
   std::ifstream in(csv);
   std::stringstream text;
   text << in.rdbuf();
@@ -516,9 +508,10 @@ TEST_F(Files, AnIntervalsFileThatFailsLeavesTheEarlierOneAsItWas) {
   r.upper[0] = 99.0;  // the new file would differ
   {
     test::FileSizeLimit limit(64);
-    EXPECT_FALSE(writeBootstrapCsv(r, csv, &why));
+    why = writeBootstrapCsv(r, csv);
   }
-  EXPECT_EQ(why, "cannot write " + csv + ": File too large");
+  EXPECT_FALSE(why.ok());
+  EXPECT_EQ(why.message, "cannot write " + csv + ": File too large");
   std::ifstream again(csv);
   std::stringstream after;
   after << again.rdbuf();

@@ -191,8 +191,8 @@ TEST_F(ModelFixture, CrossProductsHaveNoPressAndTheReportSaysWhy) {
 TEST_F(ModelFixture, CsvHasOneRowPerStepAndEmptyPressCellsForCrossProducts) {
   ASSERT_TRUE(analyse(examplePath("hald_xpx.ayq"), kCenterRescale));
   const std::string path = dir_ + "/crit.csv";
-  std::string why;
-  ASSERT_TRUE(writeComparisonCsv(cc, path, &why)) << why;
+  const Status written = writeComparisonCsv(cc, path);
+  ASSERT_TRUE(written.ok()) << written.message;
   std::ifstream in(path);
   std::string line;
   std::getline(in, line);

@@ -23,21 +23,23 @@ TEST(FileDigest, Sha256OfTheStandardTestMessages) {
   EXPECT_EQ(sha256OfText(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(sha256OfText("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
             "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  std::string why, hex;
-  EXPECT_FALSE(sha256OfFile("/nonexistent/file", &hex, &why));
-  EXPECT_NE(why.find("cannot read /nonexistent/file"), std::string::npos);
+  const StatusOr<std::string> none = sha256OfFile("/nonexistent/file");
+  EXPECT_FALSE(none);
+  EXPECT_NE(none.message().find("cannot read /nonexistent/file"), std::string::npos);
+  EXPECT_EQ(none.status.file, "/nonexistent/file");
 }
 
 TEST_F(ModelFixture, SavedModelReadsBackWithEveryFieldTheFitHas) {
   ASSERT_TRUE(analyse(examplePath("plant.ayq"), kReExpress, PathShape::kGarrote, "0", kStepsEight));
   ModelResults results;
-  std::string why;
   const Status chosen = computeModelResults(s, {ExtentCriterion::kBic, 0.0}, &results);
   ASSERT_TRUE(chosen.ok()) << chosen.message;
   const std::string path = dir_ + "/plant.json";
-  ASSERT_TRUE(saveModel(s, results, examplePath("plant.ayq"), path, &why)) << why;
-  ModelFile model;
-  ASSERT_TRUE(loadModel(path, &model, &why)) << why;
+  const Status saved = saveModel(s, results, examplePath("plant.ayq"), path);
+  ASSERT_TRUE(saved.ok()) << saved.message;
+  const StatusOr<ModelFile> loaded = loadModel(path);
+  ASSERT_TRUE(loaded) << loaded.message();
+  const ModelFile& model = *loaded;
   EXPECT_EQ(model.responseName, s.YNAME);
   ASSERT_EQ(static_cast<int>(model.predictors.size()), s.P);
   EXPECT_EQ(model.intercept, results.fit.terms[0].shrunken);
@@ -94,10 +96,9 @@ TEST(ModelFile, RefusesWhatIsNotAModelNamingTheFault) {
     "intercept": {"coefficient": 1.5},
     "predictors": [{"name": "a", "short_name": "a", "coefficient": 2}],
     "extent": {"mcal": 0.5}, "N": 10, "RANK": 1})";
-  ModelFile m;
-  std::string why;
-  ASSERT_TRUE(parseModel(good, "m.json", &m, &why)) << why;
-  EXPECT_EQ(m.intercept, 1.5);
+  StatusOr<ModelFile> m = parseModel(good, "m.json");
+  ASSERT_TRUE(m) << m.message();
+  EXPECT_EQ(m->intercept, 1.5);
   const struct {
     std::string text, message;
   } cases[] = {
@@ -111,27 +112,33 @@ TEST(ModelFile, RefusesWhatIsNotAModelNamingTheFault) {
        "m.json: field format_version is not a whole number"},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(parseModel(c.text, "m.json", &m, &why)) << c.text;
-    EXPECT_EQ(why, c.message) << c.text;
+    m = parseModel(c.text, "m.json");
+    EXPECT_FALSE(m) << c.text;
+    EXPECT_EQ(m.message(), c.message) << c.text;
+    EXPECT_EQ(m.status.file, "m.json");
   }
   std::string noName = good;
   noName.replace(noName.find("\"name\": \"a\""), 11, "\"nam\": \"a\"");
-  EXPECT_FALSE(parseModel(noName, "m.json", &m, &why));
-  EXPECT_EQ(why, "m.json: missing field predictors[0].name");
+  m = parseModel(noName, "m.json");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(m.message(), "m.json: missing field predictors[0].name");
   // A count of rows beyond int (sums over billions of rows) reads whole; a
   // negative one does not.
   std::string many = good;
   many.replace(many.find("\"N\": 10"), 7, "\"N\": 3000000000");
-  ASSERT_TRUE(parseModel(many, "m.json", &m, &why)) << why;
-  EXPECT_EQ(m.n, 3000000000LL);
+  m = parseModel(many, "m.json");
+  ASSERT_TRUE(m) << m.message();
+  EXPECT_EQ(m->n, 3000000000LL);
   std::string negative = good;
   negative.replace(negative.find("\"N\": 10"), 7, "\"N\": -10");
-  EXPECT_FALSE(parseModel(negative, "m.json", &m, &why));
-  EXPECT_EQ(why, "m.json: field N is out of range");
+  m = parseModel(negative, "m.json");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(m.message(), "m.json: field N is out of range");
   std::string textCoef = good;
   textCoef.replace(textCoef.find("\"coefficient\": 2"), 16, "\"coefficient\": \"2\"");
-  EXPECT_FALSE(parseModel(textCoef, "m.json", &m, &why));
-  EXPECT_EQ(why, "m.json: field predictors[0].coefficient is not a number");
+  m = parseModel(textCoef, "m.json");
+  EXPECT_FALSE(m);
+  EXPECT_EQ(m.message(), "m.json: field predictors[0].coefficient is not a number");
 }
 
 TEST(Scoring, MatchesColumnsByNameIgnoresExtrasAndCountsRowsWithAMissingValue) {
@@ -145,9 +152,9 @@ TEST(Scoring, MatchesColumnsByNameIgnoresExtrasAndCountsRowsWithAMissingValue) {
   d.names = {"extra", "b", "alpha", "y"};
   const double nan = std::numeric_limits<double>::quiet_NaN();
   d.rows = {{4, {9, 1, 3, 10}}, {5, {9, nan, 3, 10}}, {6, {9, 2, 0.5, nan}}};
-  Scored out;
-  std::string why;
-  ASSERT_TRUE(scoreTable(m, d, &out, &why)) << why;
+  StatusOr<Scored> scored = scoreTable(m, d);
+  ASSERT_TRUE(scored) << scored.message();
+  const Scored& out = *scored;
   ASSERT_EQ(out.rows.size(), 3u);
   EXPECT_TRUE(out.hasResponse);
   EXPECT_EQ(out.missing, 1);
@@ -157,13 +164,15 @@ TEST(Scoring, MatchesColumnsByNameIgnoresExtrasAndCountsRowsWithAMissingValue) {
   EXPECT_EQ(out.rows[2].prediction, 0.0);
   EXPECT_EQ(predictionsCsv(out), "line,prediction,residual\n4,6,4\n5,,\n6,0,\n");
   d.names = {"extra", "c", "d", "z"};
-  EXPECT_FALSE(scoreTable(m, d, &out, &why));
-  EXPECT_EQ(why, "new.csv lacks the model's predictors alpha long, b");
+  const StatusOr<Scored> lacking = scoreTable(m, d);
+  EXPECT_FALSE(lacking);
+  EXPECT_EQ(lacking.message(), "new.csv lacks the model's predictors alpha long, b");
   // Without the response there is no residual column.
   d.names = {"alpha", "b", "q", "r"};
-  ASSERT_TRUE(scoreTable(m, d, &out, &why));
-  EXPECT_FALSE(out.hasResponse);
-  EXPECT_EQ(predictionsCsv(out).substr(0, 16), "line,prediction\n");
+  const StatusOr<Scored> noResponse = scoreTable(m, d);
+  ASSERT_TRUE(noResponse);
+  EXPECT_FALSE(noResponse->hasResponse);
+  EXPECT_EQ(predictionsCsv(*noResponse).substr(0, 16), "line,prediction\n");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ class ModelFixture : public ::testing::Test {
   bool reselect(PathShape shape, const std::string& q, int steps) {
     PathPick pick(shape, steps, q);
     if (!SELECT_SHAPE(s, pick, 1)) return false;
-    return walkPath(s, &walk) && computeComparisonCriteria(s, walk, &cc);
+    return walkPath(s, &walk) && computeComparisonCriteria(s, walk, &cc).ok();
   }
   // Writes a raw batch input file of the columns (the last the response).
   std::string writeData(const std::string& name, const Eigen::MatrixXd& data) {

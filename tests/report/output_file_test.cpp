@@ -147,15 +147,16 @@ TEST(OutputFile, UnwritablePlacesAreRefusedWithTheSystemsReason) {
 TEST(OutputFile, AWholeTextGoesInAtOnceOrNotAtAll) {
   Scratch d;
   d.write("table.csv", "old\n");
-  std::string why;
-  ASSERT_TRUE(writeFileAtomically(d.file("table.csv"), "a,b\n1,2\n", &why)) << why;
+  const Status written = writeFileAtomically(d.file("table.csv"), "a,b\n1,2\n");
+  ASSERT_TRUE(written.ok()) << written.message;
   EXPECT_EQ(d.read("table.csv"), "a,b\n1,2\n");
 
   // A writer that takes a file name: its temporary goes in place by rename.
   const std::string temporary = temporaryPathFor(d.file("plot.png"));
   EXPECT_EQ(fs::path(temporary).parent_path(), fs::path(d.dir()));
   d.write(fs::path(temporary).filename().string(), "image");
-  ASSERT_TRUE(replaceFile(temporary, d.file("plot.png"), &why)) << why;
+  const Status replaced = replaceFile(temporary, d.file("plot.png"));
+  ASSERT_TRUE(replaced.ok()) << replaced.message;
   EXPECT_EQ(d.read("plot.png"), "image");
   EXPECT_FALSE(fs::exists(temporary));
 }
@@ -166,22 +167,24 @@ TEST(OutputFile, AWholeTextGoesInAtOnceOrNotAtAll) {
 TEST(OutputFile, AWholeTextThatFailsLeavesTheOlderFileAndNoTemporary) {
   Scratch d;
   d.write("table.csv", "old,table\n1,2\n");
-  std::string why;
+  Status why;
   {
     test::FileSizeLimit limit(4096);
-    EXPECT_FALSE(writeFileAtomically(d.file("table.csv"), std::string(100000, 'x'), &why));
+    why = writeFileAtomically(d.file("table.csv"), std::string(100000, 'x'));
   }
-  EXPECT_EQ(why, "cannot write " + d.file("table.csv") + ": File too large");
+  EXPECT_EQ(why.message, "cannot write " + d.file("table.csv") + ": File too large");
+  EXPECT_EQ(why.file, d.file("table.csv"));
   EXPECT_EQ(d.read("table.csv"), "old,table\n1,2\n");
   EXPECT_EQ(d.entries(), 1);
 
   fs::create_directory(d.file("folder"));
-  EXPECT_FALSE(writeFileAtomically(d.file("folder"), "x", &why));
-  EXPECT_EQ(why, "cannot write " + d.file("folder") + ": it is a folder");
-  EXPECT_FALSE(writeFileAtomically("", "x", &why));
-  EXPECT_EQ(why, "no output file name given");
-  EXPECT_FALSE(writeFileAtomically(d.file("none/table.csv"), "x", &why));
-  EXPECT_EQ(why, "cannot write " + d.file("none/table.csv") + ": No such file or directory");
+  EXPECT_EQ(writeFileAtomically(d.file("folder"), "x").message,
+            "cannot write " + d.file("folder") + ": it is a folder");
+  why = writeFileAtomically("", "x");
+  EXPECT_FALSE(why.ok());
+  EXPECT_EQ(why.message, "no output file name given");
+  EXPECT_EQ(writeFileAtomically(d.file("none/table.csv"), "x").message,
+            "cannot write " + d.file("none/table.csv") + ": No such file or directory");
   EXPECT_EQ(d.entries(), 2);  // the table and the folder
 }
 
