@@ -355,8 +355,8 @@ void MainFrame::showOutputFailures() {
 }
 
 void MainFrame::closeFiles() {
-  std::string why;
-  if (!state_.files.closeBoth(&why)) {
+  if (const Status closed = state_.files.closeBoth(); !closed.ok()) {
+    const std::string& why = closed.message;
     state_.files.revertBoth();
     reportLineContinued(("    " + why + ".").c_str());
     REPORT_SHOW();

@@ -80,9 +80,9 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     ReportPrinter printer(out);
     reportBootstrap(state, *result, std::filesystem::path(path).filename().string());
   }
-  if (std::string why; !state.files.flushBoth(&why)) {
+  if (const Status flushed = state.files.flushBoth(); !flushed.ok()) {
     state.files.revertBoth();
-    err << "tolvane-batch: " << why << "; this run's output files were removed\n";
+    err << "tolvane-batch: " << flushed.message << "; this run's output files were removed\n";
     return kExitStopped;
   }
   if (const int status = writeIntervalsPlot(plots, state, *result, number, err);

@@ -93,12 +93,8 @@ void addPathOptions(CLI::App& app, PathOptions& o) {
   app.add_option("--extent", o.extent,
                  "Extent of shrinkage: clik (default), ebays, rcoef, gup, gcv, loo, hkb, lw, aic, "
                  "bic, or an MCAL number in [0, RANK]")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            std::string why;
-            return parseExtentRequest(text, &why) ? std::string() : why;
-          },
-          "EXTENT"))
+      ->check(CLI::Validator([](std::string& text) { return parseExtentRequest(text).message(); },
+                             "EXTENT"))
       ->option_text("CRITERION|MCAL");
   addPlotOptions(app, o.plots);
   addBootstrapOptions(app, o.boot);
@@ -253,11 +249,10 @@ bool pathChoices(const PathOptions& options, std::vector<PathChoice>* runs, std:
 
 int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out, std::ostream& err,
              ModelResults* last) {
-  std::string extentWhy;
-  const std::optional<ExtentRequest> request =
-      options.extent.empty() ? ExtentRequest{} : parseExtentRequest(options.extent, &extentWhy);
+  const StatusOr<ExtentRequest> request =
+      options.extent.empty() ? ExtentRequest{} : parseExtentRequest(options.extent);
   if (!request) {
-    err << "tolvane-batch: --extent: " << extentWhy << "\n";
+    err << "tolvane-batch: --extent: " << request.message() << "\n";
     return kExitUsage;
   }
   if (!options.tracesCsv.empty()) {

@@ -123,10 +123,9 @@ int runBatch(const BatchOptions& options, AnalysisState& state, std::ostream& ou
   }
   // The last writes and the closing are checked too: a file that could not
   // be finished is taken back and the run fails.
-  std::string why;
-  if (!state.files.closeBoth(&why)) {
+  if (const Status closed = state.files.closeBoth(); !closed.ok()) {
     state.files.revertBoth();
-    err << "tolvane-batch: " << why << "; this run's output files were removed\n";
+    err << "tolvane-batch: " << closed.message << "; this run's output files were removed\n";
     status = kExitStopped;
   }
   return status;

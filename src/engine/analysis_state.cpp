@@ -8,63 +8,64 @@ std::string OutputFiles::pathOf(const std::string& name) const {
   return directory + "/" + name;
 }
 
-bool OutputFiles::openBoth(const std::string& summPath, const std::string& tracePath, bool append,
-                           std::string* why) {
+namespace {
+Status fileFailure(const OutputFile& f, const std::string& path) {
+  return Status::at(path, 0, 0, f.error());
+}
+}  // namespace
+
+Status OutputFiles::openBoth(const std::string& summPath, const std::string& tracePath,
+                             bool append) {
   closeBoth();
   failure_.clear();
   const OutputFile::Start start =
       append ? OutputFile::Start::kCopyOfTarget : OutputFile::Start::kEmpty;
-  if (!summOut_.open(summPath, start)) {
-    if (why != nullptr) *why = summOut_.error();
-    return false;
-  }
+  if (!summOut_.open(summPath, start)) return fileFailure(summOut_, summPath);
   if (!traceOut_.open(tracePath, start)) {
-    if (why != nullptr) *why = traceOut_.error();
+    Status failed = fileFailure(traceOut_, tracePath);
     summOut_.discard();
-    return false;
+    return failed;
   }
   SUMMFILE = summOut_.stream();
   TRACEFILE = traceOut_.stream();
-  return true;
+  return {};
 }
 
-bool OutputFiles::commitBoth(std::string* why) {
+Status OutputFiles::commitBoth() {
   for (OutputFile* f : {&summOut_, &traceOut_}) {
     if (f->isOpen() && !f->commit()) {
-      if (why != nullptr) *why = f->error();
+      Status failed = fileFailure(*f, f->path());
       revertBoth();
-      return false;
+      return failed;
     }
   }
-  return true;
+  return {};
 }
 
-bool OutputFiles::flushBoth(std::string* why) {
-  bool ok = true;
+Status OutputFiles::flushBoth() {
+  Status status;
   for (std::FILE* f : {SUMMFILE, TRACEFILE}) {
     if (f != nullptr) std::fflush(f);
   }
   for (OutputFile* f : {&summOut_, &traceOut_}) {
-    if (f->isOpen() && !f->flush() && ok) {
+    if (f->isOpen() && !f->flush() && status.ok()) {
       if (failure_.empty()) failure_ = f->error();
-      if (why != nullptr) *why = f->error();
-      ok = false;
+      status = fileFailure(*f, f->path());
     }
   }
-  return ok;
+  return status;
 }
 
-bool OutputFiles::closeBoth(std::string* why) {
-  bool ok = true;
+Status OutputFiles::closeBoth() {
+  Status status;
   for (OutputFile* f : {&summOut_, &traceOut_}) {
     if (!f->isOpen()) continue;
     std::FILE* stream = f->stream();
     // A file never put in place was a run that stopped: it goes.
     const bool closed = f->committed() ? f->close() : (f->discard(), true);
-    if (!closed && ok) {
+    if (!closed && status.ok()) {
       if (failure_.empty()) failure_ = f->error();
-      if (why != nullptr) *why = f->error();
-      ok = false;
+      status = fileFailure(*f, f->path());
     }
     if (SUMMFILE == stream) SUMMFILE = nullptr;
     if (TRACEFILE == stream) TRACEFILE = nullptr;
@@ -74,7 +75,7 @@ bool OutputFiles::closeBoth(std::string* why) {
   if (TRACEFILE != nullptr) std::fclose(TRACEFILE);
   SUMMFILE = nullptr;
   TRACEFILE = nullptr;
-  return ok;
+  return status;
 }
 
 void OutputFiles::revertBoth() {

@@ -83,22 +83,20 @@ struct OutputFiles {
   std::string pathOf(const std::string& name) const;
   // Opens both at their paths as new files beside the old ones (copies of
   // the old ones when `append`); SUMMFILE and TRACEFILE then write to them.
-  // False with *why (file and reason) when either cannot be made; nothing
-  // is left behind then.
-  bool openBoth(const std::string& summPath, const std::string& tracePath, bool append,
-                std::string* why);
+  // Fails (naming the file and the reason) when either cannot be made;
+  // nothing is left behind then.
+  Status openBoth(const std::string& summPath, const std::string& tracePath, bool append);
   // Puts both new files in place (atomic renames). Until then the files of
-  // those names are exactly as they were. False with *why on failure; both
-  // are then taken back.
-  bool commitBoth(std::string* why);
+  // those names are exactly as they were. On failure both are taken back.
+  Status commitBoth();
   // Pushes what is buffered to disk, so that other programs can read the
-  // files while they stay open. False with *why (the file and the system's
-  // reason) when any write to either has failed so far.
-  bool flushBoth(std::string* why = nullptr);
+  // files while they stay open. Fails (the file and the system's reason)
+  // when any write to either has failed so far.
+  Status flushBoth();
   // Flushes and closes both files and marks them not open; the names stay.
-  // New files never put in place are removed. False with *why when a write,
-  // flush or close failed.
-  bool closeBoth(std::string* why = nullptr);
+  // New files never put in place are removed. Fails when a write, flush or
+  // close failed.
+  Status closeBoth();
   // After a failed write: takes back both files (a new one removed, an
   // appended one cut back to its old length) and closes them.
   void revertBoth();

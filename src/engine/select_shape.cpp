@@ -143,8 +143,8 @@ bool SELECT_SHAPE(AnalysisState& s, PathDialog& dialog, int threads) {
   const bool traced = RIDGE_TRACES(s, threads);
   closingLines(s, traced);
   // What this path wrote must be in the files, or the files go.
-  std::string why;
-  if (!s.files.flushBoth(&why)) {
+  if (const Status flushed = s.files.flushBoth(); !flushed.ok()) {
+    const std::string& why = flushed.message;
     s.files.revertBoth();
     std::snprintf(REPORT_BUFFER, sizeof REPORT_BUFFER, "    %s.", why.c_str());
     reportLineContinued(REPORT_BUFFER);

@@ -129,10 +129,10 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
 
   // Both are written beside the files of those names, which stay exactly as
   // they are until the run has read its data (commitOutputFiles).
-  std::string why;
-  if (!f.openBoth(f.pathOf(summ), f.pathOf(trace), s.FILECHOICE == FilesExistDialogModel::kAppend,
-                  &why)) {
-    return stopRun(StatusCode::kStopped, capitalized(why) + ".");
+  if (const Status opened = f.openBoth(f.pathOf(summ), f.pathOf(trace),
+                                       s.FILECHOICE == FilesExistDialogModel::kAppend);
+      !opened.ok()) {
+    return stopRun(StatusCode::kStopped, capitalized(opened.message) + ".");
   }
   f.SUMMNAME = summ;
   f.TRACENAME = trace;
@@ -152,14 +152,15 @@ BatchRunResult openOutputFiles(AnalysisState& s, BatchDialogs& dialogs, std::tim
 }
 
 BatchRunResult commitOutputFiles(AnalysisState& s) {
-  std::string why;
-  if (!s.files.commitBoth(&why)) return stopRun(StatusCode::kStopped, capitalized(why) + ".");
+  const Status committed = s.files.commitBoth();
+  if (!committed.ok()) return stopRun(StatusCode::kStopped, capitalized(committed.message) + ".");
   return {};
 }
 
 BatchRunResult checkOutputFiles(AnalysisState& s) {
-  std::string why;
-  if (s.files.flushBoth(&why)) return {};
+  const Status flushed = s.files.flushBoth();
+  if (flushed.ok()) return {};
+  const std::string& why = flushed.message;
   s.files.revertBoth();
   outputFailed(why);
   return stopRun(StatusCode::kStopped,

@@ -78,7 +78,7 @@ int likelihoodChoice(const AnalysisState& s, ExtentCriterion c, std::string* why
 
 }  // namespace
 
-std::optional<ExtentRequest> parseExtentRequest(const std::string& text, std::string* why) {
+StatusOr<ExtentRequest> parseExtentRequest(const std::string& text) {
   std::string lower;
   for (char ch : text)
     lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -92,10 +92,10 @@ std::optional<ExtentRequest> parseExtentRequest(const std::string& text, std::st
   if (!text.empty() && ec == std::errc() && end == last && std::isfinite(value)) {
     return ExtentRequest{ExtentCriterion::kMcal, value};
   }
-  *why = "the extent \"" + text +
-         "\" is neither a criterion (clik, ebays, rcoef, gup, gcv, loo, hkb, lw, aic, bic) nor "
-         "an MCAL number";
-  return std::nullopt;
+  return Status::stopped(
+      "the extent \"" + text +
+      "\" is neither a criterion (clik, ebays, rcoef, gup, gcv, loo, hkb, lw, aic, bic) nor "
+      "an MCAL number");
 }
 
 std::string extentRequestText(const ExtentRequest& request) {

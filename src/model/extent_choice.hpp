@@ -20,7 +20,6 @@
 // between steps too.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "engine/analysis_state.hpp"
@@ -51,8 +50,8 @@ struct ExtentRequest {
 
 // Reads clik|ebays|rcoef|gup|gcv|loo|hkb|lw|aic|bic (any case) or a number.
 // A number is checked against [0, RANK] only when the extent is chosen.
-// Returns nothing and sets *why for anything else.
-std::optional<ExtentRequest> parseExtentRequest(const std::string& text, std::string* why);
+// Fails, saying what it reads, for anything else.
+StatusOr<ExtentRequest> parseExtentRequest(const std::string& text);
 
 // "clik", ..., or the number as "%g": what parseExtentRequest reads back.
 std::string extentRequestText(const ExtentRequest& request);

@@ -13,26 +13,25 @@ namespace tolvane::test {
 namespace {
 
 TEST(ExtentRequest, ReadsEveryCriterionInAnyCaseAndNumbersAndRefusesTheRest) {
-  std::string why;
   for (const char* name :
        {"clik", "ebays", "rcoef", "gup", "gcv", "loo", "hkb", "lw", "aic", "bic"}) {
-    const auto r = parseExtentRequest(name, &why);
+    const auto r = parseExtentRequest(name);
     ASSERT_TRUE(r) << name;
     EXPECT_EQ(extentRequestText(*r), name);
     std::string upper = name;
     for (char& c : upper)
       c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    ASSERT_TRUE(parseExtentRequest(upper, &why));
-    EXPECT_EQ(parseExtentRequest(upper, &why)->criterion, r->criterion);
+    ASSERT_TRUE(parseExtentRequest(upper));
+    EXPECT_EQ(parseExtentRequest(upper)->criterion, r->criterion);
   }
-  const auto number = parseExtentRequest("1.25", &why);
+  const auto number = parseExtentRequest("1.25");
   ASSERT_TRUE(number);
   EXPECT_EQ(number->criterion, ExtentCriterion::kMcal);
   EXPECT_EQ(number->mcal, 1.25);
   for (const char* bad : {"", "1.2x", "nan", "inf", "cv", " 1"}) {
-    why.clear();
-    EXPECT_FALSE(parseExtentRequest(bad, &why)) << bad;
-    EXPECT_NE(why.find("neither a criterion"), std::string::npos) << bad;
+    const auto refused = parseExtentRequest(bad);
+    EXPECT_FALSE(refused) << bad;
+    EXPECT_NE(refused.message().find("neither a criterion"), std::string::npos) << bad;
   }
 }
 
