@@ -106,9 +106,8 @@ bool DataFileRun::startBatchInput(const QString& path, const QStringList& leaveO
   runLeaveOut_ = leaveOut;
   readProgress_.reset();
   if (delimited) {
-    // The desktop program asks about a text column instead of pointing to
-    // the batch tool's option.
-    input.delimitedOptions.leaveOutAdvice.clear();
+    // No setting names: the messages speak of settings, and the desktop
+    // program asks about a text column itself.
     for (const QString& name : leaveOut)
       input.delimitedOptions.ignore.push_back(name.toStdString());
     auto progress = std::make_shared<ReadProgress>();

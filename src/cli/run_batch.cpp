@@ -65,6 +65,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     input.delimitedOptions.delimiter = options.delimiter;
     input.delimitedOptions.missingIsError = options.missingIsError;
     input.delimitedOptions.ignore = options.ignore;
+    input.delimitedOptions.settingNames = {"--ignore", "--delimiter", "--missing error"};
     result = runBatchInput(state, std::move(input), options.modelSettings());
   }
   switch (result.code) {

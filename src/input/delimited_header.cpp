@@ -117,9 +117,12 @@ std::string checkNames(const std::vector<std::string>& names) {
 // The columns read: all but those ignored. Empty when enough are left.
 std::string layOut(const std::vector<std::string>& names, const DelimitedOptions& o, Layout& layout,
                    DelimitedData& out) {
+  const std::string& ignoreName = o.settingNames.ignore;
   for (const std::string& ig : o.ignore) {
-    if (std::find(names.begin(), names.end(), ig) == names.end())
-      return ": --ignore " + ig + ": no column has that name.";
+    if (std::find(names.begin(), names.end(), ig) != names.end()) continue;
+    if (ignoreName.empty())
+      return ": the column to leave out \"" + ig + "\": no column has that name.";
+    return ": " + ignoreName + " " + ig + ": no column has that name.";
   }
   layout.readIndex.assign(names.size(), -1);
   for (std::size_t c = 0; c < names.size(); ++c) {
@@ -128,11 +131,14 @@ std::string layOut(const std::vector<std::string>& names, const DelimitedOptions
     out.names.push_back(names[c]);
     out.fileColumns.push_back(static_cast<int>(c) + 1);
   }
-  if (layout.readColumns < 2) return ": fewer than 2 columns are left to read after --ignore.";
+  if (layout.readColumns < 2) {
+    return ": fewer than 2 columns are left to read after " +
+           (ignoreName.empty() ? "the columns left out." : ignoreName + ".");
+  }
   if (layout.readColumns > kMaxReadColumns) {
     return ": " + std::to_string(layout.readColumns) + " columns to read; Tolvane takes at most " +
-           std::to_string(kMaxReadColumns) +
-           ". Choose fewer by leaving columns out with --ignore NAME (repeatable).";
+           std::to_string(kMaxReadColumns) + ". Choose fewer by leaving columns out" +
+           (ignoreName.empty() ? "." : " with " + ignoreName + " NAME (repeatable).");
   }
   out.missing.assign(static_cast<std::size_t>(layout.readColumns), 0);
   return {};
@@ -152,14 +158,16 @@ HeaderRead readHeader(const char* b, std::size_t n, bool atEof, const DelimitedO
   }
   layout.delimiter = d;
   layout.missingIsError = o.missingIsError;
-  layout.leaveOutAdvice = o.leaveOutAdvice;
+  layout.settingNames = o.settingNames;
   layout.fileColumns = static_cast<int>(names.size());
   layout.fileNames = names;
   h.error = checkNames(names);
   if (h.error.empty() && names.size() < 2) {
     h.error = ": one column only (with the " + std::string(delimiterName(d)) +
               " as delimiter); a model needs a response and a predictor. Choose the "
-              "delimiter with --delimiter if the file has another.";
+              "delimiter" +
+              (o.settingNames.delimiter.empty() ? "" : " with " + o.settingNames.delimiter) +
+              " if the file has another.";
   }
   if (h.error.empty()) h.error = layOut(names, o, layout, out);
   return h;

@@ -19,7 +19,7 @@ struct Layout {
   std::vector<int> readIndex;  // per file column: index among the columns read, or -1
   std::vector<std::string> fileNames;
   int readColumns = 0;
-  std::string leaveOutAdvice;
+  DelimitedOptions::SettingNames settingNames;
 };
 
 // At most this many columns are read.

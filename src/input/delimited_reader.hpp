@@ -36,10 +36,15 @@ struct DelimitedOptions {
   char delimiter = 0;               // ',', ';' or '\t'; 0 finds it from the header line
   bool missingIsError = false;      // the first missing value stops the reading
   std::vector<std::string> ignore;  // full names of columns that are not read
-  // How the message about a column holding text says it can be left out,
-  // before the column's name; empty for no advice (the desktop program asks
-  // instead).
-  std::string leaveOutAdvice = "leave the column out with --ignore";
+  // What the caller calls the settings a message may advise changing: the
+  // batch tool its options ("--ignore", "--delimiter", "--missing error").
+  // Left empty, messages speak of the settings themselves and a column of
+  // text gets no advice (the desktop program asks instead).
+  struct SettingNames {
+    std::string ignore;        // leaves a column out
+    std::string delimiter;     // chooses the delimiter
+    std::string missingError;  // stops at the first missing value
+  } settingNames;
   unsigned threads = 0;               // 0: one per processor, at most 8
   std::size_t blockBytes = 8u << 20;  // bytes parsed at once (tests make it small)
   // Called after each block with the share of the input read (0 to 1, or -1

@@ -103,8 +103,11 @@ class PieceParser {
     if (idx < 0) return true;
     if (missingMarker(f)) {
       if (L_.missingIsError) {
-        return fail(line, where(column) + "missing value " + shown(f) +
-                              " (without --missing error, the row would be left out).");
+        const std::string& setting = L_.settingNames.missingError;
+        return fail(
+            line, where(column) + "missing value " + shown(f) +
+                      (setting.empty() ? " (were missing values allowed" : " (without " + setting) +
+                      ", the row would be left out).");
       }
       ++out_.missing[static_cast<std::size_t>(idx)];
       missingRow = true;
@@ -144,9 +147,11 @@ class PieceParser {
     }
     const std::string& name = L_.fileNames[static_cast<std::size_t>(column)];
     if (!out_.failed) out_.textColumn = name;
+    const std::string& ignore = L_.settingNames.ignore;
     return fail(
-        line, where(column) + shown(f) + " is not a number" +
-                  (L_.leaveOutAdvice.empty() ? "." : "; " + L_.leaveOutAdvice + " " + name + "."));
+        line,
+        where(column) + shown(f) + " is not a number" +
+            (ignore.empty() ? "." : "; leave the column out with " + ignore + " " + name + "."));
   }
 
   const Layout& L_;

@@ -93,16 +93,18 @@ TEST(DelimitedReader, MissingValuesLeaveRowsOutAndAreCountedPerColumn) {
 
 TEST(DelimitedReader, TextColumnsAreErrorsUnlessIgnored) {
   const std::string text = "id,date,x,y\nA-1,2021-01-05,1,2\n\"B,2\",\"2021\"\"x\",3,4\n";
-  const Read e = readText(text);
+  // The batch tool names its option; without setting names (the desktop
+  // program asks instead) there is no advice.
+  DelimitedOptions batch;
+  batch.settingNames = {"--ignore", "--delimiter", "--missing error"};
+  const Read e = readText(text, batch);
   EXPECT_EQ(e.result.message,
             "d.csv line 2, column 1 (id): \"A-1\" is not a number; leave the column out with "
             "--ignore id.");
   EXPECT_EQ(e.result.textColumn, "id");
-  // Without advice (the desktop program asks instead), and column after
-  // column as each is left out, also when the text lies in a later block
-  // parsed by another thread.
+  // Column after column as each is left out, also when the text lies in a
+  // later block parsed by another thread.
   DelimitedOptions asked;
-  asked.leaveOutAdvice.clear();
   asked.ignore = {"id"};
   asked.threads = 3;
   asked.blockBytes = 16;
@@ -131,7 +133,27 @@ TEST(DelimitedReader, TextColumnsAreErrorsUnlessIgnored) {
   EXPECT_EQ(row(r, 1), (std::vector<double>{3, 4}));
   o.ignore = {"nope"};
   EXPECT_EQ(readText(text, o).result.message,
+            "d.csv line 1: the column to leave out \"nope\": no column has that name.");
+  batch.ignore = {"nope"};
+  EXPECT_EQ(readText(text, batch).result.message,
             "d.csv line 1: --ignore nope: no column has that name.");
+  // Every message that advises a setting speaks of settings unless given
+  // the caller's names.
+  o.ignore = {"id", "date", "x"};
+  EXPECT_EQ(readText(text, o).result.message,
+            "d.csv line 1: fewer than 2 columns are left to read after the columns left out.");
+  batch.ignore = o.ignore;
+  EXPECT_EQ(readText(text, batch).result.message,
+            "d.csv line 1: fewer than 2 columns are left to read after --ignore.");
+  const std::string oneColumn = "y\n1\n2\n";
+  EXPECT_EQ(readText(oneColumn).result.message.find("--"), std::string::npos)
+      << readText(oneColumn).result.message;
+  batch.ignore.clear();
+  EXPECT_NE(readText(oneColumn, batch).result.message.find("with --delimiter"), std::string::npos);
+  DelimitedOptions strict;
+  strict.missingIsError = true;
+  EXPECT_NE(readText("x,y\n1,NA\n", strict).result.message.find("were missing values allowed"),
+            std::string::npos);
 }
 
 // Each bad file gives one message naming the file, the line and, where
