@@ -39,9 +39,10 @@ Batch input file (.ayq), one item per line in fixed places:
 Delimited text (.csv, .tsv, .txt, or --format csv): the first line names the
 columns; comma, semicolon or tab separate the fields (found from the first
 line, or --delimiter); quotes as RFC 4180. Rows with a missing value (empty,
-NA, NaN, ".") are left out and counted. Up to 200 rows enter as raw data; a
-longer file is reduced in one pass to centred cross-products, and then
---first and --last are refused. Summary and trace files use names of at most
+NA, NaN, ".") are left out and counted. Every row enters as raw data while
+the rows fit --raw-memory (200 rows in single precision); a longer file is
+reduced in one pass to centred cross-products, and then --first and --last are
+refused. Summary and trace files use names of at most
 8 characters; longer names are shortened and the mapping is printed.
 
 Output: NAME.syq and NAME.myq, where NAME is --out or the input file's name up
@@ -79,6 +80,12 @@ void addReadingOptions(CLI::App& app, BatchOptions& o) {
   app.add_option("--ignore", o.ignore,
                  "A column of delimited text not to read (repeatable), such as an ID or a date")
       ->option_text("NAME");
+  app.add_option("--raw-memory", o.rawMemoryMb,
+                 "Memory for delimited text kept as raw data, in MB (default: a quarter of "
+                 "physical memory); a file of more rows streams into cross-products, as does "
+                 "every file with 0. Single precision keeps at most 200 rows raw")
+      ->check(CLI::NonNegativeNumber)
+      ->option_text("MB");
   app.add_option("--write-cross-products", o.writeCrossProducts,
                  "After reading delimited text, write its sums as a batch input file in "
                  "cross-product form (17 significant digits), with the chosen roles")

@@ -41,6 +41,7 @@ struct BatchOptions {
   char delimiter = 0;                        // 0: found from the header line
   bool missingIsError = false;               // --missing error
   std::vector<std::string> ignore;           // --ignore NAME, repeatable
+  std::int64_t rawMemoryMb = -1;             // --raw-memory MB; -1 a quarter of memory
   std::string writeCrossProducts;            // --write-cross-products FILE
   Precision precision = Precision::kDouble;  // --precision
 

@@ -27,9 +27,9 @@ std::string optionProblem(const SettingProblem& p) {
       return "--response, --predictors and --leave-out apply to raw data and delimited text "
              "only; in a cross-product batch file the last column is the response.";
     case SettingAtFault::kRangeOnSums:
-      return "--first and --last select observations of raw data; this file has more than 200 "
-             "rows, which were reduced to cross-products in one pass. Select the rows beforehand "
-             "(for example with a WHERE clause in scripts/cross-products.sql).";
+      return "--first and --last select observations of raw data; this file's rows were "
+             "reduced to cross-products in one pass (see --raw-memory). Select the rows "
+             "beforehand (for example with a WHERE clause in scripts/cross-products.sql).";
     case SettingAtFault::kNone:
       break;
   }
@@ -66,6 +66,7 @@ int batchInput(const BatchOptions& options, AnalysisState& state, std::ostream& 
     input.delimitedOptions.missingIsError = options.missingIsError;
     input.delimitedOptions.ignore = options.ignore;
     input.delimitedOptions.settingNames = {"--ignore", "--delimiter", "--missing error"};
+    if (options.rawMemoryMb >= 0) input.rawBudget = options.rawMemoryMb * (std::int64_t{1} << 20);
     result = runBatchInput(state, std::move(input), options.modelSettings());
   }
   switch (result.code) {

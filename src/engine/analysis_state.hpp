@@ -58,7 +58,11 @@
 namespace tolvane {
 
 inline constexpr int kMaxVars = 50;
-inline constexpr int kMaxRawObs = 200;
+inline constexpr int kMaxRawObs = 200;  // raw rows of a batch file, and in single precision
+// Matrices of one row per observation (the model data, the principal
+// coordinates) are listed in the summary and trace files up to this many
+// rows; past it a line says so, and the files keep a size one can open.
+inline constexpr int kMaxListedRows = 10000;
 
 // The two output files of a batch input run. Closed (and flushed) when a new
 // run opens its own, by the CloseFiles command, and at program exit.

@@ -43,7 +43,7 @@ bool modelIsSetUp(const AnalysisState& s) {
 // and PCOORD. In single precision the decomposition sees XMAT rounded to 8
 // decimals; in double precision it sees XMAT itself.
 bool decomposeRaw(AnalysisState& s, LeastSquaresNotes& notes) {
-  const int n = static_cast<int>(s.N), p = s.P;  // raw data: at most 200 rows
+  const int n = static_cast<int>(s.N), p = s.P;  // raw data rows are int
   Rows1<double> a = DATRIX(n, p);
   Array1<double> w = DVECTOR(p);
   Rows1<double> v = DATRIX(p, p);
@@ -100,7 +100,7 @@ bool decomposeRaw(AnalysisState& s, LeastSquaresNotes& notes) {
 // elements side by side only lets them overlap.
 template <class Store>
 double lackOfFitRows(AnalysisState& s) {
-  const int n = static_cast<int>(s.N), p = s.P;             // raw data: at most 200 rows
+  const int n = static_cast<int>(s.N), p = s.P;             // raw data rows are int
   std::vector<double> vt(static_cast<std::size_t>(p) * p);  // V transposed
   for (int j = 1; j <= p; ++j) {
     for (int k = 1; k <= p; ++k)

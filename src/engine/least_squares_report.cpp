@@ -90,7 +90,10 @@ void printDecomposition(const AnalysisState& s, const LeastSquaresNotes& notes,
   if (!s.files.summOpen()) return;
   std::FILE* summ = s.files.SUMMFILE;
   const bool raw = s.XPXFORM == 0;
-  if (raw) {
+  if (raw && s.PCOORD.rows > kMaxListedRows) {
+    std::fprintf(summ, "Principal Coordinates: %d rows, not listed beyond %d.\n", s.PCOORD.rows,
+                 kMaxListedRows);
+  } else if (raw) {
     std::fputs("Principal Coordinates...\n", summ);
     MYQWRITE(summ, s.PCOORD, 25, " %7.4f", 0);
   }

@@ -35,7 +35,7 @@ BatchRunResult runLocked(AnalysisState& s, const BatchInput& input, InFile& infi
   if (!result.completed()) return result;
 
   if (input.delimited) {  // 3 to 7
-    result = readDelimitedInput(s, infile.get(), s.INNAME, input.delimitedOptions);
+    result = readDelimitedInput(s, infile.get(), s.INNAME, input.delimitedOptions, input.rawBudget);
   } else {
     BatchLineReader reader(infile.get());
     result = readBatchData(s, reader, s.INNAME);

@@ -36,6 +36,9 @@ struct BatchInput {
   // read it (its progress callback may cancel the run).
   bool delimited = false;
   DelimitedOptions delimitedOptions;
+  // The raw-data memory budget of delimited text in bytes; -1 a quarter of
+  // physical memory, 0 always cross-products.
+  std::int64_t rawBudget = -1;
 };
 
 // Runs the batch input, in order: (1) reset the state; (2) name, open and

@@ -1,6 +1,10 @@
 #include "input/delimited_input.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "input/output_files.hpp"
 #include "input/short_names.hpp"
@@ -11,7 +15,7 @@ namespace tolvane {
 
 namespace {
 
-void echoCounts(AnalysisState& s) {
+void echoCounts(AnalysisState& s, std::int64_t rawLimit) {
   reportLinef("    Number of Variables = %3d.", s.NVAR);
   writeSummary(s, "%4d = NVAR, Number of Variables (Columns)\n", s.NVAR);
   reportLinef("    Number of Observations = %3lld.", static_cast<long long>(s.NOBS));
@@ -19,6 +23,19 @@ void echoCounts(AnalysisState& s) {
   if (s.XPXFORM == 1) {
     REPORT_LINE("    Rows reduced in one pass to centred cross-products...");
     writeSummary(s, "      ...Data Input as Centred Cross-Products.\n");
+    std::string why;
+    if (s.precision == Precision::kSingle) {
+      why = "Single precision keeps at most " + std::to_string(kMaxRawObs) +
+            " rows as raw data (double precision keeps them all)";
+    } else if (rawLimit == 0) {
+      why = "Cross-products were asked for";
+    } else {
+      why = "The rows are more than the raw-data memory budget holds (" + std::to_string(rawLimit) +
+            " rows of these columns)";
+    }
+    reportWrapped(why +
+                  "; cross-products give no fitted values or residuals, no PRESS, no resampled "
+                  "intervals and no observation range.");
   }
 }
 
@@ -56,18 +73,34 @@ void echoMissing(AnalysisState& s, const DelimitedData& d) {
 
 }  // namespace
 
-BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
-                                 const std::string& label) {
+std::int64_t defaultRawBudget() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || size <= 0) return std::int64_t{1} << 30;
+  return static_cast<std::int64_t>(pages) * size / 4;
+}
+
+std::int64_t rawRowLimit(Precision precision, int columns, std::int64_t budget) {
+  if (precision == Precision::kSingle) return kMaxRawObs;
+  if (budget < 0) budget = defaultRawBudget();
+  const std::int64_t rows = budget / (kBytesPerRawValue * std::max(columns, 1));
+  // Row counts of the model matrices are int.
+  return std::min<std::int64_t>(rows, std::numeric_limits<int>::max() - 1);
+}
+
+BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d, const std::string& label,
+                                 std::int64_t rawLimit) {
   const int m = static_cast<int>(d.names.size());
   const std::vector<std::string> shortName = shortNames(d.names);
   s.NVAR = m;
   s.NOBS = d.rowsKept;
-  s.XPXFORM = d.rowsKept > kMaxRawObs ? 1 : 0;
+  s.XPXFORM =
+      d.rowsKept > rawLimit || static_cast<std::int64_t>(d.firstRowLines.size()) < d.rowsKept ? 1
+                                                                                              : 0;
   for (int c = 1; c <= m; ++c) {
     s.VNAME[c] = shortName[static_cast<std::size_t>(c - 1)];
     s.LONGNAME[c] = d.names[static_cast<std::size_t>(c - 1)];
   }
-  echoCounts(s);
+  echoCounts(s, rawLimit);
   echoNames(s);
   echoMissing(s, d);
   s.CSUMS = d.sums;
@@ -96,17 +129,28 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d,
 }
 
 BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::string& label,
-                                  const DelimitedOptions& options) {
+                                  const DelimitedOptions& options, std::int64_t rawBudget) {
   PrecisionScope scope(s.precision);
   FileByteSource source(file);
   DelimitedData data;
-  const DelimitedResult read = readDelimited(source, label, options, kMaxRawObs + 1, data);
+  // Rows are held as they come while they fit the limit (in values, as the
+  // columns are not known yet); past it they stream into the sums only.
+  DelimitedOptions o = options;
+  std::size_t keepRows = kMaxRawObs + 1;
+  if (s.precision == Precision::kDouble) {
+    const std::int64_t budget = rawBudget < 0 ? defaultRawBudget() : rawBudget;
+    keepRows = budget == 0 ? 0 : std::numeric_limits<std::size_t>::max();
+    o.keepValues = static_cast<std::size_t>(budget / kBytesPerRawValue);
+    if (o.keepValues == 0) keepRows = 0;
+  }
+  const DelimitedResult read = readDelimited(source, label, o, keepRows, data);
   if (!read.ok()) {
     BatchRunResult stopped = stopRun(read);
     stopped.textColumn = read.textColumn;
     return stopped;
   }
-  return loadDelimitedData(s, data, label);
+  return loadDelimitedData(
+      s, data, label, rawRowLimit(s.precision, static_cast<int>(data.names.size()), rawBudget));
 }
 
 }  // namespace tolvane

@@ -1,9 +1,12 @@
 // Steps 3 to 7 of the batch input run for delimited text: the data enter
-// the analysis state either as raw data (at most 200 rows kept, exactly as
-// the same numbers in a batch file) or, beyond that, as centred sums in
-// cross-product form (CSUMS).
+// the analysis state either as raw data (exactly as the same numbers in a
+// batch file) or as centred sums in cross-product form (CSUMS). Raw data
+// keep every row that fits the raw-data memory budget in double precision,
+// and at most 200 rows in single precision (its classic routines); more
+// rows, or a budget of 0, stream into cross-products.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -22,11 +25,30 @@ namespace tolvane {
 // Bad input stops the run (kStopped) with one report line naming the file,
 // the line and the column; a cancelled reading returns kCancelled. Either
 // way the state holds no data.
+// `rawBudget` is the raw-data memory budget in bytes (kDefaultRawBudget: a
+// quarter of physical memory).
+inline constexpr std::int64_t kDefaultRawBudget = -1;
 BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::string& label,
-                                  const DelimitedOptions& options);
+                                  const DelimitedOptions& options,
+                                  std::int64_t rawBudget = kDefaultRawBudget);
 
-// Loads what readDelimited gave into the state, with the echo above.
+// The memory a raw value takes through the analysis: the reader's copy, the
+// data, the model matrix, the decomposition's working copy and result, and
+// the principal coordinates.
+inline constexpr std::int64_t kBytesPerRawValue = 6 * sizeof(double);
+
+// A quarter of physical memory (1 GiB when the system does not say).
+std::int64_t defaultRawBudget();
+
+// The most rows of `columns` columns kept as raw data: 200 in single
+// precision, else as many as `budget` bytes hold (kDefaultRawBudget: the
+// default budget; 0: none).
+std::int64_t rawRowLimit(Precision precision, int columns, std::int64_t budget);
+
+// Loads what readDelimited gave into the state, with the echo above: raw
+// data when its rows are at most `rawLimit`, else cross-products, with one
+// line saying why and what that form cannot give.
 BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& data,
-                                 const std::string& label);
+                                 const std::string& label, std::int64_t rawLimit);
 
 }  // namespace tolvane

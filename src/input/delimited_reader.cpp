@@ -90,6 +90,10 @@ class Reader {
     }
     pos += h.end;
     line_ = 1 + h.lines;
+    if (o_.keepValues > 0) {
+      const auto columns = static_cast<std::size_t>(layout_.readColumns);
+      keepRows_ = std::min(keepRows_, o_.keepValues / columns + 1);
+    }
     return true;
   }
 

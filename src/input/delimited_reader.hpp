@@ -45,6 +45,10 @@ struct DelimitedOptions {
     std::string delimiter;     // chooses the delimiter
     std::string missingError;  // stops at the first missing value
   } settingNames;
+  // When not 0, the rows held as they are (DelimitedData::firstRows) are
+  // also at most keepValues / (columns read), plus one: a caller's limit
+  // for raw data in values rather than rows.
+  std::size_t keepValues = 0;
   unsigned threads = 0;               // 0: one per processor, at most 8
   std::size_t blockBytes = 8u << 20;  // bytes parsed at once (tests make it small)
   // Called after each block with the share of the input read (0 to 1, or -1

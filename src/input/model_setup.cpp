@@ -46,6 +46,10 @@ void showObservationRange(AnalysisState& s) {
 
 // XMAT and YVEC as the trace matrix file keeps them.
 void showModelData(AnalysisState& s) {
+  if (s.XMAT.rows > kMaxListedRows) {
+    writeTrace(s, "XMAT and YVEC: %d rows, not listed beyond %d.\n", s.XMAT.rows, kMaxListedRows);
+    return;
+  }
   writeTrace(s, "XMAT = Predictors Matrix...\n");
   MYQWRITE(s.files.TRACEFILE, s.XMAT, 18, " %13.6g", 0);
   writeTrace(s, "YVEC = Response Row Vector...\n");

@@ -149,10 +149,9 @@ bool SettingsAnswers::scaling(ScalingDialogModel& dialog) {
   }
   if ((settings_.first || settings_.last) && dialog.rowsStreamed()) {
     return fail(SettingAtFault::kRangeOnSums,
-                "The first and last observations select rows of raw data; this file has more "
-                "than 200 rows, which were reduced to cross-products in one pass. Select the "
-                "rows beforehand (for example with a WHERE clause in "
-                "scripts/cross-products.sql).");
+                "The first and last observations select rows of raw data; this file's rows "
+                "were reduced to cross-products in one pass. Select the rows beforehand (for "
+                "example with a WHERE clause in scripts/cross-products.sql).");
   }
   dialog.clickButton(settings_.scale);
   if (settings_.first) dialog.setFirstText(std::to_string(*settings_.first));

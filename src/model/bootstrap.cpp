@@ -73,8 +73,7 @@ Status resamplingStatus(const AnalysisState& s) {
     return Status::stopped(
         "Inference intervals need the extent criteria, which R-squared = 1 rules out.");
   }
-  if (s.N < 2 || s.N > kMaxRawObs || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR ||
-      s.P > kMaxVars) {
+  if (s.N < 2 || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR || s.P > kMaxVars) {
     return Status::stopped(
         "Inference intervals need the observations of the analysis, which are not held.");
   }
@@ -93,7 +92,7 @@ StatusOr<BootstrapResult> runBootstrap(const AnalysisState& s, const BootstrapSe
     return Status::stopped(
         "Inference intervals need an extent on the data: " + dataExtent.message() + ".");
   }
-  // Raw data hold at most kMaxRawObs observations (checked above).
+  // Raw data rows are int (the model matrices' row counts).
   const ResampleJob job{s, static_cast<int>(s.N), s.P, s.RANK, s.NSTEPS, settings.extent};
   BootstrapResult res;
   res.extentLabel = extentRequestLabel(settings.extent);

@@ -34,7 +34,7 @@ CriterionMinimum findMinimum(const std::vector<double>& values, const std::vecto
 // Leave-one-out residuals of the shrunken fit from its leverages: the fit
 // is y-hat = 1 ybar + U diag(d) U' y, so h = 1/N + sum d(k) U(i,k)^2.
 double press(const AnalysisState& s, const DeltaRow& delta, const std::vector<double>& z) {
-  const int n = static_cast<int>(s.N), r = s.RANK;  // raw data: at most 200 rows
+  const int n = static_cast<int>(s.N), r = s.RANK;  // raw data rows are int
   double sum = 0.0;
   for (int i = 1; i <= n; ++i) {
     double fitted = 0.0, h = 1.0 / n;

@@ -85,6 +85,7 @@ TEST(DelimitedCli, LongFilesAreReducedToSumsWithFullNamesForRoles) {
   r.options.response = "yield";
   r.options.leaveOut = {"pressure, kPa"};
   r.options.scale = kCenterOnly;
+  r.options.rawMemoryMb = 0;  // cross-products asked for
   ASSERT_EQ(r.run(), kExitCompleted) << r.err;
   const AnalysisState& s = *r.state;
   EXPECT_EQ(s.XPXFORM, 1);
@@ -105,15 +106,59 @@ TEST(DelimitedCli, LongFilesAreReducedToSumsWithFullNamesForRoles) {
   EXPECT_NE(r.out.find("    Rows reduced in one pass to centred cross-products..."),
             std::string::npos);
   EXPECT_NE(summary.find("5000 = NOBS"), std::string::npos);
+  EXPECT_NE(r.out.find("Cross-products were asked for"), std::string::npos) << r.out;
+
+  // By default the 5000 rows stay raw, with the same least squares.
+  CsvRun raw("");
+  raw.options.input = r.options.input;
+  raw.options.response = r.options.response;
+  raw.options.leaveOut = r.options.leaveOut;
+  raw.options.scale = kCenterOnly;
+  ASSERT_EQ(raw.run(), kExitCompleted) << raw.err;
+  EXPECT_EQ(raw.state->XPXFORM, 0);
+  EXPECT_EQ(raw.state->N, 5000);
+  for (int j = 1; j <= 2; ++j)
+    EXPECT_NEAR(raw.state->BOLS.data[j], s.BOLS.data[j], 1e-9) << j;
+}
+
+// Raw data of more rows than the files list: a line in their place, and the
+// analysis as before.
+TEST(DelimitedCli, RowsPastTheListedLimitAreCountedNotListed) {
+  CsvRun r("");
+  r.options.input = put(r.dir, "long.csv", longFile(kMaxListedRows + 1, 0.0));
+  ASSERT_EQ(r.run(), kExitCompleted) << r.err;
+  EXPECT_EQ(r.state->XPXFORM, 0);
+  const std::string summary = r.dir.read("run.syq"), trace = r.dir.read("run.myq");
+  EXPECT_NE(summary.find("Principal Coordinates: 10001 rows, not listed beyond 10000."),
+            std::string::npos);
+  EXPECT_EQ(summary.find("Principal Coordinates..."), std::string::npos);
+  EXPECT_NE(trace.find("XMAT and YVEC: 10001 rows, not listed beyond 10000."), std::string::npos);
+  EXPECT_LT(summary.size() + trace.size(), 200000u);
 }
 
 TEST(DelimitedCli, RowRangesAreRefusedForLongFilesAndKeptForShortOnes) {
   CsvRun r("");
   r.options.input = put(r.dir, "long.csv", longFile(300, 0.0));
   r.options.first = 10;
+  r.options.rawMemoryMb = 0;
   EXPECT_EQ(r.run(), kExitUsage);
   EXPECT_NE(r.err.find("--first and --last select observations of raw data"), std::string::npos)
       << r.err;
+  EXPECT_NE(r.err.find("--raw-memory"), std::string::npos) << r.err;
+  // Single precision keeps 200 rows raw at most.
+  CsvRun single("");
+  single.options.input = r.options.input;
+  single.options.first = 10;
+  single.options.precision = Precision::kSingle;
+  EXPECT_EQ(single.run(), kExitUsage);
+  // In double precision the 300 rows are raw, and a range of them is used.
+  CsvRun longRun("");
+  longRun.options.input = r.options.input;
+  longRun.options.first = 10;
+  longRun.options.last = 260;
+  ASSERT_EQ(longRun.run(), kExitCompleted) << longRun.err;
+  EXPECT_EQ(longRun.state->XPXFORM, 0);
+  EXPECT_EQ(longRun.state->N, 251);
   CsvRun shortRun("");
   shortRun.options.input = put(shortRun.dir, "short.csv", longFile(150, 0.0));
   shortRun.options.first = 10;

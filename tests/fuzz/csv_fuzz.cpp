@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const auto state = std::make_unique<AnalysisState>();
   state->reset();
-  if (!loadDelimitedData(*state, d, "fuzz.csv").completed()) return 0;
+  const std::int64_t limit = rawRowLimit(state->precision, static_cast<int>(d.names.size()), -1);
+  if (!loadDelimitedData(*state, d, "fuzz.csv", limit).completed()) return 0;
   const ModelSettings settings;
   SettingsAnswers answers(settings);
   if (setUpModel(*state, answers).completed()) LEAST_SQUARES(*state);
