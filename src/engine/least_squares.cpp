@@ -65,7 +65,10 @@ bool decomposeRaw(AnalysisState& s, LeastSquaresNotes& notes) {
     for (int k = 1; k <= p; ++k)
       v[j][k] = 0.0;
   }
-  SVDCMP(a, n, p, w, v);
+  // Beyond the classic sizes (which keep the classic routine, bit for bit)
+  // double precision goes through QR first, a blocked product that keeps
+  // to the cache; when its factors find no memory the classic routine runs.
+  if (single || n <= kMaxRawObs || !SVDCMP_QR(a, n, p, w, v)) SVDCMP(a, n, p, w, v);
   notes.svdDone = true;
   notes.svdNorm = SVDNORM;
 

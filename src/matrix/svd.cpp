@@ -1,6 +1,8 @@
 // The singular value decomposition (Golub-Reinsch) in double precision,
 // its sort and the inverse cross-product matrix.
+#include <Eigen/Dense>
 #include <cmath>
+#include <new>
 #include <utility>
 
 #include "matrix/column_swap.hpp"
@@ -335,6 +337,41 @@ void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
       a[i][j] = padded[i][j];
   }
   DATRIX_FREE(padded, n);
+}
+
+bool SVDCMP_QR(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v) {
+  if (n < 1 || m < n) return false;
+  try {
+    Eigen::MatrixXd x(m, n);
+    for (int i = 0; i < m; ++i) {
+      const double* row = a.row(i + 1);
+      for (int j = 0; j < n; ++j)
+        x(i, j) = row[j];
+    }
+    Eigen::HouseholderQR<Eigen::MatrixXd> qr(std::move(x));
+    Rows1<double> r = DATRIX(n, n);
+    if (!r) return false;
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j)
+        r[i][j] = j >= i ? qr.matrixQR()(i - 1, j - 1) : 0.0;
+    }
+    SVDCMP(r, n, n, w, v);
+    Eigen::MatrixXd u = Eigen::MatrixXd::Zero(m, n);
+    for (int i = 1; i <= n; ++i) {
+      for (int j = 1; j <= n; ++j)
+        u(i - 1, j - 1) = r[i][j];
+    }
+    DATRIX_FREE(r, n);
+    u.applyOnTheLeft(qr.householderQ());
+    for (int i = 0; i < m; ++i) {
+      double* row = a.row(i + 1);
+      for (int j = 0; j < n; ++j)
+        row[j] = u(i, j);
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 template <class T>

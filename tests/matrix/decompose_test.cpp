@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -659,6 +660,46 @@ TEST(Svdcmp, RandomMatricesRebuildFromOrthonormalFactors) {
     EXPECT_LE(largest, std::sqrt(2.0) * SVDNORM * slack);
     EXPECT_LE(SVDNORM, std::sqrt(2.0) * largest * slack);
   }
+}
+
+// Through QR first: the same factors as SVDCMP's on tall matrices, full
+// rank or not, each (u, v) pair up to one sign.
+TEST(SvdcmpQr, TallMatricesGiveTheClassicFactorsUpToPairedSigns) {
+  std::mt19937_64 rng(2026);
+  for (const auto& [m, n, deficient] : {std::tuple{201, 7, false}, std::tuple{3000, 20, false},
+                                        std::tuple{500, 12, true}, std::tuple{9, 9, false}}) {
+    SCOPED_TRACE(std::to_string(m) + " x " + std::to_string(n));
+    Table<double> a(m, n), b(m, n);
+    fillRandom(a, rng);
+    for (int i = 1; i <= m; ++i) {
+      if (deficient) a[i][2] = a[i][1];
+      for (int j = 1; j <= n; ++j)
+        b[i][j] = a[i][j];
+    }
+    const std::vector<double> original = snapshot(a);
+    Vec<double> w(n), wq(n);
+    Table<double> v(n, n), vq(n, n);
+    SVDCMP(a.get(), m, n, w.get(), v.get());
+    ASSERT_TRUE(SVDCMP_QR(b.get(), m, n, wq.get(), vq.get()));
+    SVD_SORT(a.get(), w.get(), v.get(), m, n);
+    SVD_SORT(b.get(), wq.get(), vq.get(), m, n);
+    const double tol = doubleTolerance(m, n);
+    EXPECT_LE(reconstructionError(original, m, n, b.get(), wq.get(), vq.get()), tol * wq[1]);
+    EXPECT_LE(orthonormalityError(vq.get(), n, n), tol);
+    const int kept = deficient ? n - 1 : n;  // a zero value's vectors are any pair
+    EXPECT_LE(orthonormalityError(b.get(), m, kept), tol);
+    for (int k = 1; k <= kept; ++k) {
+      EXPECT_NEAR(wq[k], w[k], tol * w[1]) << k;
+      const double sign = vq[1][k] * v[1][k] < 0.0 ? -1.0 : 1.0;
+      for (int j = 1; j <= n; ++j)
+        EXPECT_NEAR(vq[j][k], sign * v[j][k], 1e-8) << j << "," << k;
+      for (int i = 1; i <= m; i += 37)
+        EXPECT_NEAR(b[i][k], sign * a[i][k], 1e-8) << i << "," << k;
+    }
+  }
+  Vec<double> w(3);
+  Table<double> wide(2, 3), v(3, 3);
+  EXPECT_FALSE(SVDCMP_QR(wide.get(), 2, 3, w.get(), v.get())) << "m < n is SVDCMP's to report";
 }
 
 // a has exactly m rows, so a read past them is a heap overflow under the
