@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 #include "app/application.hpp"
 #include "app/batch_runner.hpp"
 #include "app/main_frame.hpp"
@@ -25,6 +27,7 @@
 #include "graph/command_ids.hpp"
 #include "isolated_settings.hpp"
 #include "modal_script.hpp"
+#include "model/bootstrap.hpp"
 #include "report/report.hpp"
 
 using namespace tolvane;
@@ -320,6 +323,38 @@ class TestBatchRun : public QObject {
     QTest::qWait(200);
     QCOMPARE(finished.count(), 3);
     QVERIFY(!QFile::exists(dir.filePath("labels.syq")));
+  }
+
+  // A CSV of more rows than a batch file holds raw stays raw data in the
+  // desktop program too: the observation range and resampling stay open.
+  void aLongCsvStaysRawData() {
+    QTemporaryDir dir;
+    const QString input = dir.filePath("long.csv");
+    QStringList lines{"x1,x2,y"};
+    for (int i = 0; i < 442; ++i) {
+      const double a = std::sin(i), b = std::cos(3.0 * i);
+      lines << QString("%1,%2,%3")
+                   .arg(a, 0, 'g', 17)
+                   .arg(b, 0, 'g', 17)
+                   .arg(2 * a - b + 0.1 * std::sin(7.0 * i), 0, 'g', 17);
+    }
+    QVERIFY(writeLines(input, lines));
+    AnalysisState state;
+    MainFrame frame(state);
+    frame.show();
+    QSignalSpy finished(&frame, &MainFrame::batchInputFinished);
+    ModalScript script(20000);
+    script.then("fileNameDialog", clickOk)
+        .then("roleDialog", clickOk)
+        .then("scalingDialog", clickOk);
+    QVERIFY(frame.openChosenFile(input));
+    QTRY_VERIFY_WITH_TIMEOUT(finished.count() == 1, 20000);
+    QVERIFY2(script.done(), qPrintable(script.strangers().join(",") + reportRows().join("\n")));
+    QCOMPARE(state.XPXFORM, 0);
+    QCOMPARE(state.N, 442);
+    QCOMPARE(state.LSPEND, 0);
+    QVERIFY(!reportRows().join("\n").contains("cross-products"));
+    QVERIFY(!QString::fromStdString(resamplingStatus(state).message).contains("cross-products"));
   }
 
   // A person reads each question before answering it (a second or more, not
