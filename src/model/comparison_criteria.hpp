@@ -79,10 +79,11 @@ ShrunkenFitSize shrunkenFitSize(const AnalysisState& s, const DeltaRow& delta);
 // when the variables were rescaled, else 1.
 double responseScale(const AnalysisState& s);
 
-// Fills *out for every step of `walk`; fails when the state has no completed
-// analysis.
+// Fills *out for every step of `walk`, on up to `threads` threads (0: one
+// per processor; the same bits for any number); fails when the state has no
+// completed analysis.
 Status computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
-                                 ComparisonCriteria* out);
+                                 ComparisonCriteria* out, unsigned threads = 0);
 
 // The block after the likelihood criteria: each criterion's minimum and its
 // MCAL (or that it has no interior minimum), the ridge rules with their MCAL

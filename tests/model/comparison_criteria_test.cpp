@@ -9,9 +9,13 @@
 #include <algorithm>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
+#include "bootstrap_support.hpp"
 #include "model_fixture.hpp"
 #include "report/report.hpp"
+#include "support/refused_threads.hpp"
 
 namespace tolvane::test {
 namespace {
@@ -208,6 +212,70 @@ TEST_F(ModelFixture, CsvHasOneRowPerStepAndEmptyPressCellsForCrossProducts) {
     EXPECT_NE(line.find(",,"), std::string::npos) << line;
   }
   EXPECT_EQ(rows, s.NSTEPS);
+}
+
+}  // namespace
+}  // namespace tolvane::test
+
+namespace tolvane::test {
+namespace {
+
+// On tall data PRESS runs its steps on the threads: the same bits for any
+// number of them, also when the system refuses threads, and the value of a
+// hand computation.
+TEST(ComparisonThreads, TallDataGivePressOfTheSameBitsOnAnyNumberOfThreads) {
+  std::mt19937_64 g(77);
+  std::normal_distribution<double> z;
+  std::vector<std::vector<double>> rows(3000, std::vector<double>(6));
+  for (auto& row : rows) {
+    for (int j = 0; j < 5; ++j)
+      row[j] = z(g) + (j > 0 ? 0.6 * row[j - 1] : 0.0);
+    row[5] = row[0] - 0.5 * row[2] + row[4] + z(g);
+  }
+  AnalysisState s;
+  ASSERT_TRUE(analyseRows(s, rows));
+  PathWalk walk;
+  ASSERT_TRUE(walkPath(s, &walk));
+  ASSERT_GT(3000.0 * s.RANK * walk.steps(), 2.0e5) << "the threads must be used";
+  ComparisonCriteria one;
+  ASSERT_TRUE(computeComparisonCriteria(s, walk, &one, 1).ok());
+  ASSERT_TRUE(one.hasLoo());
+  const std::vector<double>& press = one.of(ComparisonKind::kLoo);
+  for (unsigned threads : {2u, 3u, 8u}) {
+    ComparisonCriteria many;
+    ASSERT_TRUE(computeComparisonCriteria(s, walk, &many, threads).ok());
+    ASSERT_EQ(many.of(ComparisonKind::kLoo).size(), press.size());
+    EXPECT_EQ(std::memcmp(many.of(ComparisonKind::kLoo).data(), press.data(),
+                          press.size() * sizeof(double)),
+              0)
+        << threads;
+  }
+  {
+    RefusedThreads refused(0);
+    ComparisonCriteria alone;
+    ASSERT_TRUE(computeComparisonCriteria(s, walk, &alone, 4).ok());
+    EXPECT_EQ(std::memcmp(alone.of(ComparisonKind::kLoo).data(), press.data(),
+                          press.size() * sizeof(double)),
+              0);
+  }
+  // At MCAL 0, least squares' leave-one-out residuals from the hat matrix
+  // of the model's own (centred, rescaled) predictors.
+  Eigen::MatrixXd x(s.N, s.P);
+  Eigen::VectorXd y(s.N);
+  for (int i = 0; i < s.N; ++i) {
+    for (int j = 0; j < s.P; ++j)
+      x(i, j) = s.XMAT.data[i + 1][j + 1];
+    y(i) = s.YVEC.data[i + 1];
+  }
+  const Eigen::MatrixXd inverse = (x.transpose() * x).inverse();
+  const Eigen::VectorXd e = y - x * (inverse * (x.transpose() * y));
+  double expected = 0.0;
+  for (int i = 0; i < s.N; ++i) {
+    const double h = 1.0 / s.N + x.row(i).dot(inverse * x.row(i).transpose());
+    expected += std::pow(e(i) / (1.0 - h), 2);
+  }
+  expected *= static_cast<double>(s.YSTD) * s.YSTD;
+  EXPECT_NEAR(press[0], expected, 1e-8 * expected);
 }
 
 }  // namespace
