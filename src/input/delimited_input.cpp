@@ -139,9 +139,8 @@ BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::
   std::size_t keepRows = kMaxRawObs + 1;
   if (s.precision == Precision::kDouble) {
     const std::int64_t budget = rawBudget < 0 ? defaultRawBudget() : rawBudget;
-    keepRows = budget == 0 ? 0 : std::numeric_limits<std::size_t>::max();
     o.keepValues = static_cast<std::size_t>(budget / kBytesPerRawValue);
-    if (o.keepValues == 0) keepRows = 0;
+    keepRows = o.keepValues == 0 ? 0 : std::numeric_limits<std::size_t>::max();
   }
   const DelimitedResult read = readDelimited(source, label, o, keepRows, data);
   if (!read.ok()) {
