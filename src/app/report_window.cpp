@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStringList>
 #include <cstdio>
 
 #include "report/report.hpp"
@@ -14,11 +15,22 @@ namespace tolvane {
 
 QFont ReportWindow::reportFont() {
   QFont font(QStringLiteral("Courier New"), 10, QFont::Bold);
-  if (QFontInfo(font).family() != QLatin1String("Courier New")) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(10);
-    font.setBold(true);
+  if (QFontInfo(font).family() == QLatin1String("Courier New")) return font;
+  // The report's columns line up only in a font of one width: the system's
+  // fixed font, or else the first common monospace family that is one (the
+  // "monospace" alias can name a font of two widths, such as Noto Sans Mono).
+  QStringList families{QFontDatabase::systemFont(QFontDatabase::FixedFont).family()};
+  families << QStringLiteral("DejaVu Sans Mono") << QStringLiteral("Liberation Mono")
+           << QStringLiteral("Nimbus Mono PS") << QStringLiteral("Noto Mono");
+  for (const QString& family : families) {
+    QFont candidate(family, 10, QFont::Bold);
+    candidate.setStyleHint(QFont::TypeWriter);
+    candidate.setFixedPitch(true);
+    if (QFontInfo(candidate).fixedPitch()) return candidate;
   }
+  font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPointSize(10);
+  font.setBold(true);
   font.setFixedPitch(true);
   return font;
 }
