@@ -1,5 +1,7 @@
 #include "engine/analysis_state.hpp"
 
+#include <algorithm>
+
 namespace tolvane {
 
 std::string OutputFiles::pathOf(const std::string& name) const {
@@ -96,7 +98,7 @@ void AnalysisState::reset() {
                        &UCOMP, &BOLS, &RESID, &RELVAR}) {
     v->release();
   }
-  QWEIGHT.fill(0.0);
+  QWEIGHT.assign(QWEIGHT.size(), 0.0);
   MCALMARKS.clear();
   CSUMS.clear();
   for (std::string& name : LONGNAME)
@@ -106,6 +108,17 @@ void AnalysisState::reset() {
   pathsTraced = 0;
   LSPEND = 1;
   lineWidth = 1;
+}
+
+void ModelDescription::setColumnCount(int nvar) {
+  NVAR = nvar;
+  const auto n = static_cast<std::size_t>(std::max(nvar, kMaxVars)) + 1;
+  if (VNAME.size() >= n) return;
+  VNAME.resize(n);
+  LONGNAME.resize(n);
+  VROLE.resize(n);
+  XCOL.resize(n);
+  XNAME.resize(n);
 }
 
 AnalysisStage AnalysisState::stage() const {
@@ -132,8 +145,8 @@ void AnalysisState::setDefaultsAfterRead() {
   N1 = 1;
   N2 = N = NOBS;
   memory.N2TEXT = std::to_string(NOBS);
+  setColumnCount(NVAR);
   P = NVAR - 1;
-  if (P > kMaxVars - 1) P = kMaxVars - 1;
   for (int c = 1; c <= P; ++c) {
     VROLE[c] = 'P';
     XCOL[c] = c;

@@ -57,6 +57,9 @@
 
 namespace tolvane {
 
+// Columns of a batch file, and of any data in single precision (whose Jacobi
+// sweeps are O(P^3) a step). Double precision is limited by memory instead:
+// see maxColumns().
 inline constexpr int kMaxVars = 50;
 inline constexpr int kMaxRawObs = 200;  // raw rows of a batch file, and in single precision
 // Matrices of one row per observation (the model data, the principal
@@ -143,20 +146,28 @@ enum class AnalysisStage {
 // of the same data (a resample) starts from a copy of it.
 struct ModelDescription {
   int NVAR = 0;
-  std::array<std::string, kMaxVars + 1> VNAME{};  // at most 8 characters each
+  // Per column, 1-based (slot 0 unused): kMaxVars + 1 entries, or NVAR + 1
+  // when setColumnCount() is given more.
+  std::vector<std::string> VNAME = std::vector<std::string>(kMaxVars + 1);  // <= 8 characters
   // Full column names of a delimited-text file, shown wherever the user reads
   // names beyond the summary and trace files; empty for a batch file.
-  std::array<std::string, kMaxVars + 1> LONGNAME{};
-  std::array<char, kMaxVars + 1> VROLE{};  // 'P', 'R' or 'I'
+  std::vector<std::string> LONGNAME = std::vector<std::string>(kMaxVars + 1);
+  std::vector<char> VROLE = std::vector<char>(kMaxVars + 1);  // 'P', 'R' or 'I'
   int P = 0;
-  std::array<int, kMaxVars + 1> XCOL{};
-  std::array<std::string, kMaxVars + 1> XNAME{};
+  // Per predictor, 1-based: at most NVAR - 1 are used.
+  std::vector<int> XCOL = std::vector<int>(kMaxVars + 1);
+  std::vector<std::string> XNAME = std::vector<std::string>(kMaxVars + 1);
   int YCOL = 0;
   std::string YNAME;
   int SCALECODE = 1;
   // The single-precision value of 1e-5, in both precisions: the same
   // tolerance, the same decisions.
   double EPS = 1.0e-5f;
+
+  // Sets NVAR and grows the column arrays to hold it; what they held stays.
+  void setColumnCount(int nvar);
+  // True when c is a column the arrays hold.
+  bool hasColumn(int c) const { return c >= 1 && c < static_cast<int>(VNAME.size()); }
 };
 
 // Everything one analysis is made of, from the counts read to the traces.
@@ -204,7 +215,8 @@ struct AnalysisData : ModelDescription {
   PathShape SHAPECODE = PathShape::kQShape;
   int MSTEPS = 8;
   int NSTEPS = 0;
-  std::array<double, kMaxVars + 1> QWEIGHT{};
+  // Axes 1..P (slot 0 unused); kMaxVars + 1 entries, or P + 1 when more.
+  std::vector<double> QWEIGHT = std::vector<double>(kMaxVars + 1);
   int LSPEND = 1;
   int lineWidth = 0;
 
@@ -262,7 +274,7 @@ struct AnalysisState : AnalysisData {
   // The full name of predictor i (XNAME[i] when there is none).
   const std::string& predictorName(int i) const {
     const int c = XCOL[i];
-    return c >= 1 && c <= kMaxVars && !LONGNAME[c].empty() ? LONGNAME[c] : XNAME[i];
+    return hasColumn(c) && !LONGNAME[c].empty() ? LONGNAME[c] : XNAME[i];
   }
 
   // The stage, read from what the state holds.

@@ -42,12 +42,15 @@ double axisFactor(PathShape shape, double k, double x, double* slope) {
   return 0.0;
 }
 
-}  // namespace
-
-bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& delta, double* k) {
+// deltaFactorsAt into delta[1..P], which is written only when the state has
+// what the path needs.
+bool factorsInto(const AnalysisState& s, double m, double kstart, Array1<double> delta, double* k) {
   const int R = s.RANK;
   const int P = s.P;
-  if (R > P || P > kMaxVars || R < 0) return false;
+  const PathShape shape = s.SHAPECODE;
+  const bool qFamily = shape == PathShape::kQShape;
+  if (R > P || R < 0) return false;
+  if (m > 0.0 && m < R && !qFamily && s.PCOR.rows < R) return false;
   for (int i = R + 1; i <= P; ++i)
     delta[i] = 0.0;
   if (m <= 0.0) {
@@ -63,9 +66,6 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
     return true;
   }
 
-  const PathShape shape = s.SHAPECODE;
-  const bool qFamily = shape == PathShape::kQShape;
-  if (!qFamily && s.PCOR.rows < R) return false;
   if (qFamily && s.QSHAPE == 1.0f) {
     // Uniform shrinkage: every axis keeps the same share.
     *k = m / (R - m);
@@ -77,11 +77,13 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
 
   const double eps = s.EPS;
   const double tol = shape == PathShape::kLasso ? eps * eps : eps;
-  // The scales do not change during the iteration.
-  double x[kMaxVars + 1];
-  for (int i = 1; i <= R; ++i) {
-    x[i] = qFamily ? s.QWEIGHT[i] : correlationScale(shape, s.PCOR.data[i], eps);
-  }
+  // An axis's scale (its weight, or from its correlation) is found anew on
+  // each pass: cheaper than a heap array at a thousand axes, and nothing
+  // here may fail for memory. Weights never set count as 0.
+  const auto scale = [&](int i) {
+    if (!qFamily) return correlationScale(shape, s.PCOR.data[i], eps);
+    return i < static_cast<int>(s.QWEIGHT.size()) ? s.QWEIGHT[i] : 0.0;
+  };
 
   // Newton's method on  sum of deltas = R - m; the sum falls and is convex in
   // k, so a start at or below the solution stays below it.
@@ -94,7 +96,7 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
     double d = 0.0;
     for (int i = 1; i <= R; ++i) {
       double slope = 0.0;
-      const double di = axisFactor(shape, kk, x[i], &slope);
+      const double di = axisFactor(shape, kk, scale(i), &slope);
       delta[i] = di;
       e += di;
       d += slope;
@@ -111,6 +113,15 @@ bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& d
   return true;
 }
 
+}  // namespace
+
+bool deltaFactorsAt(const AnalysisState& s, double m, double kstart, DeltaRow& delta, double* k) {
+  if (s.RANK > s.P || s.RANK < 0) return false;
+  if (delta.size() < static_cast<std::size_t>(s.P) + 1)
+    delta.resize(static_cast<std::size_t>(s.P) + 1);
+  return factorsInto(s, m, kstart, Array1<double>(delta.data() + 1), k);
+}
+
 double DELTA_STEP(AnalysisState& s, int step, double kstart) {
   PrecisionScope scope(s.precision);
   if (step < 1) step = 1;
@@ -118,12 +129,12 @@ double DELTA_STEP(AnalysisState& s, int step, double kstart) {
   if (step > s.DYQ.rows || s.DYQ.cols < P || s.MSTEPS < 1) return kstart;
   // Step 1 is least squares whatever MSTEPS says.
   const double m = step == 1 ? 0.0 : static_cast<double>(step - 1) / s.MSTEPS;
-  DeltaRow delta{};
-  double k = kstart;
-  if (!deltaFactorsAt(s, m, kstart, delta, &k)) return kstart;
+  // Found in double in the row itself, then rounded as it is stored.
   const Array1<double> row = s.DYQ.data[step];
+  double k = kstart;
+  if (!factorsInto(s, m, kstart, row, &k)) return kstart;
   for (int i = 1; i <= P; ++i)
-    row[i] = stored(delta[i]);
+    row[i] = stored(row[i]);
   return k;
 }
 

@@ -1,7 +1,7 @@
 // Delta (shrinkage) factors of the principal axes at one step of the path.
 #pragma once
 
-#include <array>
+#include <vector>
 
 #include "engine/analysis_state.hpp"
 
@@ -25,7 +25,7 @@ inline constexpr double kEndOfPathConstant = 1.7e308;
 double DELTA_STEP(AnalysisState& s, int step, double kstart);
 
 // Delta factors of axes 1..P (slot 0 unused, like QWEIGHT).
-using DeltaRow = std::array<double, kMaxVars + 1>;
+using DeltaRow = std::vector<double>;
 
 // The iteration of DELTA_STEP at any MCAL m, not only on the step grid: fills
 // delta[1..P] (0 beyond RANK; all 1 for m <= 0, all 0 for m >= RANK) and sets

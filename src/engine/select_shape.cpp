@@ -1,5 +1,6 @@
 #include "engine/select_shape.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +53,9 @@ void setSteps(AnalysisState& s) {
 
 // Axis weights SVAL(i)^(2(Q - 1)) of the Q-shape family; 0 beyond the rank.
 void setQWeights(AnalysisState& s) {
-  for (int i = 1; i <= s.P && i <= kMaxVars; ++i) {
+  if (s.QWEIGHT.size() < static_cast<std::size_t>(s.P) + 1)
+    s.QWEIGHT.resize(static_cast<std::size_t>(s.P) + 1, 0.0);
+  for (int i = 1; i <= s.P; ++i) {
     if (i > s.RANK) {
       s.QWEIGHT[i] = 0.0;
     } else if (s.QSHAPE == 1.0f) {

@@ -43,7 +43,7 @@ void formatLine(const QWidget* window, int point, int series, const AnalysisStat
     return;
   }
   const double v = m.data[i][j];
-  const char* name = j <= kMaxVars ? state.predictorName(j).c_str() : "";
+  const char* name = j < static_cast<int>(state.XCOL.size()) ? state.predictorName(j).c_str() : "";
   const char* t = titleText.c_str();
   switch (kind) {
     case TraceKind::Coefficients:

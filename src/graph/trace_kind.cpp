@@ -109,7 +109,7 @@ QStringList traceSeriesNames(const AnalysisState& state, TraceKind kind, int col
     return names;
   }
   for (int j = 1; j <= cols; ++j) {
-    if (byAxis || j > kMaxVars) {
+    if (byAxis || j >= static_cast<int>(state.XCOL.size())) {
       names << QStringLiteral("Axis %1").arg(j);
     } else {
       names << QString::fromStdString(state.predictorName(j));

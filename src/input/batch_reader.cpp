@@ -64,10 +64,10 @@ class Reader {
 
   bool readCounts() {
     s_.XPXFORM = 0;
-    s_.NVAR = 2;
+    s_.setColumnCount(2);
     if (!nextLine("the number of variables")) return false;
     if (const std::optional<int> v = firstInteger(in_.text()))
-      s_.NVAR = std::clamp(*v, 2, kMaxVars);
+      s_.setColumnCount(std::clamp(*v, 2, kMaxVars));
     reportLinef("    Number of Variables = %3d.", s_.NVAR);
     writeSummary(s_, "%4d = NVAR, Number of Variables (Columns)\n", s_.NVAR);
 

@@ -135,9 +135,10 @@ std::string layOut(const std::vector<std::string>& names, const DelimitedOptions
     return ": fewer than 2 columns are left to read after " +
            (ignoreName.empty() ? "the columns left out." : ignoreName + ".");
   }
-  if (layout.readColumns > kMaxReadColumns) {
+  if (layout.readColumns > o.maxColumns) {
     return ": " + std::to_string(layout.readColumns) + " columns to read; Tolvane takes at most " +
-           std::to_string(kMaxReadColumns) + ". Choose fewer by leaving columns out" +
+           std::to_string(o.maxColumns) + o.columnLimitWhy +
+           ". Choose fewer by leaving columns out" +
            (ignoreName.empty() ? "." : " with " + ignoreName + " NAME (repeatable).");
   }
   out.missing.assign(static_cast<std::size_t>(layout.readColumns), 0);

@@ -22,9 +22,6 @@ struct Layout {
   DelimitedOptions::SettingNames settingNames;
 };
 
-// At most this many columns are read.
-inline constexpr int kMaxReadColumns = 50;
-
 struct HeaderRead {
   std::size_t end = 0;     // where the data begin
   std::int64_t lines = 0;  // line ends inside the header record

@@ -79,6 +79,12 @@ std::int64_t defaultRawBudget() {
   return static_cast<std::int64_t>(pages) * size / 4;
 }
 
+int maxColumns(Precision precision) {
+  if (precision == Precision::kSingle) return kMaxVars;
+  const double squares = static_cast<double>(defaultRawBudget()) / (64.0 * sizeof(double));
+  return std::max(kMaxVars, static_cast<int>(std::min(std::sqrt(squares), 1.0e6)));
+}
+
 std::int64_t rawRowLimit(Precision precision, int columns, std::int64_t budget) {
   if (precision == Precision::kSingle) return kMaxRawObs;
   if (budget < 0) budget = defaultRawBudget();
@@ -91,7 +97,7 @@ BatchRunResult loadDelimitedData(AnalysisState& s, const DelimitedData& d, const
                                  std::int64_t rawLimit) {
   const int m = static_cast<int>(d.names.size());
   const std::vector<std::string> shortName = shortNames(d.names);
-  s.NVAR = m;
+  s.setColumnCount(m);
   s.NOBS = d.rowsKept;
   s.XPXFORM =
       d.rowsKept > rawLimit || static_cast<std::int64_t>(d.firstRowLines.size()) < d.rowsKept ? 1
@@ -136,6 +142,11 @@ BatchRunResult readDelimitedInput(AnalysisState& s, std::FILE* file, const std::
   // Rows are held as they come while they fit the limit (in values, as the
   // columns are not known yet); past it they stream into the sums only.
   DelimitedOptions o = options;
+  o.maxColumns = maxColumns(s.precision);
+  o.columnLimitWhy = s.precision == Precision::kSingle
+                         ? " in single precision (double precision takes " +
+                               std::to_string(maxColumns(Precision::kDouble)) + " on this machine)"
+                         : " with this machine's memory";
   std::size_t keepRows = kMaxRawObs + 1;
   if (s.precision == Precision::kDouble) {
     const std::int64_t budget = rawBudget < 0 ? defaultRawBudget() : rawBudget;

@@ -40,6 +40,12 @@ inline constexpr std::int64_t kBytesPerRawValue = 6 * sizeof(double);
 // A quarter of physical memory (1 GiB when the system does not say).
 std::int64_t defaultRawBudget();
 
+// The most columns an analysis reads: 50 in single precision (whose Jacobi
+// sweeps are O(P^3) a step); in double precision as many as leave 64 square
+// matrices of them (the cross-products, the axes, the traces of a path at 8
+// steps a unit) within a quarter of physical memory.
+int maxColumns(Precision precision);
+
 // The most rows of `columns` columns kept as raw data: 200 in single
 // precision, else as many as `budget` bytes hold (kDefaultRawBudget: the
 // default budget; 0: none).

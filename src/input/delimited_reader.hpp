@@ -49,6 +49,10 @@ struct DelimitedOptions {
   // also at most keepValues / (columns read), plus one: a caller's limit
   // for raw data in values rather than rows.
   std::size_t keepValues = 0;
+  // At most this many columns are read; `columnLimitWhy` (may be empty) says
+  // after the number what sets the limit ("in single precision").
+  int maxColumns = 50;
+  std::string columnLimitWhy;
   unsigned threads = 0;               // 0: one per processor, at most 8
   std::size_t blockBytes = 8u << 20;  // bytes parsed at once (tests make it small)
   // Called after each block with the share of the input read (0 to 1, or -1

@@ -124,6 +124,7 @@ bool readDelimitedData(const std::string& path, const std::vector<std::string>& 
   }
   if (!lineTexts.empty()) header = headerNames(lineTexts[0]);
   DelimitedOptions options;
+  options.maxColumns = static_cast<int>(std::min(wanted.size(), kMaxModelTerms)) + 1;
   for (const std::string& name : header) {
     if (std::find(wanted.begin(), wanted.end(), name) == wanted.end())
       options.ignore.push_back(name);

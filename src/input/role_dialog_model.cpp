@@ -30,14 +30,13 @@ int rowBefore(int removed, const std::vector<RoleDialogModel::Entry>& list) {
 
 // The name a list shows: the full name of delimited text, else the name.
 std::string shownName(const AnalysisState& s, const std::string& name, int column) {
-  if (column >= 1 && column <= kMaxVars && !s.LONGNAME[column].empty()) return s.LONGNAME[column];
+  if (s.hasColumn(column) && !s.LONGNAME[column].empty()) return s.LONGNAME[column];
   return name;
 }
 
 // The name the state keeps: the 8-character VNAME behind a full name.
 std::string keptName(const AnalysisState& s, const RoleDialogModel::Entry& e) {
-  if (e.column >= 1 && e.column <= kMaxVars && !s.LONGNAME[e.column].empty())
-    return s.VNAME[e.column];
+  if (s.hasColumn(e.column) && !s.LONGNAME[e.column].empty()) return s.VNAME[e.column];
   return e.name;
 }
 
@@ -45,7 +44,7 @@ std::string keptName(const AnalysisState& s, const RoleDialogModel::Entry& e) {
 
 RoleDialogModel::RoleDialogModel(const AnalysisState& s) {
   response_ = {shownName(s, s.YNAME, s.YCOL), s.YCOL};
-  for (int i = 1; i <= s.P && i <= kMaxVars; ++i)
+  for (int i = 1; i <= s.P && i < static_cast<int>(s.XCOL.size()); ++i)
     insertSorted(predictors_, {shownName(s, s.XNAME[i], s.XCOL[i]), s.XCOL[i]});
   predictorSel_ = predictors_.empty() ? -1 : 0;
 }
@@ -118,7 +117,7 @@ bool RoleDialogModel::moveLeft() {
 }
 
 void RoleDialogModel::applyTo(AnalysisState& s) const {
-  for (int c = 1; c <= s.NVAR && c <= kMaxVars; ++c)
+  for (int c = 1; c <= s.NVAR && s.hasColumn(c); ++c)
     s.VROLE[c] = 'I';
   s.P = static_cast<int>(predictors_.size());
   for (int i = 1; i <= s.P; ++i) {

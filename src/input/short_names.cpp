@@ -1,6 +1,8 @@
 #include "input/short_names.hpp"
 
-#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "input/batch_reader.hpp"
 
@@ -21,15 +23,17 @@ std::string cutUtf8(const std::string& text, std::size_t bytes) {
   return text.substr(0, keep);
 }
 
-bool taken(const std::vector<std::string>& names, const std::string& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
 }  // namespace
 
 std::vector<std::string> shortNames(const std::vector<std::string>& fullNames) {
   std::vector<std::string> out;
   out.reserve(fullNames.size());
+  // The names taken, and the suffix to try next per first eight bytes (which
+  // are all a suffixed name keeps), so that thousands of names alike in them
+  // take linear time: a name once taken stays taken, so resuming where the
+  // last search stopped finds what a search from 2 would.
+  std::unordered_set<std::string> taken;
+  std::unordered_map<std::string, int> nextSuffix;
   for (const std::string& full : fullNames) {
     std::string clean = full;
     for (char& c : clean) {
@@ -37,10 +41,15 @@ std::vector<std::string> shortNames(const std::vector<std::string>& fullNames) {
     }
     std::string name = cutUtf8(clean, kMaxNameChars);
     if (name.empty()) name = "_";
-    for (int k = 2; taken(out, name); ++k) {
-      const std::string suffix = "~" + std::to_string(k);
-      name = cutUtf8(clean, kMaxNameChars - suffix.size()) + suffix;
+    if (taken.count(name) != 0) {
+      int& k = nextSuffix.try_emplace(clean.substr(0, kMaxNameChars), 2).first->second;
+      for (;; ++k) {
+        const std::string suffix = "~" + std::to_string(k);
+        name = cutUtf8(clean, kMaxNameChars - suffix.size()) + suffix;
+        if (taken.count(name) == 0) break;
+      }
     }
+    taken.insert(name);
     out.push_back(name);
   }
   return out;

@@ -73,7 +73,7 @@ Status resamplingStatus(const AnalysisState& s) {
     return Status::stopped(
         "Inference intervals need the extent criteria, which R-squared = 1 rules out.");
   }
-  if (s.N < 2 || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR || s.P > kMaxVars) {
+  if (s.N < 2 || s.N1 < 1 || s.N2 > s.DATA.rows || s.DATA.cols < s.NVAR) {
     return Status::stopped(
         "Inference intervals need the observations of the analysis, which are not held.");
   }

@@ -1,5 +1,6 @@
 #include "model/fitted_model.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -21,46 +22,52 @@ double coefficientScale(const AnalysisState& s, int j) {
 // The estimated mean squared error matrix of the shrunken coefficients in
 // units of the error variance, on the model's scale: G M G' with the
 // component risk M of the ridge traces (bias from the t-statistics, the
-// variance part as a floor of the diagonal), in double precision.
-std::vector<std::vector<double>> riskMatrix(const AnalysisState& s, const DeltaRow& delta) {
+// variance part as a floor of the diagonal), in double precision. M is
+// F v v' plus a diagonal, so that what the fit needs of G M G' (its diagonal
+// and one quadratic form) takes O(P RANK), not O(P^2 RANK^2): a thousand
+// predictors are a matter of milliseconds.
+struct RiskOfFit {
+  std::vector<double> diagonal;  // 1..P, floored at the variance part
+  double quadratic = 0.0;        // x' (G M G', floored diagonal) x
+};
+
+RiskOfFit riskOfFit(const AnalysisState& s, const DeltaRow& delta, const std::vector<double>& x) {
   const int p = s.P, r = s.RANK;
-  std::vector<double> v(p + 1, 0.0), floor(p + 1, 0.0);
-  for (int j = 1; j <= r; ++j) {
-    const double sv = s.SVAL.data[j];
-    if (delta[j] < 1.0) v[j] = (1.0 - delta[j]) * (static_cast<double>(s.PCTSTAT.data[j]) / sv);
-    const double q = delta[j] / sv;
-    floor[j] = q * q;
-  }
+  std::vector<double> v(r + 1, 0.0), floor(r + 1, 0.0), extra(r + 1, 0.0);
   const double F = static_cast<double>(s.N - r - 3) / (s.N - r - 1);
-  std::vector<std::vector<double>> M(p + 1, std::vector<double>(p + 1, 0.0));
   for (int i = 1; i <= r; ++i) {
-    for (int j = 1; j <= r; ++j)
-      M[i][j] = F * v[i] * v[j];
     const double sv = s.SVAL.data[i];
-    M[i][i] += (2.0 * delta[i] - 1.0) / (sv * sv);
-    if (M[i][i] < floor[i]) M[i][i] = floor[i];
+    if (delta[i] < 1.0) v[i] = (1.0 - delta[i]) * (static_cast<double>(s.PCTSTAT.data[i]) / sv);
+    const double q = delta[i] / sv;
+    floor[i] = q * q;
+    // M's diagonal beyond F v_i^2.
+    const double mii = std::max(F * v[i] * v[i] + (2.0 * delta[i] - 1.0) / (sv * sv), floor[i]);
+    extra[i] = mii - F * v[i] * v[i];
   }
-  std::vector<std::vector<double>> R(p + 1, std::vector<double>(p + 1, 0.0));
+  RiskOfFit out;
+  out.diagonal.assign(p + 1, 0.0);
+  double xgv = 0.0;                    // x' G v
+  std::vector<double> gx(r + 1, 0.0);  // G' x
   for (int a = 1; a <= p; ++a) {
-    for (int b = 1; b <= p; ++b) {
-      double sum = 0.0;
-      for (int i = 1; i <= r; ++i) {
-        for (int j = 1; j <= r; ++j)
-          sum += static_cast<double>(s.DCOS.data[a][i]) * M[i][j] * s.DCOS.data[b][j];
-      }
-      R[a][b] = sum;
-    }
-  }
-  // The diagonal never falls below its variance part.
-  for (int a = 1; a <= p; ++a) {
-    double least = 0.0;
+    double gv = 0.0, diag = 0.0, least = 0.0;
     for (int i = 1; i <= r; ++i) {
       const double g = s.DCOS.data[a][i];
+      gv += g * v[i];
+      diag += g * g * extra[i];
       least += g * g * floor[i];
+      gx[i] += g * x[a];
     }
-    if (R[a][a] < least) R[a][a] = least;
+    diag += F * gv * gv;
+    xgv += x[a] * gv;
+    // The diagonal never falls below its variance part.
+    const double floored = std::max(diag, least);
+    out.diagonal[a] = floored;
+    out.quadratic += x[a] * x[a] * (floored - diag);
   }
-  return R;
+  out.quadratic += F * xgv * xgv;
+  for (int i = 1; i <= r; ++i)
+    out.quadratic += extra[i] * gx[i] * gx[i];
+  return out;
 }
 
 }  // namespace
@@ -86,39 +93,37 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
   const double s2 = s.S2OLS;
   f.s2 = s2 * fy * fy;
 
-  // Coefficients and the least-squares covariance (X'X)^+ on the model's
-  // scale, over the kept axes.
-  std::vector<double> ls(p + 1, 0.0), shrunk(p + 1, 0.0), scale(p + 1, 1.0);
-  std::vector<std::vector<double>> inverse(p + 1, std::vector<double>(p + 1, 0.0));
+  // Coefficients, and of the least-squares covariance (X'X)^+ on the model's
+  // scale over the kept axes the diagonal and the quadratic form in the
+  // predictor means, which is all the intercept needs.
+  std::vector<double> ls(p + 1, 0.0), shrunk(p + 1, 0.0), scale(p + 1, 1.0), inverse(p + 1, 0.0);
+  std::vector<double> xbar(p + 1, 0.0), gx(r + 1, 0.0);
   for (int a = 1; a <= p; ++a) {
     scale[a] = coefficientScale(s, a);
+    xbar[a] = static_cast<double>(s.XAVG.data[a]) * scale[a];
     for (int i = 1; i <= r; ++i) {
       const double g = s.DCOS.data[a][i];
+      const double sv = s.SVAL.data[i];
       ls[a] += g * s.UCOMP.data[i];
       shrunk[a] += g * extent.delta[i] * s.UCOMP.data[i];
-    }
-    for (int b = 1; b <= p; ++b) {
-      for (int i = 1; i <= r; ++i) {
-        const double sv = s.SVAL.data[i];
-        inverse[a][b] += static_cast<double>(s.DCOS.data[a][i]) * s.DCOS.data[b][i] / (sv * sv);
-      }
+      inverse[a] += g * g / (sv * sv);
+      gx[i] += g * xbar[a];
     }
   }
-  const std::vector<std::vector<double>> risk = riskMatrix(s, extent.delta);
+  const RiskOfFit risk = riskOfFit(s, extent.delta, xbar);
 
   // The intercept is the response mean less the coefficients times the
   // predictor means; its error adds that of the mean, s^2 / N.
   FittedTerm intercept{"Intercept", "Intercept", s.YAVG, s.YAVG, 0.0, 0.0};
-  double lsQuad = 0.0, riskQuad = 0.0;
+  double lsQuad = 0.0;
+  for (int i = 1; i <= r; ++i) {
+    const double sv = s.SVAL.data[i];
+    lsQuad += gx[i] * gx[i] / (sv * sv);
+  }
+  const double riskQuad = risk.quadratic;
   for (int a = 1; a <= p; ++a) {
-    const double xa = static_cast<double>(s.XAVG.data[a]) * scale[a];
-    intercept.leastSquares -= ls[a] * xa;
-    intercept.shrunken -= shrunk[a] * xa;
-    for (int b = 1; b <= p; ++b) {
-      const double xb = static_cast<double>(s.XAVG.data[b]) * scale[b];
-      lsQuad += xa * inverse[a][b] * xb;
-      riskQuad += xa * risk[a][b] * xb;
-    }
+    intercept.leastSquares -= ls[a] * xbar[a];
+    intercept.shrunken -= shrunk[a] * xbar[a];
   }
   intercept.leastSquaresSe = std::sqrt(f.s2 / n + s2 * lsQuad);
   intercept.rmse = std::sqrt(f.s2 / n + s2 * std::max(riskQuad, 0.0));
@@ -129,8 +134,8 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
     t.name = s.predictorName(a).empty() ? t.shortName : s.predictorName(a);
     t.leastSquares = ls[a] * scale[a];
     t.shrunken = shrunk[a] * scale[a];
-    t.leastSquaresSe = std::sqrt(s2 * inverse[a][a]) * std::fabs(scale[a]);
-    t.rmse = std::sqrt(s2 * risk[a][a]) * std::fabs(scale[a]);
+    t.leastSquaresSe = std::sqrt(s2 * inverse[a]) * std::fabs(scale[a]);
+    t.rmse = std::sqrt(s2 * risk.diagonal[a]) * std::fabs(scale[a]);
     f.terms.push_back(t);
   }
 

@@ -120,8 +120,8 @@ bool parseInto(const std::string& text, const std::string& label, ModelFile* out
   }
   const json* predictors = r.field(model, "predictors", "predictors");
   if (predictors == nullptr) return false;
-  if (!predictors->is_array() || predictors->empty() || predictors->size() > kMaxVars) {
-    return r.fail("field predictors is not a list of 1 to " + std::to_string(kMaxVars) +
+  if (!predictors->is_array() || predictors->empty() || predictors->size() > kMaxModelTerms) {
+    return r.fail("field predictors is not a list of 1 to " + std::to_string(kMaxModelTerms) +
                   " predictors");
   }
   for (std::size_t i = 0; i < predictors->size(); ++i) {
@@ -165,7 +165,7 @@ StatusOr<std::string> modelJson(const AnalysisState& s, const ModelResults& resu
       {"format_version", kModelFormatVersion},
       {"input", {{"file", fileNameOf(inputPath)}, {"sha256", *digest}}},
       {"response",
-       {{"name", s.YCOL >= 1 && s.YCOL <= kMaxVars ? s.fullName(s.YCOL) : s.YNAME},
+       {{"name", s.hasColumn(s.YCOL) ? s.fullName(s.YCOL) : s.YNAME},
         {"short_name", s.YNAME},
         {"mean", number(s.YAVG)},
         {"sd", number(s.YSTD)}}},

@@ -12,6 +12,7 @@
 // are in the units of the data, whatever the scaling.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@
 namespace tolvane {
 
 inline constexpr int kModelFormatVersion = 1;
+// A bound on the terms a model file may list, against absurd input only.
+inline constexpr std::size_t kMaxModelTerms = 1000000;
 
 // What scoring needs, as read back from a model file.
 struct ModelTerm {

@@ -94,9 +94,8 @@ void ResampleAnalysis::setPath(AnalysisState& r) const {
 // terms in the order k = 1..rank; the P sums of a step run side by side.
 bool ResampleAnalysis::coefficientTrace(const AnalysisState& r, float* trace) {
   const int P = job_.P, rank = job_.rank;
-  double a[kMaxVars + 1];
-  double scale[kMaxVars];
-  double b[kMaxVars];
+  std::vector<double> a(static_cast<std::size_t>(rank) + 1), scale(static_cast<std::size_t>(P)),
+      b(static_cast<std::size_t>(P));
   for (int j = 1; j <= P; ++j) {
     scale[j - 1] = 1.0;
     if (r.SCALECODE == 2 && r.XSTD.data[j] >= r.EPS)
@@ -139,7 +138,7 @@ StatusOr<ChosenExtent> chooseResampleExtent(const AnalysisState& s, const Extent
 }
 
 void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b) {
-  double a[kMaxVars + 1];
+  std::vector<double> a(static_cast<std::size_t>(std::max(s.RANK, 0)) + 1);
   for (int k = 1; k <= s.RANK; ++k)
     a[k] = delta[k] * s.UCOMP.data[k];
   for (int j = 1; j <= s.P; ++j) {

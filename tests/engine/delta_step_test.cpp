@@ -147,7 +147,7 @@ TEST_F(DeltaStep, LassoThresholdsTheAbsoluteCorrelation) {
 TEST_F(DeltaStep, QOfOneShrinksEveryAxisAlikeWhateverTheStart) {
   path(3, 3, 4, PathShape::kQShape);
   s.QSHAPE = 1.0f;
-  s.QWEIGHT.fill(0.0);  // not consulted
+  std::fill(s.QWEIGHT.begin(), s.QWEIGHT.end(), 0.0);  // not consulted
   for (int step = 2; step < s.NSTEPS; ++step) {
     const double m = (step - 1) / 4.0;
     const double k = DELTA_STEP(s, step, 123.0);
@@ -161,7 +161,7 @@ TEST_F(DeltaStep, AxesBeyondTheRankAreZeroInEveryRowIncludingTheFirst) {
   for (const PathShapeNames& family : kPathShapes) {
     path(4, 2, 4, family.shape);
     correlations({0.7, 0.2, 0.0, 0.0});
-    s.QWEIGHT = {};
+    s.QWEIGHT.assign(s.QWEIGHT.size(), 0.0);
     s.QWEIGHT[1] = 0.5;
     s.QWEIGHT[2] = 3.0;
     walk();

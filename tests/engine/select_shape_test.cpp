@@ -174,7 +174,7 @@ TEST_F(SelectShape, OtherFamiliesLeaveQAndItsWeightsAlone) {
 TEST_F(SelectShape, QOfOneWeighsKeptAxesAlikeAndDroppedOnesZero) {
   analysed(4, 1);
   ASSERT_EQ(s.RANK, 3);
-  s.QWEIGHT.fill(-1.0);
+  std::fill(s.QWEIGHT.begin(), s.QWEIGHT.end(), -1.0);
   ScriptedDialog one = choose(PathShape::kQShape, 1014, "1");
   ASSERT_TRUE(SELECT_SHAPE(s, one, 1));
   EXPECT_EQ(s.QWEIGHT[1], 1.0);

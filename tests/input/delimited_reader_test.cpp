@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <random>
+#include <set>
 
 #include "engine/comoment_accumulator.hpp"
 #include "input/short_names.hpp"
@@ -356,6 +357,18 @@ TEST(ShortNames, CutToEightBytesAndMadeUniqueInColumnOrder) {
   // A character of several bytes is never split.
   EXPECT_EQ(shortNames({"\xC3\xA9t\xC3\xA9_\xC3\xA9t\xC3\xA9_x"}),
             (std::vector<std::string>{"\xC3\xA9t\xC3\xA9_\xC3\xA9"}));
+  // Thousands of names alike in their first eight characters (a wide file's
+  // "measurement_0001"...) stay unique, in order, and come at once.
+  std::vector<std::string> many;
+  for (int i = 1; i <= 5000; ++i)
+    many.push_back("measurement_" + std::to_string(i));
+  const std::vector<std::string> cut = shortNames(many);
+  ASSERT_EQ(cut.size(), many.size());
+  EXPECT_EQ(cut[0], "measurem");
+  EXPECT_EQ(cut[1], "measur~2");
+  EXPECT_EQ(cut[9], "measu~10");
+  EXPECT_EQ(cut[4999], "mea~5000");
+  EXPECT_EQ(std::set<std::string>(cut.begin(), cut.end()).size(), cut.size());
 }
 
 // The reduction against a long double reference, on data whose means are

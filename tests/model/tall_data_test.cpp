@@ -2,7 +2,7 @@
 // least squares as an independent double-precision solve gives it, PRESS
 // from the leverages, resampling and the fitted values; asked for, or in
 // single precision, the same file streams into cross-products and says what
-// that form cannot give.
+// that form cannot give. Hundreds of predictors agree with dense algebra.
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -39,30 +39,34 @@ class TallData : public ModelFixture {
  protected:
   void SetUp() override {
     ModelFixture::SetUp();
-    // Correlated predictors on different scales and a known linear model.
+    write(kRows, kPredictors);
+  }
+
+  // Correlated predictors on different scales and a known linear model.
+  void write(int rows, int predictors) {
     std::mt19937_64 g(442);
     std::normal_distribution<double> z;
-    data_.resize(kRows, kPredictors + 1);
-    for (int i = 0; i < kRows; ++i) {
+    data_.resize(rows, predictors + 1);
+    for (int i = 0; i < rows; ++i) {
       double previous = 0.0;
-      for (int j = 0; j < kPredictors; ++j) {
+      for (int j = 0; j < predictors; ++j) {
         previous = 0.8 * previous + 0.6 * z(g);
         data_(i, j) = (j + 1) * previous + 10.0 * j;
       }
       double y = 5.0 + 3.0 * z(g);
-      for (int j = 0; j < kPredictors; ++j)
+      for (int j = 0; j < predictors; ++j)
         y += (j % 3 - 1) * 0.5 * data_(i, j) / (j + 1);
-      data_(i, kPredictors) = y;
+      data_(i, predictors) = y;
     }
     csv_ = dir_ + "/tall.csv";
     std::ofstream out(csv_);
-    for (int j = 0; j < kPredictors; ++j)
+    for (int j = 0; j < predictors; ++j)
       out << "x" << j + 1 << ",";
     out << "y\n";
     out.precision(17);
-    for (int i = 0; i < kRows; ++i) {
-      for (int j = 0; j <= kPredictors; ++j)
-        out << data_(i, j) << (j == kPredictors ? "\n" : ",");
+    for (int i = 0; i < rows; ++i) {
+      for (int j = 0; j <= predictors; ++j)
+        out << data_(i, j) << (j == predictors ? "\n" : ",");
     }
   }
 
@@ -157,6 +161,74 @@ TEST_F(TallData, AskedForOrInSinglePrecisionTheRowsStreamAndTheReportSaysWhatIsL
   EXPECT_EQ(s.XPXFORM, 1);
   EXPECT_NE(flat(single).find("Single precision keeps at most 200 rows as raw data"),
             std::string::npos);
+}
+
+// Hundreds of predictors in double precision: least squares, its standard
+// errors and the fit's error sizes as dense double-precision algebra gives
+// them; single precision refuses the file and names double precision.
+TEST_F(TallData, TwoHundredPredictorsAgreeWithADenseSolve) {
+  constexpr int kRowsWide = 400, kWide = 200;
+  write(kRowsWide, kWide);
+  ReportLines report;
+  ASSERT_TRUE(run(kDefaultRawBudget)) << flat(report);
+  ASSERT_EQ(s.P, kWide);
+  ASSERT_EQ(s.RANK, kWide);
+  const Eigen::MatrixXd x =
+      data_.leftCols(kWide).rowwise() - data_.leftCols(kWide).colwise().mean();
+  const Eigen::VectorXd y = data_.col(kWide).array() - data_.col(kWide).mean();
+  const Eigen::VectorXd b = x.colPivHouseholderQr().solve(y);
+  const Eigen::MatrixXd inverse = (x.transpose() * x).inverse();
+  const double s2 = (y - x * b).squaredNorm() / (kRowsWide - kWide - 1);
+
+  ModelResults results;
+  ASSERT_TRUE(computeModelResults(s, {}, &results).ok());
+  const FittedModel& f = results.fit;
+  ASSERT_EQ(f.terms.size(), static_cast<std::size_t>(kWide) + 1);
+  // The fit's error size: G M G' with M the component risk, built densely.
+  const int r = s.RANK;
+  Eigen::MatrixXd g(kWide, r), m = Eigen::MatrixXd::Zero(r, r);
+  Eigen::VectorXd v = Eigen::VectorXd::Zero(r), floor(r);
+  const double F = static_cast<double>(s.N - r - 3) / (s.N - r - 1);
+  for (int i = 1; i <= r; ++i) {
+    const double d = f.extent.delta[i], sv = s.SVAL.data[i];
+    if (d < 1.0) v(i - 1) = (1.0 - d) * s.PCTSTAT.data[i] / sv;
+    floor(i - 1) = (d / sv) * (d / sv);
+    for (int a = 1; a <= kWide; ++a)
+      g(a - 1, i - 1) = s.DCOS.data[a][i];
+  }
+  m = F * v * v.transpose();
+  for (int i = 0; i < r; ++i) {
+    const double sv = s.SVAL.data[i + 1];
+    m(i, i) = std::max(m(i, i) + (2.0 * f.extent.delta[i + 1] - 1.0) / (sv * sv), floor(i));
+  }
+  Eigen::MatrixXd risk = g * m * g.transpose();
+  for (int a = 0; a < kWide; ++a)
+    risk(a, a) =
+        std::max(risk(a, a), (g.row(a).array().square() * floor.transpose().array()).sum());
+
+  for (int j = 1; j <= kWide; ++j) {
+    const int c = s.XCOL[j] - 1;
+    const FittedTerm& t = f.terms[static_cast<std::size_t>(j)];
+    EXPECT_NEAR(t.leastSquares, b(c), 1e-8 * (1.0 + std::fabs(b(c)))) << j;
+    const double se = std::sqrt(s2 * inverse(c, c));
+    EXPECT_NEAR(t.leastSquaresSe, se, 1e-7 * se) << j;
+    const double rmse = std::sqrt(s.S2OLS * risk(j - 1, j - 1));
+    EXPECT_NEAR(t.rmse, rmse, 1e-7 * rmse) << j;
+  }
+  Eigen::VectorXd means(kWide);
+  for (int j = 1; j <= kWide; ++j)
+    means(j - 1) = s.XAVG.data[j];
+  const double interceptRmse =
+      std::sqrt(s.S2OLS / s.N + s.S2OLS * std::max(means.dot(risk * means), 0.0));
+  EXPECT_NEAR(f.terms[0].rmse, interceptRmse, 1e-7 * interceptRmse);
+
+  s.precision = Precision::kSingle;
+  ReportLines single;
+  EXPECT_FALSE(run(kDefaultRawBudget));
+  EXPECT_NE(flat(single).find("201 columns to read; Tolvane takes at most 50 in single precision "
+                              "(double precision takes"),
+            std::string::npos)
+      << flat(single);
 }
 
 }  // namespace
