@@ -58,13 +58,18 @@ void EIGEN_SORT(Array1<T> d, Rows1<T> v, int n);
 // without reading outside a (U then has only its first m rows in a).
 void SVDCMP(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v);
 
+// Columns up to which SVDCMP_QR decomposes its factor R by SVDCMP.
+inline constexpr int kClassicSvdColumns = 50;
+
 // The same decomposition of a tall a (m >= n) by way of its QR factors: a
-// blocked Householder QR (Eigen's), SVDCMP of the n x n factor R, and U as Q
-// times R's left vectors. O(m n^2) like SVDCMP, but through blocked products
-// that keep to the cache, where SVDCMP walks the columns of a row after row.
-// The singular values and vectors agree with SVDCMP's to rounding, up to the
-// signs of matching (u, v) pairs; SVDNORM is that of R's bidiagonal form.
-// False (a, w and v untouched) when there is no memory for the factors.
+// blocked Householder QR (Eigen's), the SVD of the n x n factor R, and U as
+// Q times R's left vectors. O(m n^2) like SVDCMP, but through blocked
+// products that keep to the cache, where SVDCMP walks the columns of a row
+// after row. R is decomposed by SVDCMP up to kClassicSvdColumns columns
+// (SVDNORM is then that of R's bidiagonal form), past them by Eigen's
+// divide-and-conquer SVD (SVDNORM the largest singular value). The singular
+// values and vectors agree with SVDCMP's to rounding, up to the signs of
+// matching (u, v) pairs. False when there is no memory for the factors.
 bool SVDCMP_QR(Rows1<double> a, int m, int n, Array1<double> w, Rows1<double> v);
 
 // Puts w[1..n] in descending order and moves the columns of u (rows 1..m) and

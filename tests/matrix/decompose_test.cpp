@@ -667,7 +667,9 @@ TEST(Svdcmp, RandomMatricesRebuildFromOrthonormalFactors) {
 TEST(SvdcmpQr, TallMatricesGiveTheClassicFactorsUpToPairedSigns) {
   std::mt19937_64 rng(2026);
   for (const auto& [m, n, deficient] : {std::tuple{201, 7, false}, std::tuple{3000, 20, false},
-                                        std::tuple{500, 12, true}, std::tuple{9, 9, false}}) {
+                                        std::tuple{500, 12, true}, std::tuple{9, 9, false},
+                                        // Past 50 columns R goes to the divide-and-conquer SVD.
+                                        std::tuple{400, 120, false}, std::tuple{300, 80, true}}) {
     SCOPED_TRACE(std::to_string(m) + " x " + std::to_string(n));
     Table<double> a(m, n), b(m, n);
     fillRandom(a, rng);
@@ -681,11 +683,15 @@ TEST(SvdcmpQr, TallMatricesGiveTheClassicFactorsUpToPairedSigns) {
     Table<double> v(n, n), vq(n, n);
     SVDCMP(a.get(), m, n, w.get(), v.get());
     ASSERT_TRUE(SVDCMP_QR(b.get(), m, n, wq.get(), vq.get()));
+    const double norm = SVDNORM;
     SVD_SORT(a.get(), w.get(), v.get(), m, n);
     SVD_SORT(b.get(), wq.get(), vq.get(), m, n);
     const double tol = doubleTolerance(m, n);
     EXPECT_LE(reconstructionError(original, m, n, b.get(), wq.get(), vq.get()), tol * wq[1]);
     EXPECT_LE(orthonormalityError(vq.get(), n, n), tol);
+    if (n > kClassicSvdColumns) {
+      EXPECT_EQ(norm, wq[1]);
+    }
     const int kept = deficient ? n - 1 : n;  // a zero value's vectors are any pair
     EXPECT_LE(orthonormalityError(b.get(), m, kept), tol);
     for (int k = 1; k <= kept; ++k) {
