@@ -127,4 +127,31 @@ void BM_Svdcmp200x49(benchmark::State& state) {
 }
 BENCHMARK(BM_Svdcmp200x49)->Unit(benchmark::kMicrosecond);
 
+// Least squares' decomposition of a wide data set, as bench/wide-vs-numpy
+// sets it against numpy's SVD.
+void BM_SvdcmpQr3000x1000(benchmark::State& state) {
+  const int m = 3000, n = 1000;
+  std::mt19937_64 rng(1);
+  std::normal_distribution<double> z;
+  std::vector<double> input(static_cast<std::size_t>(m) * n);
+  for (double& x : input)
+    x = z(rng);
+  Rows1<double> a = tolvane::DATRIX(m, n);
+  Rows1<double> v = tolvane::DATRIX(n, n);
+  Array1<double> w = tolvane::DVECTOR(n);
+  for (auto _ : state) {
+    for (int i = 1; i <= m; ++i) {
+      for (int j = 1; j <= n; ++j)
+        a[i][j] = input[static_cast<std::size_t>(i - 1) * n + (j - 1)];
+    }
+    if (!tolvane::SVDCMP_QR(a, m, n, w, v)) state.SkipWithError("no memory");
+    benchmark::DoNotOptimize(w.first());
+    benchmark::ClobberMemory();
+  }
+  tolvane::DVECTOR_FREE(w);
+  tolvane::DATRIX_FREE(v, n);
+  tolvane::DATRIX_FREE(a, m);
+}
+BENCHMARK(BM_SvdcmpQr3000x1000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 }  // namespace
