@@ -155,7 +155,7 @@ Status writeModelCsvs(const AnalysisState& state, const ModelResults& results,
   if (!results.fitted) return {};
   if (Status s = writeFileAtomically(base + "fit.csv", fitCsv(results.fit)); !s.ok()) return s;
   if (state.XPXFORM != 0) return {};
-  return writeFileAtomically(base + "fitted.csv", fittedValuesCsv(state, results.fit));
+  return writeFittedValues(base + "fitted.csv", state, results.fit);
 }
 
 // One Select Shape and the model layer after it, printed as the report.

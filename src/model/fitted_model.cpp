@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <functional>
 
 #include "model/report_both.hpp"
 #include "report/csv_field.hpp"
+#include "report/output_file.hpp"
 #include "report/report.hpp"
 
 namespace tolvane {
@@ -182,20 +184,47 @@ std::string fitCsv(const FittedModel& f) {
   return text;
 }
 
-std::string fittedValuesCsv(const AnalysisState& s, const FittedModel& f) {
+namespace {
+
+// The fitted values' text in pieces of about 64 KB, each handed to `put`;
+// stops when `put` returns false.
+bool fittedValueText(const AnalysisState& s, const FittedModel& f,
+                     const std::function<bool(const std::string&)>& put) {
   std::string text =
       "observation," + csvField(s.YNAME.empty() ? "y" : s.YNAME) + ",fitted,residual\n";
-  if (s.XPXFORM != 0 || !s.DATA.exists()) return text;
   char line[128];
-  for (int obs = s.N1; obs <= s.N2 && obs <= s.DATA.rows; ++obs) {
-    double fitted = f.terms[0].shrunken;
-    for (int a = 1; a <= s.P; ++a)
-      fitted += f.terms[a].shrunken * s.DATA.data[obs][s.XCOL[a]];
-    const double y = s.DATA.data[obs][s.YCOL];
-    std::snprintf(line, sizeof line, "%d,%.9g,%.9g,%.9g\n", obs, y, fitted, y - fitted);
-    text += line;
+  if (s.XPXFORM == 0 && s.DATA.exists()) {
+    for (int obs = s.N1; obs <= s.N2 && obs <= s.DATA.rows; ++obs) {
+      double fitted = f.terms[0].shrunken;
+      for (int a = 1; a <= s.P; ++a)
+        fitted += f.terms[a].shrunken * s.DATA.data[obs][s.XCOL[a]];
+      const double y = s.DATA.data[obs][s.YCOL];
+      std::snprintf(line, sizeof line, "%d,%.9g,%.9g,%.9g\n", obs, y, fitted, y - fitted);
+      text += line;
+      if (text.size() >= (64u << 10)) {
+        if (!put(text)) return false;
+        text.clear();
+      }
+    }
   }
-  return text;
+  return put(text);
+}
+
+}  // namespace
+
+std::string fittedValuesCsv(const AnalysisState& s, const FittedModel& f) {
+  std::string all;
+  fittedValueText(s, f, [&all](const std::string& piece) {
+    all += piece;
+    return true;
+  });
+  return all;
+}
+
+Status writeFittedValues(const std::string& path, const AnalysisState& s, const FittedModel& f) {
+  return writeFileAtomically(path, [&](OutputFile& out) {
+    return fittedValueText(s, f, [&out](const std::string& piece) { return out.write(piece); });
+  });
 }
 
 }  // namespace tolvane

@@ -10,6 +10,7 @@
 
 #include "engine/analysis_state.hpp"
 #include "model/extent_choice.hpp"
+#include "report/status.hpp"
 
 namespace tolvane {
 
@@ -53,5 +54,8 @@ std::string fitCsv(const FittedModel& fit);
 // Raw data only: one row per observation used (N1..N2): its number, the
 // response, the fitted value and the residual of the shrunken fit.
 std::string fittedValuesCsv(const AnalysisState& s, const FittedModel& fit);
+// The same written to `path` as it is made (a million rows never sit in
+// memory as one text), put in place only when whole.
+Status writeFittedValues(const std::string& path, const AnalysisState& s, const FittedModel& fit);
 
 }  // namespace tolvane

@@ -226,6 +226,10 @@ Status replaceFile(const std::string& temporary, const std::string& path) {
 }
 
 Status writeFileAtomically(const std::string& path, std::string_view text) {
+  return writeFileAtomically(path, [text](OutputFile& out) { return out.write(text); });
+}
+
+Status writeFileAtomically(const std::string& path, const std::function<bool(OutputFile&)>& write) {
   const auto failed = [&](const std::string& reason) {
     return Status::at(path, 0, 0, "cannot write " + path + ": " + reason);
   };
@@ -234,7 +238,7 @@ Status writeFileAtomically(const std::string& path, std::string_view text) {
   if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
     return failed("it is a folder");
   OutputFile out;
-  if (out.open(path) && out.write(text) && out.close()) return {};
+  if (out.open(path) && write(out) && out.close()) return {};
   return failed(out.reason());
 }
 

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -110,6 +111,10 @@ class OutputFile {
 // name given" for an empty path, REASON "it is a folder" for a folder);
 // `path` is then as it was and no temporary is left.
 Status writeFileAtomically(const std::string& path, std::string_view text);
+// The same for a text made piece by piece: `write` puts it into the open
+// file (returning false when a write fails), so that a long one never sits
+// in memory whole.
+Status writeFileAtomically(const std::string& path, const std::function<bool(OutputFile&)>& write);
 
 // For a writer that takes a file name: a fresh name beside `path` to write
 // to, and the rename that puts it in place (the temporary is removed either

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <random>
 
 #include "input/batch_input_run.hpp"
@@ -161,6 +162,25 @@ TEST_F(TallData, AskedForOrInSinglePrecisionTheRowsStreamAndTheReportSaysWhatIsL
   EXPECT_EQ(s.XPXFORM, 1);
   EXPECT_NE(flat(single).find("Single precision keeps at most 200 rows as raw data"),
             std::string::npos);
+}
+
+// The fitted values file is written as it is made, in pieces, and holds
+// what the text made at once holds.
+TEST_F(TallData, FittedValuesStreamToTheirFile) {
+  write(5000, 3);
+  ReportLines report;
+  ASSERT_TRUE(run(kDefaultRawBudget));
+  ModelResults results;
+  ASSERT_TRUE(computeModelResults(s, {}, &results).ok());
+  const std::string path = dir_ + "/fitted.csv";
+  ASSERT_TRUE(writeFittedValues(path, s, results.fit).ok());
+  std::ifstream in(path, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string whole = fittedValuesCsv(s, results.fit);
+  EXPECT_GT(whole.size(), std::size_t{2} << 16);  // several pieces
+  EXPECT_EQ(written, whole);
+  EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 5001);
+  EXPECT_FALSE(writeFittedValues(dir_, s, results.fit).ok()) << "a folder is no file";
 }
 
 // Hundreds of predictors in double precision: least squares, its standard
