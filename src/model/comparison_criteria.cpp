@@ -56,6 +56,13 @@ double press(const AnalysisState& s, const DeltaRow& delta, const std::vector<do
   return sum;
 }
 
+// HKB's k = RANK s^2 / c'c grows with the squared scale of the predictors
+// as the path's k does, so it holds on any common scale. LW's
+// k = RANK s^2 / (c'Lc) is defined on predictors of unit length, where X'X
+// is the correlation matrix, but c'Lc = b'X'Xb is the same on every scale:
+// on the model's scale, X'X = (N - 1) times that matrix, the constant is
+// N - 1 times the formula's. With centring only the same factor applies the
+// rule to the covariance matrix.
 RidgeRule ridgeRule(const AnalysisState& s, bool weighted) {
   RidgeRule rule;
   const int r = s.RANK;
@@ -67,7 +74,8 @@ RidgeRule ridgeRule(const AnalysisState& s, bool weighted) {
   }
   const double s2 = s.S2OLS;
   if (!(denominator > 0.0) || !(s2 >= 0.0) || !std::isfinite(s2)) return rule;
-  rule.k = r * s2 / denominator;
+  const double unitLength = weighted ? static_cast<double>(s.N - 1) : 1.0;
+  rule.k = unitLength * r * s2 / denominator;
   double sum = 0.0;
   for (int i = 1; i <= r; ++i) {
     const double l = static_cast<double>(s.SVAL.data[i]) * s.SVAL.data[i];

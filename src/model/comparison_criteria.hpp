@@ -15,10 +15,12 @@
 //   BIC   = N ln(RSS / N) + ln(N) df
 // RSS, GCV and PRESS are in the squared units of the response as given,
 // whatever the scaling. The ridge rules (Hoerl, Kennard and Baldwin; Lawless
-// and Wang) give a constant k = RANK s^2 / (c'c) and RANK s^2 / (c' L c),
-// c the least-squares components and L the squared singular values, on the
-// model's scale; it belongs to the Q = 0 path (ordinary ridge regression),
-// where MCAL = RANK - sum sv(i)^2 / (sv(i)^2 + k).
+// and Wang) give a constant k = RANK s^2 / (c'c) and
+// (N - 1) RANK s^2 / (c' L c), c the least-squares components and L the
+// squared singular values, on the model's scale (X'X = (N - 1) times the
+// correlation matrix; LW is defined on unit-length predictors, hence N - 1);
+// it belongs to the Q = 0 path (ordinary ridge regression), where
+// MCAL = RANK - sum sv(i)^2 / (sv(i)^2 + k).
 #pragma once
 
 #include <cstdio>

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <tuple>
 
 #include "bootstrap_support.hpp"
 #include "model_fixture.hpp"
@@ -102,33 +103,78 @@ TEST_P(CriteriaExamples, QZeroPathCriteriaAreThoseOfRidgeRegression) {
   }
 }
 
-TEST_P(CriteriaExamples, RidgeRulesMatchTheirClosedForms) {
+// Both rules from their definitions on predictors of unit length (centred,
+// each column of sum of squares 1, so X'X is the correlation matrix), where
+// HKB is p s^2 / b'b and LW p s^2 / b'X'Xb; the ridge fit with constant k
+// there is the fit with (N - 1) k on the model's scale. The check is on the
+// fit itself: the model-scale ridge at the rule's k gives the unit-length
+// ridge's coefficients at the definition's k. Wide (N - 1 = 199) tells a
+// missing factor from round-off; so does Hald (12) and plant.
+TEST_P(CriteriaExamples, RidgeRulesFollowTheirDefinitionsOnUnitLengthScaling) {
   ASSERT_TRUE(
       analyse(examplePath(GetParam()), kCenterRescale, PathShape::kGarrote, "0", kStepsFour));
-  const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
   const int n = s.N, p = s.P;
   ASSERT_EQ(s.RANK, p);
+  Eigen::MatrixXd xu = predictors();
+  xu.rowwise() -= xu.colwise().mean();
+  const Eigen::RowVectorXd norms = xu.colwise().norm();
+  for (int j = 0; j < p; ++j)
+    xu.col(j) /= norms(j);
+  Eigen::VectorXd y = response();
+  y.array() -= y.mean();
+  const Eigen::MatrixXd r = xu.transpose() * xu;
+  const Eigen::VectorXd bu = r.ldlt().solve(xu.transpose() * y);
+  const double s2 = (y - xu * bu).squaredNorm() / (n - p - 1);
+  const double hkbUnit = p * s2 / bu.squaredNorm();
+  const double lwUnit = p * s2 / bu.dot(r * bu);
+  EXPECT_NEAR(cc.hkb.k, (n - 1) * hkbUnit, 1e-3 * (n - 1) * hkbUnit);
+  EXPECT_NEAR(cc.lw.k, (n - 1) * lwUnit, 1e-3 * (n - 1) * lwUnit);
+
+  // The model's ridge at the reported k reproduces the unit-length ridge at
+  // the definition's k (coefficients compared on the unit-length scale).
+  const Scaled d = scaleData(predictors(), response(), s.SCALECODE);
   const Eigen::MatrixXd xtx = d.x.transpose() * d.x;
-  const Eigen::VectorXd b = xtx.ldlt().solve(d.x.transpose() * d.y);
-  const double s2 = (d.y - d.x * b).squaredNorm() / (n - p - 1);
-  const double hkb = p * s2 / b.squaredNorm();
-  const double lw = p * s2 / b.dot(xtx * b);
-  EXPECT_NEAR(cc.hkb.k, hkb, 1e-3 * hkb);
-  EXPECT_NEAR(cc.lw.k, lw, 1e-3 * lw);
-  const auto mcalOf = [&](double k) {
-    const Eigen::MatrixXd a = xtx + k * Eigen::MatrixXd::Identity(p, p);
-    return p - a.ldlt().solve(xtx).trace();
+  const Eigen::MatrixXd id = Eigen::MatrixXd::Identity(p, p);
+  const auto unitRidge = [&](double k) {
+    return Eigen::VectorXd((r + k * id).ldlt().solve(xu.transpose() * y));
   };
-  EXPECT_NEAR(cc.hkb.mcal, mcalOf(hkb), 1e-3);
-  EXPECT_NEAR(cc.lw.mcal, mcalOf(lw), 1e-3);
+  const auto modelRidge = [&](double k) {
+    // Model scale: x / sd and y / ySd; back to unit length, b sd sqrt(N-1) ySd.
+    const Eigen::VectorXd b = (xtx + k * id).ldlt().solve(d.x.transpose() * d.y);
+    return Eigen::VectorXd(b * std::sqrt(n - 1.0) * d.ySd);
+  };
+  for (const auto& [name, unitK, modelK] :
+       {std::tuple{"HKB", hkbUnit, cc.hkb.k}, std::tuple{"LW", lwUnit, cc.lw.k}}) {
+    const Eigen::VectorXd want = unitRidge(unitK), got = modelRidge(modelK);
+    EXPECT_LT((got - want).norm(), 1e-3 * want.norm()) << name;
+  }
+  const auto mcalOf = [&](double k) { return p - (xtx + k * id).ldlt().solve(xtx).trace(); };
+  EXPECT_NEAR(cc.hkb.mcal, mcalOf(cc.hkb.k), 1e-3);
+  EXPECT_NEAR(cc.lw.mcal, mcalOf(cc.lw.k), 1e-3);
 
   // On the Q = 0 path the extent at the rule's MCAL has the rule's constant.
   ASSERT_TRUE(reselect(PathShape::kQShape, "0", kStepsFour));
-  ChosenExtent e;
-  std::string why;
-  ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {ExtentCriterion::kHkb, 0.0}, &e), &why)) << why;
-  EXPECT_NEAR(e.k, hkb, 2e-3 * hkb);
-  EXPECT_TRUE(e.warning.empty()) << e.warning;
+  for (const auto& [criterion, k] :
+       {std::pair{ExtentCriterion::kHkb, cc.hkb.k}, std::pair{ExtentCriterion::kLw, cc.lw.k}}) {
+    ChosenExtent e;
+    std::string why;
+    ASSERT_TRUE(passed(chooseExtent(s, walk, cc, {criterion, 0.0}, &e), &why)) << why;
+    EXPECT_NEAR(e.k, k, 2e-3 * k);
+    EXPECT_TRUE(e.warning.empty()) << e.warning;
+  }
+}
+
+// The Hald data's constants as the peers print them, converted: MASS's
+// select works on predictors of mean square 1 (X'X = N R, so its lambda is
+// N / (N - 1) times the model's k) and takes p - 2 where the definitions
+// take p. Its values, printed by select(lm.ridge(y ~ ., hald)) in R 4.2
+// with MASS 7.3-58, are the reference.
+TEST_F(ModelFixture, HaldRidgeRulesAgreeWithThePeersConventionsConverted) {
+  ASSERT_TRUE(analyse(examplePath("hald.ayq"), kCenterRescale));
+  const double n = s.N, p = s.P;
+  const double toPeer = (p - 2.0) / p * n / (n - 1.0);
+  EXPECT_NEAR(cc.hkb.k * toPeer, 0.08499604, 1e-5 * 0.085);
+  EXPECT_NEAR(cc.lw.k * toPeer, 0.05830686, 1e-5 * 0.058);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundled, CriteriaExamples,
