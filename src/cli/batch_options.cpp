@@ -184,6 +184,7 @@ ModelSettings BatchOptions::modelSettings() const {
   m.first = first;
   m.last = last;
   m.precision = precision;
+  m.resamples = path.boot.resamples > 0;
   return m;
 }
 

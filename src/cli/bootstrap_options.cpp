@@ -44,7 +44,8 @@ void addBootstrapOptions(CLI::App& app, BootstrapOptions& o) {
 
 int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& extent,
                      AnalysisState& state, int number, const std::string& csvFolder,
-                     const PlotOptions& plots, std::ostream& out, std::ostream& err) {
+                     const PlotOptions& plots, std::ostream& out, std::ostream& err,
+                     std::optional<BootstrapResult>* kept) {
   if (options.resamples < 1) return kExitCompleted;
   BootstrapSettings settings;
   settings.resamples = options.resamples;
@@ -95,6 +96,7 @@ int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& exten
     err << "tolvane-batch: path " << number << ": " << result->failed()
         << " resamples failed: the intervals are unreliable\n";
   }
+  if (kept != nullptr) *kept = *result;
   return kExitCompleted;
 }
 

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli/plot_options.hpp"
 #include "engine/analysis_state.hpp"
+#include "model/bootstrap.hpp"
 #include "model/extent_choice.hpp"
 
 namespace CLI {
@@ -36,9 +38,11 @@ void addBootstrapOptions(CLI::App& app, BootstrapOptions& options);
 // --plots also the chart path<number>_intervals in the plot format. Does
 // nothing when no resamples were asked for. Returns kExitCompleted;
 // kExitUsage when the data cannot be resampled (saying why on `err`);
-// kExitStopped when the CSV file cannot be written.
+// kExitStopped when the CSV file cannot be written. *kept (when given)
+// receives the result, for the fit's CSV.
 int runPathBootstrap(const BootstrapOptions& options, const ExtentRequest& extent,
                      AnalysisState& state, int number, const std::string& csvFolder,
-                     const PlotOptions& plots, std::ostream& out, std::ostream& err);
+                     const PlotOptions& plots, std::ostream& out, std::ostream& err,
+                     std::optional<BootstrapResult>* kept = nullptr);
 
 }  // namespace tolvane

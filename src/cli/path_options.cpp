@@ -148,12 +148,18 @@ std::optional<PathChoice> parsePathChoice(const std::string& given, std::string*
 namespace {
 
 Status writeModelCsvs(const AnalysisState& state, const ModelResults& results,
-                      const std::string& folder, int number) {
+                      const std::string& folder, int number,
+                      const std::optional<BootstrapResult>& intervals) {
   const std::string base =
       (std::filesystem::path(folder) / ("path" + std::to_string(number) + "_")).string();
-  if (Status s = writeComparisonCsv(results.criteria, base + "criteria.csv"); !s.ok()) return s;
+  if (Status s = writeComparisonCsv(results.criteria, base + "criteria.csv", state.precision);
+      !s.ok())
+    return s;
   if (!results.fitted) return {};
-  if (Status s = writeFileAtomically(base + "fit.csv", fitCsv(results.fit)); !s.ok()) return s;
+  const std::string fit = intervals
+                              ? fitCsv(results.fit, intervals->termLower, intervals->termUpper)
+                              : fitCsv(results.fit);
+  if (Status s = writeFileAtomically(base + "fit.csv", fit); !s.ok()) return s;
   if (state.XPXFORM != 0) return {};
   return writeFittedValues(base + "fitted.csv", state, results.fit);
 }
@@ -289,27 +295,34 @@ int runPaths(const PathOptions& options, AnalysisState& state, std::ostream& out
     // What was kept is remembered: the next path starts from it.
     path.qText = dialog.keptQ();
     if (!options.tracesCsv.empty()) {
-      Status written = writeTraceCsvs(state, options.tracesCsv, number);
-      if (written.ok() && traced.results.valid)
-        written = writeModelCsvs(state, traced.results, options.tracesCsv, number);
-      if (!written.ok()) {
+      if (Status written = writeTraceCsvs(state, options.tracesCsv, number); !written.ok()) {
         err << "tolvane-batch: " << written.message << "\n";
         return kExitStopped;
       }
     }
     if (const int status = sayExtent(options, traced, err); status != kExitCompleted) return status;
     sayTraced(state, number, path.shape, traced, err);
-    if (last != nullptr) *last = std::move(traced.results);
     if (const int status = writePathPlots(options.plots, state, number, err);
         status != kExitCompleted) {
       return status;
     }
     // Data that cannot be resampled are said once; the paths go on.
+    std::optional<BootstrapResult> intervals;
     if (bootStatus == kExitCompleted) {
       bootStatus = runPathBootstrap(options.boot, *request, state, number, options.tracesCsv,
-                                    options.plots, out, err);
+                                    options.plots, out, err, &intervals);
       if (bootStatus == kExitStopped) return bootStatus;
     }
+    // The fit's file follows the resampling, so that it holds the intervals.
+    if (!options.tracesCsv.empty() && traced.results.valid) {
+      const Status written =
+          writeModelCsvs(state, traced.results, options.tracesCsv, number, intervals);
+      if (!written.ok()) {
+        err << "tolvane-batch: " << written.message << "\n";
+        return kExitStopped;
+      }
+    }
+    if (last != nullptr) *last = std::move(traced.results);
   }
   return bootStatus;
 }

@@ -30,6 +30,11 @@ std::string optionProblem(const SettingProblem& p) {
       return "--first and --last select observations of raw data; this file's rows were "
              "reduced to cross-products in one pass (see --raw-memory). Select the rows "
              "beforehand (for example with a WHERE clause in scripts/cross-products.sql).";
+    case SettingAtFault::kResampleOnSums:
+      return "--bootstrap: " + p.detail +
+             (p.detail.find("one pass") != std::string::npos
+                  ? " Raise --raw-memory to keep them as raw data."
+                  : "");
     case SettingAtFault::kNone:
       break;
   }

@@ -29,6 +29,9 @@ struct ModelSettings {
   int scale = kCenterRescale;           // a ScaleButton
   std::optional<int> first, last;       // the observation range, raw data only
   Precision precision = Precision::kDouble;
+  // Resampling follows the analysis: it needs raw observations, which is
+  // known once the file is read and before anything is analysed or written.
+  bool resamples = false;
 
   bool choosesRoles() const {
     return !response.empty() || !predictors.empty() || !leaveOut.empty();
@@ -38,11 +41,12 @@ struct ModelSettings {
 // Which setting the data could not satisfy, when one could not.
 enum class SettingAtFault {
   kNone,
-  kResponse,     // no column of that name
-  kPredictors,   // no such column, the response, or fewer than 2 left
-  kLeaveOut,     // the same
-  kRolesOnSums,  // roles chosen for a cross-product batch file
-  kRangeOnSums,  // an observation range for rows already reduced to sums
+  kResponse,        // no column of that name
+  kPredictors,      // no such column, the response, or fewer than 2 left
+  kLeaveOut,        // the same
+  kRolesOnSums,     // roles chosen for a cross-product batch file
+  kRangeOnSums,     // an observation range for rows already reduced to sums
+  kResampleOnSums,  // resampling asked for data held as cross-products
 };
 
 struct SettingProblem {

@@ -50,6 +50,7 @@ std::string SettingProblem::message() const {
       return "Left out: " + detail;
     case SettingAtFault::kRolesOnSums:
     case SettingAtFault::kRangeOnSums:
+    case SettingAtFault::kResampleOnSums:
       break;
   }
   return detail;
@@ -152,6 +153,13 @@ bool SettingsAnswers::scaling(ScalingDialogModel& dialog) {
                 "The first and last observations select rows of raw data; this file's rows "
                 "were reduced to cross-products in one pass. Select the rows beforehand (for "
                 "example with a WHERE clause in scripts/cross-products.sql).");
+  }
+  if (settings_.resamples && (!rolesAsked_ || dialog.rowsStreamed())) {
+    return fail(SettingAtFault::kResampleOnSums,
+                rolesAsked_ ? "Inference intervals resample raw observations; this file's rows "
+                              "were reduced to cross-products in one pass."
+                            : "Inference intervals resample raw observations; these data are "
+                              "cross-products.");
   }
   dialog.clickButton(settings_.scale);
   if (settings_.first) dialog.setFirstText(std::to_string(*settings_.first));

@@ -36,8 +36,9 @@ ParallelOutcome runResamples(const ResampleJob& job, const BootstrapSettings& se
   auto resample = [&](std::size_t b, unsigned w) {
     ResampleWorker& worker = workers[w];
     resampleRows(settings.seed, static_cast<int>(b), job.n, &worker.rows);
-    slots.outcome[b] = worker.analysis.run(worker.rows, slots.traces.data() + b * perTrace,
-                                           slots.chosen.data() + b * job.P, &slots.chosenMcal[b]);
+    slots.outcome[b] = worker.analysis.run(
+        worker.rows, slots.traces.data() + b * perTrace, slots.chosen.data() + b * job.P,
+        slots.terms.data() + b * (job.P + 1), &slots.chosenMcal[b]);
   };
   if (!progress) return parallelFor(count, threads, resample);
   return parallelFor(count, threads, resample, [&](std::size_t done) {
@@ -110,6 +111,7 @@ StatusOr<BootstrapResult> runBootstrap(const AnalysisState& s, const BootstrapSe
     slots.traces.resize(static_cast<std::size_t>(settings.resamples) * s.NSTEPS * s.P);
     slots.chosen.assign(static_cast<std::size_t>(settings.resamples) * s.P, 0.0);
     slots.chosenMcal.assign(settings.resamples, 0.0);
+    slots.terms.assign(static_cast<std::size_t>(settings.resamples) * (s.P + 1), 0.0);
     slots.outcome.assign(settings.resamples, ResampleOutcome::kNoCriteria);
     outcome = runResamples(job, settings, slots, progress);
     if (outcome == ParallelOutcome::kDone)

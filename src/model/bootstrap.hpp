@@ -65,6 +65,10 @@ StatusOr<ChosenExtent> chooseResampleExtent(const AnalysisState& s, const Extent
 // given scale when SCALECODE is 2.
 void coefficientsAt(const AnalysisState& s, const DeltaRow& delta, double* b);
 
+// The fit's terms (intercept, then P slopes) in the data's units from the
+// coefficients coefficientsAt gives.
+void termsInDataUnits(const AnalysisState& s, const double* b, double* terms);
+
 struct BootstrapResult {
   BootstrapSettings settings;
   int P = 0, nsteps = 0, msteps = 1, rank = 0;
@@ -89,6 +93,12 @@ struct BootstrapResult {
   // the coefficient at each resample's own chosen extent.
   double chosenMcal = 0.0;
   std::vector<double> chosenEstimate, chosenLower, chosenMedian, chosenUpper;
+  // The same intervals for the fit's terms in the data's units, whatever
+  // the scaling: the intercept, then the P predictors.
+  std::vector<double> termLower, termUpper;
+  // Every used resample's coefficients at its chosen extent (used x P, in
+  // index order), for methods built on the draws themselves.
+  std::vector<double> chosenDraws;
   // Quantiles of the chosen MCAL over the resamples, at these probabilities.
   static constexpr double kMcalProbabilities[5] = {0.05, 0.25, 0.5, 0.75, 0.95};
   double mcalQuantiles[5] = {0, 0, 0, 0, 0};

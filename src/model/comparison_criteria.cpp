@@ -216,16 +216,21 @@ void reportComparisonCriteria(const AnalysisState& s, const ComparisonCriteria& 
   REPORT_SHOW();
 }
 
-Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path) {
+Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path,
+                          Precision precision) {
+  // Every digit the arithmetic holds, as the other exports.
+  const char* digits = precision == Precision::kSingle ? "%.9g" : "%.17g";
   std::string text = "step,MCAL,GCV,PRESS,AIC,BIC\n";
   char cell[40];
   for (std::size_t i = 0; i < c.mcal.size(); ++i) {
-    std::snprintf(cell, sizeof cell, "%zu,%.9g", i + 1, c.mcal[i]);
+    std::snprintf(cell, sizeof cell, "%zu,", i + 1);
+    text += cell;
+    std::snprintf(cell, sizeof cell, digits, c.mcal[i]);
     text += cell;
     for (int kind = 0; kind < kComparisonKinds; ++kind) {
       text += ',';
       if (i < c.values[kind].size() && std::isfinite(c.values[kind][i])) {
-        std::snprintf(cell, sizeof cell, "%.9g", c.values[kind][i]);
+        std::snprintf(cell, sizeof cell, digits, c.values[kind][i]);
         text += cell;
       }
     }

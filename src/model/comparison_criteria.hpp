@@ -93,8 +93,10 @@ Status computeComparisonCriteria(const AnalysisState& s, const PathWalk& walk,
 void reportComparisonCriteria(const AnalysisState& s, const ComparisonCriteria& c);
 
 // The table as CSV: step, MCAL, GCV, PRESS (empty cells for cross-products),
-// AIC, BIC. The status says why when the file cannot be written.
-Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path);
+// AIC, BIC, with 17 significant digits in double precision and 9 in single.
+// The status says why when the file cannot be written.
+Status writeComparisonCsv(const ComparisonCriteria& c, const std::string& path,
+                          Precision precision = Precision::kDouble);
 
 // The line that says a minimum lies at an end of the path, for example
 // "GCV keeps falling to MCAL = RANK: no interior minimum"; empty when the

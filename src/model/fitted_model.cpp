@@ -154,7 +154,7 @@ void reportFit(const AnalysisState& s, const FittedModel& f) {
   bothf(s, "Fit at MCAL = %.3f (%s) on the %s Path, k = %.6g", f.extent.mcal,
         extentRequestLabel(f.extent.request).c_str(), f.path.c_str(), f.extent.k);
   bothf(s, "in the units of the data:");
-  bothf(s, "Term           Least-Squares    LS Std.Error      Shrunken   Est. RMSE");
+  bothf(s, "Term           Least-Squares    LS Std.Error      Shrunken   Est. RMSE (incl. bias)");
   for (const FittedTerm& t : f.terms) {
     bothf(s, "%-10s %14.6g %14.6g %14.6g %11.4g", t.shortName.c_str(), t.leastSquares,
           t.leastSquaresSe, t.shrunken, t.rmse);
@@ -165,13 +165,22 @@ void reportFit(const AnalysisState& s, const FittedModel& f) {
   REPORT_SHOW();
 }
 
-std::string fitCsv(const FittedModel& f) {
-  std::string text = "term,least_squares,shrunken,ls_std_error,rmse\n";
+std::string fitCsv(const FittedModel& f, const std::vector<double>& lower,
+                   const std::vector<double>& upper) {
+  const bool intervals = lower.size() == f.terms.size() && upper.size() == f.terms.size();
+  std::string text = "term,least_squares,shrunken,ls_std_error,rmse";
+  text += intervals ? ",lower,upper\n" : "\n";
   char line[256];
-  for (const FittedTerm& t : f.terms) {
-    std::snprintf(line, sizeof line, ",%.9g,%.9g,%.9g,%.9g\n", t.leastSquares, t.shrunken,
+  for (std::size_t i = 0; i < f.terms.size(); ++i) {
+    const FittedTerm& t = f.terms[i];
+    std::snprintf(line, sizeof line, ",%.9g,%.9g,%.9g,%.9g", t.leastSquares, t.shrunken,
                   t.leastSquaresSe, t.rmse);
     text += csvField(t.name) + line;
+    if (intervals) {
+      std::snprintf(line, sizeof line, ",%.9g,%.9g", lower[i], upper[i]);
+      text += line;
+    }
+    text += '\n';
   }
   std::snprintf(line, sizeof line,
                 "\nstatistic,value\nMCAL,%.9g\nk,%.9g\neffective_df,%.9g\nresidual_sd,%.9g\n"

@@ -47,9 +47,12 @@ bool fitAtExtent(const AnalysisState& s, const ChosenExtent& extent, FittedModel
 // The "Fit at MCAL = m" block: report window and summary file.
 void reportFit(const AnalysisState& s, const FittedModel& fit);
 
-// The terms as CSV: term, least squares, shrunken, LS std. error, RMSE; then
-// the fit statistics as "name,value" rows after a blank line.
-std::string fitCsv(const FittedModel& fit);
+// The terms as CSV: term, least squares, shrunken, LS std. error, RMSE, and
+// when `lower` and `upper` hold one value per term (intercept first) the
+// resampled interval at the extent; then the fit statistics as "name,value"
+// rows after a blank line.
+std::string fitCsv(const FittedModel& fit, const std::vector<double>& lower = {},
+                   const std::vector<double>& upper = {});
 
 // Raw data only: one row per observation used (N1..N2): its number, the
 // response, the fitted value and the residual of the shrunken fit.

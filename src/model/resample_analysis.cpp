@@ -36,8 +36,20 @@ Status chooseExtentOnWalk(const AnalysisState& s, const PathWalk& walk,
 
 }  // namespace
 
+void termsInDataUnits(const AnalysisState& s, const double* b, double* terms) {
+  double intercept = s.YAVG;
+  for (int j = 1; j <= s.P; ++j) {
+    double slope = b[j - 1];
+    if (s.SCALECODE == 1 && s.XSTD.data[j] >= s.EPS)
+      slope *= static_cast<double>(s.YSTD) / s.XSTD.data[j];
+    terms[j] = slope;
+    intercept -= slope * s.XAVG.data[j];
+  }
+  terms[0] = intercept;
+}
+
 ResampleOutcome ResampleAnalysis::run(const std::vector<int>& rows, float* trace, double* chosen,
-                                      double* chosenMcal) {
+                                      double* terms, double* chosenMcal) {
   AnalysisState r;
   r.precision = job_.s.precision;
   if (!copyData(r, rows)) return ResampleOutcome::kModelStopped;
@@ -60,6 +72,7 @@ ResampleOutcome ResampleAnalysis::run(const std::vector<int>& rows, float* trace
   for (int j = 0; j < job_.P; ++j) {
     if (!std::isfinite(chosen[j])) return ResampleOutcome::kNoCriteria;
   }
+  termsInDataUnits(r, chosen, terms);
   if (!coefficientTrace(r, trace)) return ResampleOutcome::kNoCriteria;
   return ResampleOutcome::kUsed;
 }

@@ -24,6 +24,7 @@ struct ResampleSlots {
   std::vector<float> traces;       // B x nsteps x P
   std::vector<double> chosen;      // B x P: at the chosen extent
   std::vector<double> chosenMcal;  // B
+  std::vector<double> terms;       // B x (P + 1): intercept and slopes, data's units
   std::vector<ResampleOutcome> outcome;
 };
 
@@ -38,8 +39,9 @@ class ResampleAnalysis {
   explicit ResampleAnalysis(const ResampleJob& job) : job_(job) {}
 
   // Fills trace (nsteps x P, row after row), the coefficients at the chosen
-  // extent (P) and its MCAL when the path is traced.
-  ResampleOutcome run(const std::vector<int>& rows, float* trace, double* chosen,
+  // extent (P), the fit's terms there in the data's units (intercept, then
+  // P slopes) and its MCAL when the path is traced.
+  ResampleOutcome run(const std::vector<int>& rows, float* trace, double* chosen, double* terms,
                       double* chosenMcal);
 
  private:

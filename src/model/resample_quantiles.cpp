@@ -102,6 +102,11 @@ void chosenQuantiles(const ResampleSlots& slots, const std::vector<int>& used, i
                      const double* probabilities, BootstrapResult& res) {
   std::vector<float> values(used.size());
   double q[3];
+  res.chosenDraws.clear();
+  for (int b : used) {
+    const double* row = slots.chosen.data() + static_cast<std::size_t>(b) * P;
+    res.chosenDraws.insert(res.chosenDraws.end(), row, row + P);
+  }
   res.chosenLower.assign(P, 0.0);
   res.chosenMedian.assign(P, 0.0);
   res.chosenUpper.assign(P, 0.0);
@@ -114,6 +119,15 @@ void chosenQuantiles(const ResampleSlots& slots, const std::vector<int>& used, i
     res.chosenLower[j - 1] = q[0];
     res.chosenMedian[j - 1] = q[1];
     res.chosenUpper[j - 1] = q[2];
+  }
+  res.termLower.assign(P + 1, 0.0);
+  res.termUpper.assign(P + 1, 0.0);
+  for (int t = 0; t <= P; ++t) {
+    for (std::size_t u = 0; u < used.size(); ++u)
+      values[u] = static_cast<float>(slots.terms[static_cast<std::size_t>(used[u]) * (P + 1) + t]);
+    quantilesOf(values, probabilities, 3, q);
+    res.termLower[t] = q[0];
+    res.termUpper[t] = q[2];
   }
   for (std::size_t u = 0; u < used.size(); ++u)
     values[u] = static_cast<float>(slots.chosenMcal[used[u]]);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -112,14 +114,75 @@ TEST(BootstrapOptions, PlotsIncludeTheIntervalsChart) {
   EXPECT_NE(a.dir.read("plots/path1_intervals.svg").find("Inference Intervals"), std::string::npos);
 }
 
-TEST(BootstrapOptions, CrossProductsAreRefusedWithTheReasonAndThePathIsKept) {
+// Data that cannot be resampled are refused before the analysis runs:
+// nothing is written (the refusal used to come after the whole analysis).
+TEST(BootstrapOptions, DataThatCannotBeResampledAreRefusedBeforeAnythingIsWritten) {
   BatchRun a;
-  EXPECT_EQ(a.run("hald_xpx.ayq", {"--bootstrap", "10"}), kExitUsage);
-  EXPECT_NE(a.err.find("tolvane-batch: --bootstrap: Inference intervals need raw observations"),
+  EXPECT_EQ(a.run("hald_xpx.ayq", {"--bootstrap", "10", "--traces-csv", "csv"}), kExitUsage);
+  EXPECT_NE(a.err.find("tolvane-batch: --bootstrap: Inference intervals resample raw "
+                       "observations; these data are cross-products."),
             std::string::npos)
       << a.err;
-  EXPECT_NE(a.dir.read("run.syq").find("MCAL        CLIK"), std::string::npos);
+  EXPECT_FALSE(a.dir.has("run.syq"));
+  EXPECT_FALSE(a.dir.has("run.myq"));
   EXPECT_FALSE(a.dir.has("run_path1_intervals.csv"));
+  // Delimited text reduced to sums in one pass cannot be resampled either.
+  BatchRun b;
+  EXPECT_EQ(b.run("hald.csv", {"--bootstrap", "10", "--raw-memory", "0"}), kExitUsage);
+  EXPECT_NE(b.err.find("reduced to cross-products in one pass. Raise --raw-memory"),
+            std::string::npos)
+      << b.err;
+  EXPECT_FALSE(b.dir.has("run.syq"));
+  // The same file held as raw data is resampled.
+  BatchRun c;
+  EXPECT_EQ(c.run("hald.csv", {"--bootstrap", "10"}), kExitCompleted) << c.err;
+}
+
+// With resampling the fit's CSV holds each term's interval at the chosen
+// extent in the data's units, and the criteria CSV every digit of a double.
+TEST(BootstrapOptions, FitCsvCarriesTheIntervalsAndCriteriaCsvSeventeenDigits) {
+  BatchRun a;
+  ASSERT_EQ(a.run("hald.ayq", {"--bootstrap", "200", "--traces-csv", a.dir.file("csv")}),
+            kExitCompleted)
+      << a.err;
+  std::istringstream fit(a.dir.read("csv/path1_fit.csv"));
+  std::string line;
+  std::getline(fit, line);
+  EXPECT_EQ(line, "term,least_squares,shrunken,ls_std_error,rmse,lower,upper");
+  int terms = 0;
+  while (std::getline(fit, line) && !line.empty()) {
+    std::string name;
+    std::istringstream cells(line);
+    std::getline(cells, name, ',');
+    double v[6];
+    char comma;
+    cells >> v[0] >> comma >> v[1] >> comma >> v[2] >> comma >> v[3] >> comma >> v[4] >> comma >>
+        v[5];
+    ASSERT_TRUE(cells) << line;
+    ++terms;
+    // In the data's units (the default scaling rescales): the band lies
+    // around the shrunken value and is of the size of its error.
+    EXPECT_LT(v[4], v[5]) << line;
+    EXPECT_LT(v[4], v[1] + 4 * v[2]) << line;
+    EXPECT_GT(v[5], v[1] - 4 * v[2]) << line;
+    EXPECT_LT(v[5] - v[4], 8 * v[2]) << line;
+    EXPECT_GT(v[5] - v[4], 0.05 * v[2]) << line;
+  }
+  EXPECT_EQ(terms, 5);
+  // Without resampling the columns are not there.
+  BatchRun b;
+  ASSERT_EQ(b.run("hald.ayq", {"--traces-csv", b.dir.file("csv")}), kExitCompleted) << b.err;
+  const std::string plain = b.dir.read("csv/path1_fit.csv");
+  EXPECT_EQ(plain.rfind("term,least_squares,shrunken,ls_std_error,rmse\n", 0), 0u) << plain;
+  std::istringstream criteria(b.dir.read("csv/path1_criteria.csv"));
+  std::getline(criteria, line);
+  std::getline(criteria, line);
+  std::getline(criteria, line);  // step 2: MCAL 0.25, GCV of many digits
+  const std::size_t gcvAt = line.find(',', line.find(',') + 1) + 1;
+  const std::string gcv = line.substr(gcvAt, line.find(',', gcvAt) - gcvAt);
+  const auto digits = std::count_if(gcv.begin(), gcv.begin() + std::min(gcv.find('e'), gcv.size()),
+                                    [](char c) { return c >= '0' && c <= '9'; });
+  EXPECT_GE(digits, 16) << line;
 }
 
 TEST(BootstrapOptions, BadCountsAndLevelsAreUsageErrors) {
